@@ -1,0 +1,672 @@
+#include "platform/file_ops.h"
+
+#include "platform/fs_error.h"
+#include "platform/name_match.h"
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <map>
+#include <memory>
+#include <optional>
+#include <unordered_map>
+#include <utility>
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace platform
+{
+namespace
+{
+
+constexpr std::size_t kStateFileReadLimit = 4096;
+
+// ---- small POSIX helpers -------------------------------------------------------------------
+
+class Fd final
+{
+public:
+    explicit Fd(int fd = -1) : fd_(fd) {}
+    ~Fd()
+    {
+        if (fd_ >= 0) {
+            ::close(fd_);
+        }
+    }
+    Fd(Fd&& other) noexcept : fd_(other.Release()) {}
+    Fd& operator=(Fd&& other) noexcept
+    {
+        std::swap(fd_, other.fd_);
+        return *this;
+    }
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    int Get() const { return fd_; }
+    int Release() { return std::exchange(fd_, -1); }
+
+private:
+    int fd_;
+};
+
+struct Split
+{
+    std::string folder; // empty: the working folder
+    std::string leaf;
+};
+
+Split SplitPath(const std::string& path)
+{
+    const auto cut = path.rfind(kSeparator);
+    if (cut == std::string::npos) {
+        return {"", path};
+    }
+    return {path.substr(0, cut == 0 ? 1 : cut), path.substr(cut + 1)};
+}
+
+std::string Join(const std::string& folder, const std::string& leaf)
+{
+    if (folder.empty()) {
+        return leaf;
+    }
+    return folder.back() == kSeparator ? folder + leaf : folder + kSeparator + leaf;
+}
+
+std::string FolderOrHere(const std::string& folder)
+{
+    return folder.empty() ? std::string(".") : folder;
+}
+
+std::string CurrentFolder()
+{
+    std::string buffer(256, '\0');
+    while (::getcwd(buffer.data(), buffer.size()) == nullptr) {
+        if (errno != ERANGE) {
+            ThrowErrno("find the working folder", ".");
+        }
+        buffer.resize(buffer.size() * 2);
+    }
+    buffer.resize(std::char_traits<char>::length(buffer.c_str()));
+    return buffer;
+}
+
+// For messages: a relative name is reported with the working folder in front.
+std::string Absolute(const std::string& path)
+{
+    if (!path.empty() && path.front() == kSeparator) {
+        return path;
+    }
+    try {
+        return Join(CurrentFolder(), path);
+    } catch (const FsError&) {
+        return path;
+    }
+}
+
+bool IsHiddenName(const std::string& name)
+{
+    return !name.empty() && name.front() == '.';
+}
+
+bool IsReadOnly(const struct stat& info)
+{
+    return !S_ISLNK(info.st_mode) && (info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0;
+}
+
+bool IsRegularFollowingLinks(const std::string& path)
+{
+    struct stat info
+    {};
+    return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
+bool SameTime(const timespec& a, const timespec& b)
+{
+    return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
+}
+
+// ---- folder contents, remembered within a batch ---------------------------------------------
+
+struct Entry
+{
+    std::string name;
+    unsigned char type; // d_type; DT_UNKNOWN when the file system does not say
+};
+
+struct FolderScan
+{
+    std::vector<Entry> entries;
+    timespec modified{};
+};
+
+// Reads a folder whole. Returns nothing when the folder does not exist or is no folder.
+std::optional<FolderScan> ScanFolder(const std::string& folder)
+{
+    FolderScan scan;
+    struct stat info
+    {};
+    if (::stat(folder.c_str(), &info) != 0) {
+        if (errno == ENOENT || errno == ENOTDIR) {
+            return std::nullopt;
+        }
+        ThrowErrno("list", folder);
+    }
+    scan.modified = info.st_mtim;
+    std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(folder.c_str()), ::closedir);
+    if (!dir) {
+        if (errno == ENOENT || errno == ENOTDIR) {
+            return std::nullopt;
+        }
+        ThrowErrno("list", folder);
+    }
+    errno = 0;
+    while (const dirent* item = ::readdir(dir.get())) {
+        const std::string_view name = item->d_name;
+        if (name != "." && name != "..") {
+            scan.entries.push_back({std::string(name), item->d_type});
+        }
+        errno = 0;
+    }
+    if (errno != 0) {
+        ThrowErrno("list", folder);
+    }
+    return scan;
+}
+
+// Case variants of every name in one folder, each list sorted byte-wise.
+struct FolderIndex
+{
+    timespec modified{};
+    std::unordered_map<std::string, std::vector<std::string>> variants;
+    std::vector<std::string> temporaries;
+
+    explicit FolderIndex(const FolderScan& scan) : modified(scan.modified)
+    {
+        variants.reserve(scan.entries.size());
+        for (const Entry& entry : scan.entries) {
+            variants[FoldCase(entry.name)].push_back(entry.name);
+            if (entry.name.starts_with(kTemporaryPrefix)) {
+                temporaries.push_back(entry.name);
+            }
+        }
+        for (auto& [folded, names] : variants) {
+            std::sort(names.begin(), names.end());
+        }
+    }
+
+    const std::vector<std::string>* VariantsOf(const std::string& name) const
+    {
+        const auto found = variants.find(FoldCase(name));
+        return found == variants.end() ? nullptr : &found->second;
+    }
+
+    void Add(const std::string& name)
+    {
+        auto& names = variants[FoldCase(name)];
+        const auto at = std::lower_bound(names.begin(), names.end(), name);
+        if (at == names.end() || *at != name) {
+            names.insert(at, name);
+        }
+    }
+
+    void Remove(const std::string& name)
+    {
+        const auto found = variants.find(FoldCase(name));
+        if (found == variants.end()) {
+            return;
+        }
+        std::erase(found->second, name);
+        if (found->second.empty()) {
+            variants.erase(found);
+        }
+    }
+};
+
+struct FolderKey
+{
+    dev_t device;
+    ino_t inode;
+    auto operator<=>(const FolderKey&) const = default;
+};
+
+int batchDepth = 0;
+std::map<FolderKey, FolderIndex> remembered;
+
+// The index of `folder`, read afresh unless a batch remembers it unchanged. Null when the
+// folder does not exist. Outside a batch the result lives until the next call.
+FolderIndex* IndexOf(const std::string& folder)
+{
+    static std::optional<FolderIndex> scratch;
+    struct stat info
+    {};
+    if (::stat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
+        return nullptr;
+    }
+    const FolderKey key{info.st_dev, info.st_ino};
+    if (batchDepth > 0) {
+        const auto found = remembered.find(key);
+        if (found != remembered.end() && SameTime(found->second.modified, info.st_mtim)) {
+            return &found->second;
+        }
+    }
+    const auto scan = ScanFolder(folder);
+    if (!scan) {
+        return nullptr;
+    }
+    if (batchDepth > 0) {
+        return &remembered.insert_or_assign(key, FolderIndex(*scan)).first->second;
+    }
+    scratch.emplace(*scan);
+    return &*scratch;
+}
+
+void Remember(const std::string& folder, const FolderScan& scan)
+{
+    struct stat info
+    {};
+    if (batchDepth > 0 && ::stat(folder.c_str(), &info) == 0) {
+        remembered.insert_or_assign(FolderKey{info.st_dev, info.st_ino}, FolderIndex(scan));
+    }
+}
+
+// Keeps a remembered folder in step with a change this process made to it.
+template <typename Change> void NoteChange(const std::string& folder, Change change)
+{
+    struct stat info
+    {};
+    if (batchDepth == 0 || ::stat(folder.c_str(), &info) != 0) {
+        return;
+    }
+    const auto found = remembered.find(FolderKey{info.st_dev, info.st_ino});
+    if (found != remembered.end()) {
+        change(found->second);
+        found->second.modified = info.st_mtim;
+    }
+}
+
+// Resolves every component without regard to case: the exact name when it exists, else the
+// smallest case variant, else the name as given (the operation then fails on it).
+std::string Resolve(const std::string& path)
+{
+    struct stat info
+    {};
+    if (path.empty() || ::lstat(path.c_str(), &info) == 0) {
+        return path;
+    }
+    const Split split = SplitPath(path);
+    if (split.leaf.empty() || split.leaf == "." || split.leaf == "..") {
+        return path;
+    }
+    const bool atRoot = split.folder.size() == 1 && split.folder.front() == kSeparator;
+    const std::string folder =
+        (split.folder.empty() || atRoot) ? split.folder : Resolve(split.folder);
+    if (const FolderIndex* index = IndexOf(FolderOrHere(folder))) {
+        if (const auto* names = index->VariantsOf(split.leaf)) {
+            return Join(folder, names->front());
+        }
+    }
+    return Join(folder, split.leaf);
+}
+
+// ---- writing through temporaries ------------------------------------------------------------
+
+bool ProcessIsGone(const std::string& temporaryName)
+{
+    // Names are <prefix><pid>-<serial>.tmp; anything else with the prefix counts as stale.
+    const std::string rest = temporaryName.substr(kTemporaryPrefix.size());
+    char* end = nullptr;
+    const long pid = std::strtol(rest.c_str(), &end, 10);
+    if (end == rest.c_str() || *end != '-' || pid <= 0) {
+        return true;
+    }
+    return pid == ::getpid() || (::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH);
+}
+
+void RemoveStaleTemporaries(const std::string& folder)
+{
+    FolderIndex* index = IndexOf(FolderOrHere(folder));
+    if (index == nullptr || index->temporaries.empty()) {
+        return;
+    }
+    for (const std::string& name : index->temporaries) {
+        if (ProcessIsGone(name) && ::unlink(Join(FolderOrHere(folder), name).c_str()) == 0) {
+            index->Remove(name);
+        }
+    }
+    index->temporaries.clear();
+    NoteChange(FolderOrHere(folder), [](FolderIndex&) {});
+}
+
+struct Temporary
+{
+    Fd fd;
+    std::string path;
+};
+
+Temporary CreateTemporary(const std::string& folder, mode_t mode, const std::string& target)
+{
+    static unsigned serial = 0;
+    for (;;) {
+        const std::string name = std::string(kTemporaryPrefix) + std::to_string(::getpid()) + "-" +
+                                 std::to_string(++serial) + ".tmp";
+        const std::string path = Join(folder, name);
+        const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+        if (fd >= 0) {
+            return {Fd(fd), path};
+        }
+        if (errno != EEXIST) {
+            ThrowErrno("write", Absolute(target));
+        }
+    }
+}
+
+// Removes the temporary unless Commit() renamed it over the target.
+class PendingReplace final
+{
+public:
+    PendingReplace(const std::string& target, mode_t mode)
+        : target_(target), folder_(SplitPath(target).folder)
+    {
+        struct stat info
+        {};
+        if (::lstat(target.c_str(), &info) == 0) {
+            if (S_ISDIR(info.st_mode)) {
+                errno = EISDIR;
+                ThrowErrno("replace", Absolute(target));
+            }
+            if (IsReadOnly(info)) {
+                errno = EACCES;
+                ThrowErrno("replace", Absolute(target));
+            }
+        }
+        RemoveStaleTemporaries(folder_);
+        temporary_ = CreateTemporary(FolderOrHere(folder_), mode, target);
+    }
+
+    ~PendingReplace()
+    {
+        if (!temporary_.path.empty()) {
+            ::unlink(temporary_.path.c_str());
+        }
+    }
+
+    PendingReplace(const PendingReplace&) = delete;
+    PendingReplace& operator=(const PendingReplace&) = delete;
+
+    int Fd() const { return temporary_.fd.Get(); }
+
+    [[noreturn]] void Fail(const std::string& operation, const std::string& path)
+    {
+        const int saved = errno;
+        ::unlink(temporary_.path.c_str());
+        temporary_.path.clear();
+        errno = saved;
+        ThrowErrno(operation, path);
+    }
+
+    void Commit()
+    {
+        if (::close(temporary_.fd.Release()) != 0) {
+            Fail("write", Absolute(target_));
+        }
+        if (::rename(temporary_.path.c_str(), target_.c_str()) != 0) {
+            Fail("replace", Absolute(target_));
+        }
+        temporary_.path.clear();
+        const std::string leaf = SplitPath(target_).leaf;
+        NoteChange(FolderOrHere(folder_), [&](FolderIndex& index) { index.Add(leaf); });
+    }
+
+    const std::string& Folder() const { return folder_; }
+
+private:
+    std::string target_;
+    std::string folder_;
+    Temporary temporary_;
+};
+
+bool WriteAll(int fd, const char* data, std::size_t size)
+{
+    while (size > 0) {
+        const ssize_t written = ::write(fd, data, size);
+        if (written < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return false;
+        }
+        data += written;
+        size -= static_cast<std::size_t>(written);
+    }
+    return true;
+}
+
+enum class CopyFault
+{
+    None,
+    Read,
+    Write
+};
+
+// Copies in the kernel where it can, else through a buffer.
+CopyFault CopyContents(int in, int out)
+{
+    bool kernelCopy = true;
+    std::array<char, 1 << 17> buffer{};
+    for (;;) {
+        if (kernelCopy) {
+            const ssize_t copied = ::copy_file_range(in, nullptr, out, nullptr, 1 << 30, 0);
+            if (copied > 0) {
+                continue;
+            }
+            if (copied == 0) {
+                return CopyFault::None;
+            }
+            if (errno == EINTR) {
+                continue;
+            }
+            if (errno != EXDEV && errno != ENOSYS && errno != EINVAL && errno != EOPNOTSUPP) {
+                return errno == EIO ? CopyFault::Read : CopyFault::Write;
+            }
+            kernelCopy = false;
+        }
+        const ssize_t got = ::read(in, buffer.data(), buffer.size());
+        if (got == 0) {
+            return CopyFault::None;
+        }
+        if (got < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return CopyFault::Read;
+        }
+        if (!WriteAll(out, buffer.data(), static_cast<std::size_t>(got))) {
+            return CopyFault::Write;
+        }
+    }
+}
+
+} // namespace
+
+// ---- the operations ---------------------------------------------------------------------------
+
+Batch::Batch()
+{
+    ++batchDepth;
+}
+
+Batch::~Batch()
+{
+    if (--batchDepth == 0) {
+        remembered.clear();
+    }
+}
+
+std::string WorkingDir()
+{
+    return CurrentFolder();
+}
+
+void SetWorkingDir(const std::string& folder)
+{
+    const std::string resolved = Resolve(folder);
+    if (::chdir(resolved.c_str()) != 0) {
+        ThrowErrno("open the folder", Absolute(resolved));
+    }
+}
+
+std::vector<std::string> ListPlainFiles(const std::string& pattern)
+{
+    const Split split = SplitPath(pattern);
+    const std::string folder = FolderOrHere(split.folder.empty() ? "" : Resolve(split.folder));
+    std::vector<std::string> names;
+    if (split.leaf.empty()) {
+        return names;
+    }
+    if (!HasWildcard(split.leaf)) {
+        if (const FolderIndex* index = IndexOf(folder)) {
+            if (const auto* variants = index->VariantsOf(split.leaf)) {
+                for (const std::string& name : *variants) {
+                    if (!IsHiddenName(name) && IsRegularFollowingLinks(Join(folder, name))) {
+                        names.push_back(name);
+                    }
+                }
+            }
+        }
+        return names;
+    }
+    const auto scan = ScanFolder(folder);
+    if (!scan) {
+        return names;
+    }
+    Remember(folder, *scan);
+    for (const Entry& entry : scan->entries) {
+        if (IsHiddenName(entry.name) || !MatchesPattern(entry.name, split.leaf)) {
+            continue;
+        }
+        const bool plain =
+            entry.type == DT_REG || ((entry.type == DT_LNK || entry.type == DT_UNKNOWN) &&
+                                     IsRegularFollowingLinks(Join(folder, entry.name)));
+        if (plain) {
+            names.push_back(entry.name);
+        }
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+void DeleteFile(const std::string& name)
+{
+    const std::string target = Resolve(name);
+    struct stat info
+    {};
+    if (::lstat(target.c_str(), &info) != 0) {
+        ThrowErrno("delete", Absolute(target));
+    }
+    if (S_ISDIR(info.st_mode)) {
+        errno = EISDIR;
+        ThrowErrno("delete", Absolute(target));
+    }
+    if (IsReadOnly(info)) {
+        errno = EACCES;
+        ThrowErrno("delete", Absolute(target));
+    }
+    if (::unlink(target.c_str()) != 0) {
+        ThrowErrno("delete", Absolute(target));
+    }
+    const Split split = SplitPath(target);
+    NoteChange(FolderOrHere(split.folder), [&](FolderIndex& index) { index.Remove(split.leaf); });
+}
+
+void CopyFile(const std::string& source, const std::string& destination)
+{
+    const std::string from = Resolve(source);
+    Fd in(::open(from.c_str(), O_RDONLY | O_CLOEXEC));
+    struct stat info
+    {};
+    if (in.Get() < 0 || ::fstat(in.Get(), &info) != 0) {
+        ThrowErrno("read", Absolute(from));
+    }
+    if (!S_ISREG(info.st_mode)) {
+        errno = S_ISDIR(info.st_mode) ? EISDIR : EINVAL;
+        ThrowErrno("read", Absolute(from));
+    }
+
+    const std::string target = Resolve(destination);
+    PendingReplace replace(target, S_IRUSR | S_IWUSR);
+    switch (CopyContents(in.Get(), replace.Fd())) {
+    case CopyFault::Read:
+        replace.Fail("read", Absolute(from));
+    case CopyFault::Write:
+        replace.Fail("write", Absolute(target));
+    case CopyFault::None:
+        break;
+    }
+    const mode_t mode = (info.st_mode & (S_IRWXU | S_IRWXG | S_IRWXO)) | S_IWUSR;
+    const std::array<timespec, 2> times{info.st_atim, info.st_mtim};
+    if (::fchmod(replace.Fd(), mode) != 0 || ::futimens(replace.Fd(), times.data()) != 0) {
+        replace.Fail("write", Absolute(target));
+    }
+    replace.Commit();
+}
+
+void WriteTextField(const std::string& path, std::string_view value)
+{
+    const std::string target = Resolve(path);
+    PendingReplace replace(target, 0666);
+    std::string line;
+    line.reserve(value.size() + 4);
+    line.append("\"").append(value).append("\"\r\n");
+    if (!WriteAll(replace.Fd(), line.data(), line.size()) || ::fsync(replace.Fd()) != 0) {
+        replace.Fail("write", Absolute(target));
+    }
+    replace.Commit();
+    // The rename itself reaches the disk only with its folder.
+    Fd folder(::open(FolderOrHere(replace.Folder()).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (folder.Get() >= 0) {
+        ::fsync(folder.Get());
+    }
+}
+
+std::string ReadTextField(const std::string& path)
+{
+    const std::string target = Resolve(path);
+    Fd in(::open(target.c_str(), O_RDONLY | O_CLOEXEC));
+    if (in.Get() < 0) {
+        ThrowErrno("read", Absolute(target));
+    }
+    std::string text(kStateFileReadLimit, '\0');
+    std::size_t size = 0;
+    while (size < text.size()) {
+        const ssize_t got = ::read(in.Get(), text.data() + size, text.size() - size);
+        if (got == 0) {
+            break;
+        }
+        if (got < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            ThrowErrno("read", Absolute(target));
+        }
+        size += static_cast<std::size_t>(got);
+    }
+    text.resize(size);
+
+    std::size_t at = text.find_first_not_of(" \t");
+    if (at == std::string::npos) {
+        return {};
+    }
+    if (text[at] == '"') {
+        const std::size_t close = text.find('"', at + 1);
+        return text.substr(at + 1, close == std::string::npos ? std::string::npos : close - at - 1);
+    }
+    std::string field = text.substr(at, text.find_first_of(",\r\n", at) - at);
+    field.erase(field.find_last_not_of(" \t") + 1);
+    return field;
+}
+
+} // namespace platform

@@ -1,0 +1,65 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+// The file-system operations the switcher is built on.
+//
+// Every name and path given here resolves without regard to ASCII letter case, component by
+// component: an exact match wins, otherwise the byte-wise smallest name that differs only in
+// case. Plain files are regular files and links to regular files whose names do not begin with
+// a dot. A file that grants write access to nobody is read-only: deleting or replacing it fails,
+// whoever runs the program. Every failure raises platform::FsError.
+namespace platform
+{
+
+#ifdef _WIN32
+inline constexpr char kSeparator = '\\';
+#else
+inline constexpr char kSeparator = '/';
+#endif
+
+// Absolute path of the working folder, without a closing separator except at the root.
+std::string WorkingDir();
+void SetWorkingDir(const std::string& folder);
+
+// Bare names of the plain files that match `pattern`, sorted byte-wise and taken whole before
+// the caller acts on them. Only the last component may hold wildcards; a folder that does not
+// exist matches nothing.
+std::vector<std::string> ListPlainFiles(const std::string& pattern);
+
+void DeleteFile(const std::string& name);
+
+// Replaces `destination` with a copy of `source` through a hidden temporary in the destination
+// folder, so a reader sees the old file or the new one, never a mix; a link at the destination
+// is replaced, not written through. The copy is writable and keeps the source's modification
+// time. A destination that differs from an existing name only in case replaces that file.
+void CopyFile(const std::string& source, const std::string& destination);
+
+// Writes `value` as one quoted line ending in CR LF, replacing the file atomically and durably.
+void WriteTextField(const std::string& path, std::string_view value);
+
+// Reads the first field of a text file: the text between the first pair of double quotes when
+// the field is quoted (blanks before the quote are skipped), else the text before the first
+// comma or line end. Reads at most the first 4096 bytes; an empty file gives the empty field.
+std::string ReadTextField(const std::string& path);
+
+// Hidden temporaries start with this prefix; an interrupted run's leftovers are removed by the
+// next write into their folder.
+inline constexpr std::string_view kTemporaryPrefix = ".jov-enable-";
+
+// While a Batch is alive, folder contents are remembered between operations and kept up to
+// date by the operations' own changes, so a command touching N files in a folder of M costs
+// O(N + M) rather than a folder scan per file. A folder whose modification time changes is
+// read again. Batches nest; the memory goes with the outermost.
+class Batch final
+{
+public:
+    Batch();
+    ~Batch();
+    Batch(const Batch&) = delete;
+    Batch& operator=(const Batch&) = delete;
+};
+
+} // namespace platform

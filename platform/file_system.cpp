@@ -1,0 +1,43 @@
+#include "platform/file_system.h"
+
+#include "platform/file_ops.h"
+
+namespace platform
+{
+
+std::string FileSystem::WorkingDir()
+{
+    return platform::WorkingDir();
+}
+
+void FileSystem::SetWorkingDir(const std::string& folder)
+{
+    platform::SetWorkingDir(folder);
+}
+
+std::vector<std::string> FileSystem::ListPlainFiles(const std::string& pattern)
+{
+    return platform::ListPlainFiles(pattern);
+}
+
+void FileSystem::DeleteFile(const std::string& name)
+{
+    platform::DeleteFile(name);
+}
+
+void FileSystem::CopyFile(const std::string& source, const std::string& destination)
+{
+    platform::CopyFile(source, destination);
+}
+
+void FileSystem::WriteTextField(const std::string& path, std::string_view value)
+{
+    platform::WriteTextField(path, value);
+}
+
+std::string FileSystem::ReadTextField(const std::string& path)
+{
+    return platform::ReadTextField(path);
+}
+
+} // namespace platform

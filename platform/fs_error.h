@@ -1,0 +1,36 @@
+#pragma once
+
+#include <stdexcept>
+#include <string>
+
+namespace platform
+{
+
+// The one failure the file-system operations raise. It carries the system's error number and
+// explanation, what was being done and to which file, so that whoever reports it can tell the
+// player what to fix.
+class FsError final : public std::runtime_error
+{
+public:
+    // `operation` is a verb phrase that fits "Could not <operation> ..." ("delete", "copy").
+    FsError(int number, std::string operation, std::string path);
+
+    int Number() const { return number_; }
+    const std::string& Explanation() const { return explanation_; }
+    const std::string& Operation() const { return operation_; }
+    const std::string& Path() const { return path_; }
+
+    // Two lines: "Error 13: Permission denied" and "Could not delete "HURR.FLT" in /games/krs."
+    std::string Report() const;
+
+private:
+    int number_;
+    std::string explanation_;
+    std::string operation_;
+    std::string path_;
+};
+
+// Raises FsError with the current errno.
+[[noreturn]] void ThrowErrno(const std::string& operation, const std::string& path);
+
+} // namespace platform

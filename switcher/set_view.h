@@ -1,0 +1,42 @@
+#pragma once
+
+#include <string>
+
+namespace switcher
+{
+
+// The seven buttons the switcher switches on and off, by their names in the main window.
+enum class Control
+{
+    Install,
+    InstallOnline,
+    InstallTUK,
+    Remove,
+    Country0,
+    Country1,
+    Country2
+};
+
+inline constexpr int kCountryCount = 3;
+
+// `index` must be 0, 1 or 2.
+Control CountryControl(int index);
+
+// The control's name in the window: "Install", ..., "Country(0)".
+const char* ControlName(Control control);
+
+// Everything the switcher does to the main window goes through this interface, so the switcher
+// builds and runs without any windowing.
+class SetView
+{
+public:
+    virtual ~SetView() = default;
+
+    virtual void SetCaption(const std::string& text) = 0;
+    virtual void SetEnabled(Control control, bool flag) = 0;
+    virtual void SetWindowEnabled(bool flag) = 0;
+    // An OK-only box titled "JOV Enable-Disable"; returns once the player dismisses it.
+    virtual void ShowMessage(const std::string& text) = 0;
+};
+
+} // namespace switcher

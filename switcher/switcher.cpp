@@ -1,0 +1,203 @@
+#include "switcher/switcher.h"
+
+#include "platform/file_ops.h"
+
+#include <span>
+#include <stdexcept>
+
+namespace switcher
+{
+namespace
+{
+
+platform::FileSystem& DefaultFiles()
+{
+    static platform::FileSystem files;
+    return files;
+}
+
+std::string Under(const std::string& folder, std::string_view name)
+{
+    std::string path = folder;
+    path += platform::kSeparator;
+    path += name;
+    return path;
+}
+
+std::span<const std::string_view> ModelsOf(std::int16_t index)
+{
+    switch (index) {
+    case 0:
+        return kRafModels;
+    case 1:
+        return kUsaafModels;
+    case 2:
+        return kLuftwaffeModels;
+    default:
+        throw std::out_of_range("no Country button with index " + std::to_string(index));
+    }
+}
+
+} // namespace
+
+Switcher::Switcher(SetView& view) : Switcher(view, DefaultFiles()) {}
+
+Switcher::Switcher(SetView& view, platform::FileSystem& files) : view_(view), files_(files) {}
+
+const std::string& Switcher::FolderOf(SetFolder folder) const
+{
+    switch (folder) {
+    case SetFolder::Jov:
+        return fields_.JovDir;
+    case SetFolder::Jovo:
+        return fields_.JovoDir;
+    case SetFolder::Tuk:
+        return fields_.TukDir;
+    case SetFolder::Stock:
+        break;
+    }
+    return fields_.StockDir;
+}
+
+// The names are appended as they stand, without looking at how the working folder ends.
+void Switcher::FormPaths()
+{
+    fields_.GameDir = files_.WorkingDir();
+    fields_.JovDir = Under(fields_.GameDir, "jov");
+    fields_.JovoDir = Under(fields_.GameDir, "jovo");
+    fields_.TukDir = Under(fields_.GameDir, "tuk");
+    fields_.StockDir = Under(fields_.GameDir, "krs");
+    fields_.StateFile = Under(fields_.GameDir, kStateFileName);
+}
+
+bool Switcher::StateFileExists()
+{
+    return !files_.ListPlainFiles(fields_.StateFile).empty();
+}
+
+bool Switcher::SetPresent(SetFolder folder)
+{
+    return !files_.ListPlainFiles(Under(FolderOf(folder), RowOf(folder).testPattern)).empty();
+}
+
+void Switcher::Start()
+{
+    platform::Batch batch;
+    FormPaths();
+    if (StateFileExists()) {
+        LoadState();
+        UpdateControls();
+        return;
+    }
+    // A first start brings the folder to the stock state, so the folder and the record agree.
+    view_.SetWindowEnabled(false);
+    RestoreStock();
+    fields_.InstalledSet = RowOf(SetFolder::Stock).word;
+    SaveState();
+    UpdateControls();
+    view_.SetWindowEnabled(true);
+}
+
+void Switcher::UpdateControls()
+{
+    const ControlStates states = StatesFor(fields_.InstalledSet);
+    view_.SetCaption(std::string(states.title));
+    for (const Control control :
+         {Control::Install, Control::InstallOnline, Control::InstallTUK, Control::Remove,
+          Control::Country0, Control::Country1, Control::Country2}) {
+        view_.SetEnabled(control, IsEnabled(states, control));
+    }
+}
+
+void Switcher::SaveState()
+{
+    files_.WriteTextField(fields_.StateFile, fields_.InstalledSet);
+}
+
+void Switcher::LoadState()
+{
+    fields_.InstalledSet = files_.ReadTextField(fields_.StateFile);
+}
+
+void Switcher::RestoreStock()
+{
+    if (!SetPresent(SetFolder::Stock)) {
+        view_.ShowMessage(std::string(RowOf(SetFolder::Stock).missing));
+        return;
+    }
+    files_.SetWorkingDir(fields_.GameDir);
+    for (const std::string_view pattern : kCleanOut) {
+        for (const std::string& name : files_.ListPlainFiles(std::string(pattern))) {
+            files_.DeleteFile(name);
+        }
+    }
+    CopySetFolder(fields_.StockDir);
+}
+
+void Switcher::CopySetFolder(const std::string& folder)
+{
+    files_.SetWorkingDir(folder);
+    for (const std::string& name : files_.ListPlainFiles("*.*")) {
+        files_.CopyFile(name, Under(fields_.GameDir, name));
+    }
+}
+
+void Switcher::Remove_Click()
+{
+    platform::Batch batch;
+    view_.SetWindowEnabled(false);
+    RestoreStock();
+    fields_.InstalledSet = RowOf(SetFolder::Stock).word;
+    UpdateControls();
+    SaveState();
+    view_.SetWindowEnabled(true);
+}
+
+void Switcher::InstallSet(SetFolder folder)
+{
+    platform::Batch batch;
+    const SetRow& row = RowOf(folder);
+    if (!SetPresent(folder)) {
+        view_.ShowMessage(std::string(row.missing));
+        return;
+    }
+    view_.SetWindowEnabled(false);
+    CopySetFolder(FolderOf(folder));
+    fields_.InstalledSet = row.word;
+    UpdateControls();
+    SaveState();
+    view_.SetWindowEnabled(true);
+}
+
+void Switcher::Install_Click()
+{
+    InstallSet(SetFolder::Jov);
+}
+
+void Switcher::InstallOnline_Click()
+{
+    InstallSet(SetFolder::Jovo);
+}
+
+void Switcher::InstallTUK_Click()
+{
+    InstallSet(SetFolder::Tuk);
+}
+
+void Switcher::Country_Click(std::int16_t index)
+{
+    const auto models = ModelsOf(index);
+    platform::Batch batch;
+    view_.SetEnabled(CountryControl(index), false);
+    view_.SetWindowEnabled(false);
+    files_.SetWorkingDir(fields_.GameDir);
+    for (const std::string_view model : models) {
+        const std::string name(model);
+        if (!files_.ListPlainFiles(name).empty()) {
+            files_.DeleteFile(name);
+        }
+    }
+    view_.SetWindowEnabled(true);
+}
+
+} // namespace switcher

@@ -1,0 +1,67 @@
+#include "game_folder.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+
+namespace fs = std::filesystem;
+
+void GameFolderTest::SetUp()
+{
+    original_ = fs::current_path();
+    std::string pattern = (fs::temp_directory_path() / "jov-test-XXXXXX").string();
+    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+    root = pattern;
+    game = root / "KRS Game";
+    fs::create_directories(game);
+    fs::current_path(game);
+}
+
+void GameFolderTest::TearDown()
+{
+    fs::current_path(original_);
+    std::error_code ignored;
+    for (auto it = fs::recursive_directory_iterator(root, ignored);
+         it != fs::recursive_directory_iterator(); it.increment(ignored)) {
+        if (!it->is_symlink()) {
+            fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ignored);
+        }
+    }
+    fs::remove_all(root, ignored);
+}
+
+void GameFolderTest::Write(const std::string& relative, const std::string& content)
+{
+    const fs::path path = game / relative;
+    fs::create_directories(path.parent_path());
+    std::ofstream(path, std::ios::binary) << content;
+}
+
+void GameFolderTest::WriteReadOnly(const std::string& relative, const std::string& content)
+{
+    Write(relative, content);
+    fs::permissions(game / relative,
+                    fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+}
+
+std::string GameFolderTest::Read(const std::string& relative) const
+{
+    std::ifstream in(game / relative, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+bool GameFolderTest::Exists(const std::string& relative) const
+{
+    return fs::exists(fs::symlink_status(game / relative));
+}
+
+std::vector<std::string> GameFolderTest::Entries(const std::string& relative) const
+{
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(game / relative)) {
+        names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+// A fresh game folder under a temporary directory for each test; the test runs with it as the
+// working folder, as the program does. The folder name holds a blank on purpose.
+class GameFolderTest : public ::testing::Test
+{
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // Writes `content` to `relative` (under the game folder), creating folders on the way.
+    void Write(const std::string& relative, const std::string& content = "x");
+    void WriteReadOnly(const std::string& relative, const std::string& content = "x");
+    std::string Read(const std::string& relative) const;
+    bool Exists(const std::string& relative) const;
+    // Every entry of a folder under the game folder, hidden ones included, sorted.
+    std::vector<std::string> Entries(const std::string& relative = ".") const;
+    std::string Path(const std::string& relative) const { return (game / relative).string(); }
+
+    std::filesystem::path root;
+    std::filesystem::path game;
+
+private:
+    std::filesystem::path original_;
+};
