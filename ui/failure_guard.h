@@ -1,0 +1,17 @@
+#pragma once
+
+#include <functional>
+
+namespace ui
+{
+
+// Exit status of the program after a failure has been reported.
+inline constexpr int kFailureExitCode = 3;
+
+// Runs `handler` and reports any failure that escapes it in a box titled "JOV Enable-Disable"
+// that names the number, the system's explanation, the operation and the file. Returns false
+// after such a report; the caller must then end the program without writing anything. No
+// exception leaves this function.
+bool RunGuarded(const std::function<void()>& handler);
+
+} // namespace ui
