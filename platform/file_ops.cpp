@@ -506,6 +506,11 @@ Batch::~Batch()
     }
 }
 
+std::string ResolvePath(const std::string& path)
+{
+    return Resolve(path);
+}
+
 std::string WorkingDir()
 {
     return CurrentFolder();

@@ -20,6 +20,10 @@ inline constexpr char kSeparator = '\\';
 inline constexpr char kSeparator = '/';
 #endif
 
+// The path as the operations resolve it: each component the exact name when it exists, else
+// its smallest case variant, else as given.
+std::string ResolvePath(const std::string& path);
+
 // Absolute path of the working folder, without a closing separator except at the root.
 std::string WorkingDir();
 void SetWorkingDir(const std::string& folder);

@@ -45,6 +45,16 @@ const SetRow& RowOf(SetFolder folder)
     return kSets[static_cast<std::size_t>(folder)];
 }
 
+const SetRow* RowOfWord(std::string_view installedSet)
+{
+    for (const SetRow& row : kSets) {
+        if (row.word == installedSet) {
+            return &row;
+        }
+    }
+    return nullptr;
+}
+
 ControlStates StatesFor(std::string_view installedSet)
 {
     if (installedSet == RowOf(SetFolder::Stock).word) {

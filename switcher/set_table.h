@@ -22,6 +22,7 @@ enum class SetFolder
 struct SetRow
 {
     std::string_view word;        // InstalledSet while this set is in
+    std::string_view name;        // as the window title names it
     SetFolder folder;             // where the set waits
     std::string_view testPattern; // presence test, appended to the folder with a separator
     Control control;              // the button that installs (or restores) it
@@ -31,14 +32,14 @@ struct SetRow
 };
 
 inline constexpr std::array<SetRow, 4> kSets{{
-    {"none", SetFolder::Stock, "*.cdf", Control::Remove, "KRS  Flight Models",
+    {"none", "KRS Flight Models", SetFolder::Stock, "*.cdf", Control::Remove, "KRS  Flight Models",
      "JOV Enable/Disable (KRS Flight Models)", "KRS folder does not exist!"},
-    {"jov", SetFolder::Jov, "*.dat", Control::Install, "Install JOV Panel",
+    {"jov", "JOV Panel", SetFolder::Jov, "*.dat", Control::Install, "Install JOV Panel",
      "JOV Enable/Disable (JOV Panel)", "Cannot find JOV directory."},
-    {"jovo", SetFolder::Jovo, "*.dat", Control::InstallOnline, "Install JOV Online",
+    {"jovo", "JOV Online", SetFolder::Jovo, "*.dat", Control::InstallOnline, "Install JOV Online",
      "JOV Enable/Disable (JOV Online)", "Cannot find JOVO directory."},
-    {"tuk", SetFolder::Tuk, "*.cdf", Control::InstallTUK, "Install TUK", "JOV Enable/Disable (TUK)",
-     "Cannot find TUK directory."},
+    {"tuk", "TUK", SetFolder::Tuk, "*.cdf", Control::InstallTUK, "Install TUK",
+     "JOV Enable/Disable (TUK)", "Cannot find TUK directory."},
 }};
 
 inline constexpr std::string_view kErrorTitle = "JOV Enable/Disable (Error)";
@@ -47,6 +48,9 @@ inline constexpr std::string_view kErrorTitle = "JOV Enable/Disable (Error)";
 inline constexpr std::string_view kAppTitle = "JOV Enable-Disable";
 
 const SetRow& RowOf(SetFolder folder);
+
+// The row whose word is exactly `installedSet`, or null in the error state.
+const SetRow* RowOfWord(std::string_view installedSet);
 
 // The title and the seven enabled flags that an installed-set word selects. Words compare
 // exactly, letter case included; any other text is the error state, with every button off.

@@ -1,0 +1,199 @@
+#include "cli/console_view.h"
+#include "cli/report.h"
+#include "cli/reporting_files.h"
+
+#include "platform/file_ops.h"
+#include "platform/fs_error.h"
+#include "switcher/switcher.h"
+
+#include <CLI/CLI.hpp>
+
+#include <iostream>
+
+namespace
+{
+
+using switcher::SetFolder;
+
+constexpr const char* kManual = R"(COMMANDS
+  status [--json]   Shows the installed set, which buttons JOV_Enable would have on, which
+                    set folders are present and where the state file is. Changes nothing.
+  install SET       Copies every file of the set folder into the game folder and records
+                    the set: jov (JOV Panel), jovo (JOV Online) or tuk (TUK). Only from the
+                    stock state: restore first when another set is in.
+  restore           Restores the stock set: deletes *.flt *.dat *.str *.mpc *.cpt *.3dz,
+                    jovpanel.exe, flt.cdf and data.cdf from the game folder, copies every
+                    file of krs/ back and records "none". Only while a set is installed.
+  remove AIRFORCE   Deletes the flight models of raf, usaaf or luftwaffe from the game
+                    folder. Only while JOV Panel or JOV Online is installed.
+  verify            Compares the game folder with the installed set, file by file, and
+                    lists what is missing, differs or is extra. Changes nothing.
+
+  install, restore and remove start as JOV_Enable does: in a game folder without jovo.ini
+  they first restore the stock set and record "none".
+
+GAME FOLDER
+  jovo.ini          the installed set, one line such as "jov"; shared with JOV_Enable
+  krs/              the original FLT.CDF and DATA.CDF (the stock set; needs a .cdf file)
+  jov/              the JOV Panel files (recognised by a .dat file)
+  jovo/             the JOV Online files (recognised by a .dat file)
+  tuk/              the TUK files (recognised by a .cdf file)
+  Folder and file names match in any letter case.
+
+EXIT STATUS
+  0 done; 1 refused, or the set folder is missing; 2 usage error; 3 a file operation
+  failed (what was done before it stays done, the state file keeps its word); 4 verify
+  found differences.
+
+EXAMPLES
+  jov-switch -C ~/games/KRS install jov
+  jov-switch -C ~/games/KRS --dry-run restore)";
+
+const char* AirForceName(int index)
+{
+    static constexpr std::array<const char*, 3> names{"RAF", "USAAF", "Luftwaffe"};
+    return names[static_cast<std::size_t>(index)];
+}
+
+// Why the window would have the button for this command switched off, and what to do.
+std::string Refusal(const switcher::Fields& fields, const std::string& wanted,
+                    const std::string& instead)
+{
+    const switcher::SetRow* row = switcher::RowOfWord(fields.InstalledSet);
+    if (row == nullptr) {
+        return cli::ErrorStateSentence(fields);
+    }
+    return "jov-switch: cannot " + wanted + ": " + std::string(row->name) +
+           (row->folder == SetFolder::Stock ? " (the stock set)" : "") + " is installed. " +
+           instead;
+}
+
+struct Options
+{
+    std::string gameDir;
+    bool dryRun = false;
+    bool verbose = false;
+    bool json = false;
+    std::string set;
+    std::string airForce;
+};
+
+int Run(CLI::App& app, const Options& options)
+{
+    if (!options.gameDir.empty()) {
+        try {
+            platform::SetWorkingDir(options.gameDir);
+        } catch (const platform::FsError& error) {
+            std::cerr << "jov-switch: cannot use the game folder " << options.gameDir << ": "
+                      << error.Explanation() << "\n";
+            return cli::kUsage;
+        }
+    }
+    cli::ConsoleView view(std::cerr);
+    cli::ReportingFiles files(std::cout, options.dryRun, options.verbose);
+    switcher::Switcher sw(view, files);
+    const std::string command = app.get_subcommands().front()->get_name();
+
+    if (command == "status") {
+        cli::PrintStatus(sw, options.json, std::cout);
+        return cli::kDone;
+    }
+    if (command == "verify") {
+        return cli::Verify(sw, std::cout, std::cerr);
+    }
+
+    sw.Start();
+    const auto& fields = sw.State();
+    const switcher::ControlStates states = switcher::StatesFor(fields.InstalledSet);
+    if (command == "install") {
+        const SetFolder folder = options.set == "jov"    ? SetFolder::Jov
+                                 : options.set == "jovo" ? SetFolder::Jovo
+                                                         : SetFolder::Tuk;
+        if (!states.install) {
+            std::cerr << Refusal(fields, "install " + std::string(switcher::RowOf(folder).name),
+                                 "Restore the stock set first: jov-switch restore")
+                      << '\n';
+            return cli::kRefused;
+        }
+        const int before = view.MessagesShown();
+        folder == SetFolder::Jov    ? sw.Install_Click()
+        : folder == SetFolder::Jovo ? sw.InstallOnline_Click()
+                                    : sw.InstallTUK_Click();
+        return view.MessagesShown() > before ? cli::kRefused : cli::kDone;
+    }
+    if (command == "restore") {
+        if (!states.remove) {
+            std::cerr << Refusal(fields, "restore the stock set",
+                                 "There is nothing to restore: install a set instead.")
+                      << '\n';
+            return cli::kRefused;
+        }
+        sw.Remove_Click();
+        return cli::kDone;
+    }
+    const int index = options.airForce == "raf" ? 0 : options.airForce == "usaaf" ? 1 : 2;
+    if (!states.countries) {
+        std::cerr << Refusal(fields,
+                             "remove the " + std::string(AirForceName(index)) + " flight models",
+                             "Flight models can be removed only while JOV Panel or JOV Online "
+                             "is installed.")
+                  << '\n';
+        return cli::kRefused;
+    }
+    sw.Country_Click(static_cast<std::int16_t>(index));
+    return cli::kDone;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    CLI::App app{"Switches a KRS 1.2 game folder between its stock flight models and the JOV "
+                 "Panel, JOV Online and TUK sets, as JOV_Enable does, for scripts and launchers.",
+                 "jov-switch"};
+    Options options;
+    app.add_option("-C,--game-dir", options.gameDir,
+                   "The game folder to work on (default: the current folder)")
+        ->type_name("DIR");
+    app.add_flag("-n,--dry-run", options.dryRun,
+                 "Print each file operation the command would make and change nothing");
+    app.add_flag("-v,--verbose", options.verbose, "Print each file operation as it is done");
+    app.set_version_flag("--version", JOV_VERSION_TEXT);
+    app.require_subcommand(1, 1);
+    app.fallthrough();
+    app.footer(kManual);
+
+    auto* status = app.add_subcommand("status", "Show the installed set; changes nothing");
+    status->add_flag("--json", options.json, "Print one JSON object for scripts");
+    app.add_subcommand("install", "Install a set: jov, jovo or tuk")
+        ->add_option("SET", options.set, "jov, jovo or tuk")
+        ->required()
+        ->transform(CLI::IsMember({"jov", "jovo", "tuk"}, CLI::ignore_case));
+    app.add_subcommand("restore", "Restore the stock set");
+    app.add_subcommand("remove", "Delete one air force's flight models")
+        ->add_option("AIRFORCE", options.airForce, "raf, usaaf or luftwaffe")
+        ->required()
+        ->transform(CLI::IsMember({"raf", "usaaf", "luftwaffe"}, CLI::ignore_case));
+    app.add_subcommand("verify", "Compare the game folder with the installed set");
+
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::Success& done) {
+        return app.exit(done);
+    } catch (const CLI::ParseError& error) {
+        app.exit(error);
+        return cli::kUsage;
+    }
+
+    try {
+        platform::Batch batch;
+        return Run(app, options);
+    } catch (const platform::FsError& error) {
+        std::cerr << "jov-switch: " << error.Report()
+                  << "\nWhat was done before this step stays done; nothing after it was done, "
+                     "and the state file keeps its word.\n";
+    } catch (const std::exception& error) {
+        std::cerr << "jov-switch: " << error.what() << '\n';
+    }
+    return cli::kFailed;
+}

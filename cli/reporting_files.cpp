@@ -1,0 +1,48 @@
+#include "cli/reporting_files.h"
+
+#include "platform/file_ops.h"
+
+namespace cli
+{
+namespace
+{
+
+// Relative names are shown with the working folder in front, as the change will resolve them.
+std::string Shown(const std::string& path)
+{
+    if (!path.empty() && path.front() == platform::kSeparator) {
+        return path;
+    }
+    return platform::WorkingDir() + platform::kSeparator + path;
+}
+
+} // namespace
+
+template <typename Change> void ReportingFiles::Report(const std::string& line, Change change)
+{
+    if (!dryRun_) {
+        change();
+    }
+    if (dryRun_ || verbose_) {
+        out_ << line << '\n' << std::flush;
+    }
+}
+
+void ReportingFiles::DeleteFile(const std::string& name)
+{
+    Report("delete " + Shown(name), [&] { platform::FileSystem::DeleteFile(name); });
+}
+
+void ReportingFiles::CopyFile(const std::string& source, const std::string& destination)
+{
+    Report("copy " + Shown(source) + " -> " + Shown(destination),
+           [&] { platform::FileSystem::CopyFile(source, destination); });
+}
+
+void ReportingFiles::WriteTextField(const std::string& path, std::string_view value)
+{
+    Report("write " + Shown(path) + " \"" + std::string(value) + "\"",
+           [&] { platform::FileSystem::WriteTextField(path, value); });
+}
+
+} // namespace cli
