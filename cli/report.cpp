@@ -224,14 +224,16 @@ void PrintStatus(switcher::Switcher& sw, bool json, std::ostream& out)
         (yes ? found : missing).push_back(key);
     }
     const switcher::SetRow* row = switcher::RowOfWord(fields.InstalledSet);
+    std::string installed = "nothing recorded; the next start restores the stock set";
+    if (recorded) {
+        installed = '"';
+        installed += Printable(fields.InstalledSet);
+        installed += row != nullptr ? "\" (" + std::string(row->name) + ")"
+                                    : std::string("\" (names no set: error state)");
+    }
     out << "Game folder:  " << fields.GameDir << '\n'
         << "State file:   " << fields.StateFile << (recorded ? "" : " (not there yet)") << '\n'
-        << "Installed:    "
-        << (!recorded ? std::string("nothing recorded; the next start restores the stock set")
-            : row != nullptr
-                ? "\"" + fields.InstalledSet + "\" (" + std::string(row->name) + ")"
-                : "\"" + Printable(fields.InstalledSet) + "\" (names no set: error state)")
-        << '\n'
+        << "Installed:    " << installed << '\n'
         << "Title:        " << states.title << '\n'
         << "Buttons on:   " << (on.empty() ? "none" : Join(on, ", ")) << '\n'
         << "Buttons off:  " << (off.empty() ? "none" : Join(off, ", ")) << '\n'
