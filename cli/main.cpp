@@ -3,6 +3,7 @@
 #include "cli/reporting_files.h"
 
 #include "platform/file_ops.h"
+#include "platform/folder_lock.h"
 #include "platform/fs_error.h"
 #include "switcher/switcher.h"
 
@@ -40,6 +41,9 @@ GAME FOLDER
   tuk/              the TUK files (recognised by a .cdf file)
   Folder and file names match in any letter case.
 
+  install, restore and remove wait (--wait, 10 seconds) while JOV_Enable or another
+  jov-switch works on the same game folder, and are refused when it does not finish.
+
 EXIT STATUS
   0 done; 1 refused, or the set folder is missing; 2 usage error; 3 a file operation
   failed (what was done before it stays done, the state file keeps its word); 4 verify
@@ -76,6 +80,7 @@ struct Options
     bool json = false;
     std::string set;
     std::string airForce;
+    double wait = 10.0;
 };
 
 int Run(CLI::App& app, const Options& options)
@@ -100,6 +105,17 @@ int Run(CLI::App& app, const Options& options)
     }
     if (command == "verify") {
         return cli::Verify(sw, std::cout, std::cerr);
+    }
+
+    // Commands that change files keep JOV_Enable and other jov-switch runs out meanwhile.
+    const auto lock = platform::FolderLock::Acquire(
+        ".", std::chrono::milliseconds(static_cast<long long>(options.wait * 1000)));
+    if (!lock) {
+        std::cerr << "jov-switch: another program is working on the game folder "
+                  << platform::WorkingDir()
+                  << " (JOV_Enable, or another jov-switch). Close JOV_Enable, or try again "
+                     "when the other command has finished.\n";
+        return cli::kRefused;
     }
 
     sw.Start();
@@ -158,6 +174,11 @@ int main(int argc, char** argv)
     app.add_flag("-n,--dry-run", options.dryRun,
                  "Print each file operation the command would make and change nothing");
     app.add_flag("-v,--verbose", options.verbose, "Print each file operation as it is done");
+    app.add_option("--wait", options.wait,
+                   "Seconds to wait while another program works on the game folder")
+        ->capture_default_str()
+        ->type_name("SECONDS")
+        ->check(CLI::Range(0.0, 3600.0));
     app.set_version_flag("--version", JOV_VERSION_TEXT);
     app.require_subcommand(1, 1);
     app.fallthrough();

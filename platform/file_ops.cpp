@@ -17,6 +17,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 namespace platform
@@ -341,6 +342,23 @@ void RemoveStaleTemporaries(const std::string& folder)
     NoteChange(FolderOrHere(folder), [](FolderIndex&) {});
 }
 
+void CheckResolvedReplaceable(const std::string& target)
+{
+    struct stat info
+    {};
+    if (::lstat(target.c_str(), &info) != 0) {
+        return;
+    }
+    if (S_ISDIR(info.st_mode)) {
+        errno = EISDIR;
+        ThrowErrno("replace", Absolute(target));
+    }
+    if (IsReadOnly(info)) {
+        errno = EACCES;
+        ThrowErrno("replace", Absolute(target));
+    }
+}
+
 struct Temporary
 {
     Fd fd;
@@ -660,18 +678,49 @@ std::string ReadTextField(const std::string& path)
         size += static_cast<std::size_t>(got);
     }
     text.resize(size);
+    return ParseFirstField(text);
+}
 
-    std::size_t at = text.find_first_not_of(" \t");
-    if (at == std::string::npos) {
+std::string ParseFirstField(std::string_view text)
+{
+    const std::size_t at = text.find_first_not_of(" \t");
+    if (at == std::string_view::npos) {
         return {};
     }
     if (text[at] == '"') {
         const std::size_t close = text.find('"', at + 1);
-        return text.substr(at + 1, close == std::string::npos ? std::string::npos : close - at - 1);
+        return std::string(text.substr(
+            at + 1, close == std::string_view::npos ? std::string_view::npos : close - at - 1));
     }
-    std::string field = text.substr(at, text.find_first_of(",\r\n", at) - at);
+    std::string field(text.substr(at, text.find_first_of(",\r\n", at) - at));
     field.erase(field.find_last_not_of(" \t") + 1);
     return field;
+}
+
+std::uintmax_t FileSize(const std::string& path)
+{
+    struct stat info
+    {};
+    if (::stat(Resolve(path).c_str(), &info) != 0 || !S_ISREG(info.st_mode)) {
+        return 0;
+    }
+    return static_cast<std::uintmax_t>(info.st_size);
+}
+
+std::uintmax_t FreeSpace(const std::string& folder)
+{
+    const std::string resolved = Resolve(folder);
+    struct statvfs info
+    {};
+    if (::statvfs(resolved.c_str(), &info) != 0) {
+        ThrowErrno("measure the free space of", Absolute(resolved));
+    }
+    return static_cast<std::uintmax_t>(info.f_bavail) * info.f_frsize;
+}
+
+void CheckReplaceable(const std::string& path)
+{
+    CheckResolvedReplaceable(Resolve(path));
 }
 
 } // namespace platform

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -48,6 +49,19 @@ void WriteTextField(const std::string& path, std::string_view value);
 // the field is quoted (blanks before the quote are skipped), else the text before the first
 // comma or line end. Reads at most the first 4096 bytes; an empty file gives the empty field.
 std::string ReadTextField(const std::string& path);
+
+// The text's first field, as ReadTextField takes it from a file's first bytes.
+std::string ParseFirstField(std::string_view text);
+
+// Size in bytes of the file a path resolves to (following links), 0 when there is none.
+std::uintmax_t FileSize(const std::string& path);
+
+// Bytes an unprivileged writer may still use on the file system that holds `folder`.
+std::uintmax_t FreeSpace(const std::string& folder);
+
+// Fails as replacing `path` by a copy or a state write would (a read-only file, a folder), so
+// a command can find out before it changes anything. A missing file passes.
+void CheckReplaceable(const std::string& path);
 
 // Hidden temporaries start with this prefix; an interrupted run's leftovers are removed by the
 // next write into their folder.

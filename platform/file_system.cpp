@@ -40,4 +40,19 @@ std::string FileSystem::ReadTextField(const std::string& path)
     return platform::ReadTextField(path);
 }
 
+std::uintmax_t FileSystem::FileSize(const std::string& path)
+{
+    return platform::FileSize(path);
+}
+
+std::uintmax_t FileSystem::FreeSpace(const std::string& folder)
+{
+    return platform::FreeSpace(folder);
+}
+
+void FileSystem::CheckReplaceable(const std::string& path)
+{
+    platform::CheckReplaceable(path);
+}
+
 } // namespace platform

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -21,6 +22,9 @@ public:
     virtual void CopyFile(const std::string& source, const std::string& destination);
     virtual void WriteTextField(const std::string& path, std::string_view value);
     virtual std::string ReadTextField(const std::string& path);
+    virtual std::uintmax_t FileSize(const std::string& path);
+    virtual std::uintmax_t FreeSpace(const std::string& folder);
+    virtual void CheckReplaceable(const std::string& path);
 };
 
 } // namespace platform

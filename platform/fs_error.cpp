@@ -22,9 +22,10 @@ std::string Compose(int number, const std::string& operation, const std::string&
 
 } // namespace
 
-FsError::FsError(int number, std::string operation, std::string path)
+FsError::FsError(int number, std::string operation, std::string path, std::string detail)
     : std::runtime_error(Compose(number, operation, path)), number_(number),
-      explanation_(Explain(number)), operation_(std::move(operation)), path_(std::move(path))
+      explanation_(Explain(number)), operation_(std::move(operation)), path_(std::move(path)),
+      detail_(std::move(detail))
 {}
 
 std::string FsError::Report() const
@@ -40,7 +41,11 @@ std::string FsError::Report() const
     if (!folder.empty()) {
         text += " in " + folder;
     }
-    return text + ".";
+    text += ".";
+    if (!detail_.empty()) {
+        text += " " + detail_;
+    }
+    return text;
 }
 
 void ThrowErrno(const std::string& operation, const std::string& path)

@@ -13,12 +13,14 @@ class FsError final : public std::runtime_error
 {
 public:
     // `operation` is a verb phrase that fits "Could not <operation> ..." ("delete", "copy").
-    FsError(int number, std::string operation, std::string path);
+    // `detail`, when given, is one more sentence for the player.
+    FsError(int number, std::string operation, std::string path, std::string detail = {});
 
     int Number() const { return number_; }
     const std::string& Explanation() const { return explanation_; }
     const std::string& Operation() const { return operation_; }
     const std::string& Path() const { return path_; }
+    const std::string& Detail() const { return detail_; }
 
     // Two lines: "Error 13: Permission denied" and "Could not delete "HURR.FLT" in /games/krs."
     std::string Report() const;
@@ -28,6 +30,7 @@ private:
     std::string explanation_;
     std::string operation_;
     std::string path_;
+    std::string detail_;
 };
 
 // Raises FsError with the current errno.

@@ -1,6 +1,12 @@
 #include "switcher/switcher.h"
 
 #include "platform/file_ops.h"
+#include "platform/fs_error.h"
+#include "platform/name_match.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <unordered_set>
 
 #include <span>
 #include <stdexcept>
@@ -36,6 +42,11 @@ std::span<const std::string_view> ModelsOf(std::int16_t index)
     default:
         throw std::out_of_range("no Country button with index " + std::to_string(index));
     }
+}
+
+std::string MegaBytes(std::uintmax_t bytes)
+{
+    return std::to_string((bytes + (1 << 20) - 1) >> 20) + " MB";
 }
 
 } // namespace
@@ -125,6 +136,7 @@ void Switcher::RestoreStock()
         view_.ShowMessage(std::string(RowOf(SetFolder::Stock).missing));
         return;
     }
+    Preflight(fields_.StockDir, true);
     files_.SetWorkingDir(fields_.GameDir);
     for (const std::string_view pattern : kCleanOut) {
         for (const std::string& name : files_.ListPlainFiles(std::string(pattern))) {
@@ -132,6 +144,42 @@ void Switcher::RestoreStock()
         }
     }
     CopySetFolder(fields_.StockDir);
+}
+
+void Switcher::Preflight(const std::string& copyFrom, bool cleanOut)
+{
+    files_.CheckReplaceable(fields_.StateFile);
+
+    // Room for every copy, less what the copies replace and the clean-out frees, plus the
+    // largest file, whose temporary stands beside the file it replaces until the rename.
+    std::uintmax_t incoming = 0;
+    std::uintmax_t largest = 0;
+    std::uintmax_t leaving = 0;
+    std::unordered_set<std::string> counted;
+    for (const std::string& name : files_.ListPlainFiles(Under(copyFrom, "*.*"))) {
+        const std::uintmax_t size = files_.FileSize(Under(copyFrom, name));
+        incoming += size;
+        largest = std::max(largest, size);
+        if (counted.insert(platform::FoldCase(name)).second) {
+            leaving += files_.FileSize(Under(fields_.GameDir, name));
+        }
+    }
+    if (cleanOut) {
+        for (const std::string_view pattern : kCleanOut) {
+            for (const std::string& name : files_.ListPlainFiles(Under(fields_.GameDir, pattern))) {
+                if (counted.insert(platform::FoldCase(name)).second) {
+                    leaving += files_.FileSize(Under(fields_.GameDir, name));
+                }
+            }
+        }
+    }
+    const std::uintmax_t needed = incoming > leaving ? incoming - leaving + largest : largest;
+    const std::uintmax_t free = files_.FreeSpace(fields_.GameDir);
+    if (needed > free) {
+        throw platform::FsError(ENOSPC, "copy the files of", copyFrom,
+                                "The copies need " + MegaBytes(needed) + " more and " +
+                                    MegaBytes(free) + " are free; nothing was changed.");
+    }
 }
 
 void Switcher::CopySetFolder(const std::string& folder)
@@ -162,6 +210,7 @@ void Switcher::InstallSet(SetFolder folder)
         return;
     }
     view_.SetWindowEnabled(false);
+    Preflight(FolderOf(folder), false);
     CopySetFolder(FolderOf(folder));
     fields_.InstalledSet = row.word;
     UpdateControls();

@@ -74,6 +74,10 @@ public:
     const Fields& State() const { return fields_; }
     const std::string& FolderOf(SetFolder folder) const;
 
+    // Before the first change: fails as a later step would (a state file that cannot be
+    // replaced, too little room for the copies), so that nothing is done halfway.
+    void Preflight(const std::string& copyFrom, bool cleanOut);
+
 private:
     void InstallSet(SetFolder folder);
 

@@ -1,4 +1,3 @@
-#include "ui/failure_guard.h"
 #include "ui/main_form1.h"
 
 #include <QApplication>
@@ -11,7 +10,7 @@ int main(int argc, char* argv[])
 
     ui::Main_Form1 window;
     if (!window.Form_Load()) {
-        return ui::kFailureExitCode;
+        return window.ExitCode();
     }
     window.show();
     return QApplication::exec();

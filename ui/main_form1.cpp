@@ -133,8 +133,27 @@ QPushButton* Main_Form1::ButtonOf(switcher::Control control) const
 
 bool Main_Form1::Form_Load()
 {
-    Handle([this] { switcher_.Start(); });
-    return !failed_;
+    bool locked = false;
+    Handle([this, &locked] {
+        // While the window is open no jov-switch changes the folder behind its back.
+        lock_ = platform::FolderLock::Acquire(".", std::chrono::seconds(5));
+        if (!lock_) {
+            ShowMessage("Another copy of JOV Enable-Disable, or jov-switch, is working on this "
+                        "game folder. Close it, then start JOV Enable-Disable again.");
+            return;
+        }
+        locked = true;
+        switcher_.Start();
+    });
+    if (failed_) {
+        exitCode_ = kFailureExitCode;
+        return false;
+    }
+    if (!locked) {
+        exitCode_ = 1;
+        return false;
+    }
+    return true;
 }
 
 void Main_Form1::Handle(const std::function<void()>& handler)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/folder_lock.h"
 #include "switcher/set_view.h"
 #include "switcher/switcher.h"
 
@@ -8,6 +9,7 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <optional>
 
 class QAction;
 class QGroupBox;
@@ -40,6 +42,8 @@ public:
 
     // After a reported failure the window stays disabled and the program must end.
     bool Failed() const { return failed_; }
+    // The exit status when Form_Load returned false.
+    int ExitCode() const { return exitCode_; }
 
     void SetCaption(const std::string& text) override;
     void SetEnabled(switcher::Control control, bool flag) override;
@@ -73,12 +77,14 @@ private:
     QPushButton* InstallTUK = nullptr;
     QAction* mnuHelp = nullptr;
 
+    std::optional<platform::FolderLock> lock_;
     std::unique_ptr<frmHelp> help_;
     switcher::Switcher switcher_{*this};
     int handlerDepth_ = 0;
     bool busy_ = false;
     bool enablePending_ = false;
     bool failed_ = false;
+    int exitCode_ = 0;
 };
 
 } // namespace ui
