@@ -1,43 +1,15 @@
 #include "game_folder.h"
+#include "process.h"
 
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <map>
-#include <sstream>
-
-#include <fcntl.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 // Runs the built jov-switch as a launcher script would, on real game folders.
 namespace
 {
 
 namespace fs = std::filesystem;
-
-struct Outcome
-{
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-std::string Slurp(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-std::vector<std::string> Lines(const std::string& text)
-{
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) {
-        lines.push_back(line);
-    }
-    return lines;
-}
 
 class CliTest : public GameFolderTest
 {
@@ -58,23 +30,7 @@ protected:
     Outcome Run(std::vector<std::string> args, const fs::path& folder = {})
     {
         args.insert(args.begin(), {JOV_SWITCH_PATH, "-C", (folder.empty() ? game : folder)});
-        const fs::path out = root / "stdout";
-        const fs::path err = root / "stderr";
-        const pid_t pid = ::fork();
-        if (pid == 0) {
-            ::dup2(::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 1);
-            ::dup2(::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 2);
-            std::vector<char*> argv;
-            for (auto& arg : args) {
-                argv.push_back(arg.data());
-            }
-            argv.push_back(nullptr);
-            ::execv(argv[0], argv.data());
-            ::_exit(127);
-        }
-        int status = 0;
-        ::waitpid(pid, &status, 0);
-        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, Slurp(out), Slurp(err)};
+        return RunChild(args, ChildOptions(root));
     }
 
     void Record(const std::string& word) { Write("jovo.ini", "\"" + word + "\"\r\n"); }

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstdlib>
 #include <fstream>
-#include <iterator>
 
 namespace fs = std::filesystem;
 
@@ -48,7 +47,16 @@ void GameFolderTest::WriteReadOnly(const std::string& relative, const std::strin
 std::string GameFolderTest::Read(const std::string& relative) const
 {
     std::ifstream in(game / relative, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    std::string data;
+    std::error_code error;
+    const auto size = fs::file_size(game / relative, error);
+    if (error) {
+        return data;
+    }
+    data.resize(static_cast<std::size_t>(size));
+    in.read(data.data(), static_cast<std::streamsize>(data.size()));
+    data.resize(static_cast<std::size_t>(in.gcount()));
+    return data;
 }
 
 bool GameFolderTest::Exists(const std::string& relative) const

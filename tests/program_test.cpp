@@ -1,4 +1,5 @@
 #include "game_folder.h"
+#include "process.h"
 
 #include <chrono>
 #include <csignal>
@@ -42,20 +43,17 @@ protected:
     void Start()
     {
         useXvfb = OnPath("xvfb-run");
-        pid = ::fork();
-        ASSERT_GE(pid, 0);
-        if (pid == 0) {
-            ::setsid();
-            if (useXvfb) {
-                ::unsetenv("QT_QPA_PLATFORM");
-                ::execlp("xvfb-run", "xvfb-run", "-a", "-s", "-screen 0 800x600x24",
-                         JOV_ENABLE_PATH, static_cast<char*>(nullptr));
-            } else {
-                ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
-                ::execl(JOV_ENABLE_PATH, JOV_ENABLE_PATH, static_cast<char*>(nullptr));
-            }
-            ::_exit(127);
+        ChildOptions options(root);
+        options.newSession = true;
+        if (useXvfb) {
+            options.environment = {"QT_QPA_PLATFORM=xcb"};
+            pid = StartChild({"xvfb-run", "-a", "-s", "-screen 0 800x600x24", JOV_ENABLE_PATH},
+                             options);
+        } else {
+            options.environment = {"QT_QPA_PLATFORM=offscreen"};
+            pid = StartChild({JOV_ENABLE_PATH}, options);
         }
+        ASSERT_GT(pid, 0);
     }
 
     // True while the program is still running.
@@ -108,8 +106,8 @@ TEST_F(ProgramTest, FirstStartRestoresStockRecordsNoneAndKeepsRunning)
     // Start-up has ended and the window is open, waiting for the player.
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     EXPECT_TRUE(Running());
-    EXPECT_EQ(Entries(), (std::vector<std::string>{"DATA.CDF", "FLT.CDF", "JOV", "KRS",
-                                                   "jovo.ini", "notes.txt"}));
+    EXPECT_EQ(Entries(), (std::vector<std::string>{"DATA.CDF", "FLT.CDF", "JOV", "KRS", "jovo.ini",
+                                                   "notes.txt"}));
     EXPECT_EQ(Read("FLT.CDF"), "stock flight models");
 }
 

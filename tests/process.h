@@ -1,0 +1,33 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include <sys/types.h>
+
+// Running the built programs as a player's launcher would: a child process with its own output
+// files, optionally under a file-size limit.
+struct Outcome
+{
+    int status = -1; // exit status, or -1 when a signal ended the program
+    std::string out;
+    std::string err;
+};
+
+struct ChildOptions
+{
+    explicit ChildOptions(std::filesystem::path folder) : output(std::move(folder)) {}
+
+    std::filesystem::path output;         // folder for the child's stdout and stderr files
+    long long fileSizeLimit = -1;         // RLIMIT_FSIZE in bytes, with SIGXFSZ ignored
+    std::vector<std::string> environment; // NAME=value, added to the inherited ones
+    bool newSession = false;              // leads its own process group
+};
+
+pid_t StartChild(std::vector<std::string> argv, const ChildOptions& options);
+Outcome WaitChild(pid_t pid, const ChildOptions& options);
+Outcome RunChild(std::vector<std::string> argv, const ChildOptions& options);
+
+std::string Slurp(const std::filesystem::path& path);
+std::vector<std::string> Lines(const std::string& text);
