@@ -355,3 +355,48 @@ TEST_F(SwitcherTest, FirstStartThatFailsWritesNoStateFile)
     EXPECT_FALSE(Exists("jovo.ini"));
     EXPECT_EQ(view.calls, Calls{"window off"});
 }
+
+namespace
+{
+
+// Reports as much free space as the test says.
+class SmallDisk final : public platform::FileSystem
+{
+public:
+    std::uintmax_t FreeSpace(const std::string&) override { return free; }
+    std::uintmax_t free = 0;
+};
+
+} // namespace
+
+TEST_F(SwitcherTest, TooLittleRoomIsFoundBeforeTheFirstChange)
+{
+    SmallDisk disk;
+    switcher::Switcher small(view, disk);
+    Write("jovo.ini", "\"none\"\r\n");
+    Write("jov/a.dat", std::string(1000, 'a'));
+    Write("jov/b.dat", std::string(1000, 'b'));
+    Write("jov/c.dat", std::string(1000, 'c'));
+    Write("B.DAT", std::string(1000, 'o'));
+    small.Start();
+    view.calls.clear();
+
+    // Three copies of 1000 bytes replace one of 1000, and the largest needs room for its
+    // temporary: 3000 bytes.
+    disk.free = 2999;
+    EXPECT_EQ(FailureOf([&] { small.Install_Click(); }), ENOSPC);
+    EXPECT_EQ(view.calls, Calls{"window off"});
+    EXPECT_EQ(Entries(), (Names{"B.DAT", "jov", "jovo.ini"}));
+    disk.free = 3000;
+    small.Install_Click();
+    EXPECT_EQ(Read("jovo.ini"), "\"jov\"\r\n");
+
+    // The restore counts what its clean-out frees: 3000 bytes go, 4000 come.
+    Write("krs/flt.cdf", std::string(4000, 's'));
+    disk.free = 4999;
+    EXPECT_EQ(FailureOf([&] { small.Remove_Click(); }), ENOSPC);
+    EXPECT_TRUE(Exists("a.dat"));
+    disk.free = 5000;
+    small.Remove_Click();
+    EXPECT_EQ(Entries(), (Names{"flt.cdf", "jov", "jovo.ini", "krs"}));
+}
