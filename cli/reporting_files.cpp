@@ -18,30 +18,31 @@ std::string Shown(const std::string& path)
 
 } // namespace
 
-template <typename Change> void ReportingFiles::Report(const std::string& line, Change change)
+template <typename Line, typename Change> void ReportingFiles::Report(Line line, Change change)
 {
     if (!dryRun_) {
         change();
     }
     if (dryRun_ || verbose_) {
-        out_ << line << '\n' << std::flush;
+        out_ << line() << '\n' << std::flush;
     }
 }
 
 void ReportingFiles::DeleteFile(const std::string& name)
 {
-    Report("delete " + Shown(name), [&] { platform::FileSystem::DeleteFile(name); });
+    Report([&] { return "delete " + Shown(name); },
+           [&] { platform::FileSystem::DeleteFile(name); });
 }
 
 void ReportingFiles::CopyFile(const std::string& source, const std::string& destination)
 {
-    Report("copy " + Shown(source) + " -> " + Shown(destination),
+    Report([&] { return "copy " + Shown(source) + " -> " + Shown(destination); },
            [&] { platform::FileSystem::CopyFile(source, destination); });
 }
 
 void ReportingFiles::WriteTextField(const std::string& path, std::string_view value)
 {
-    Report("write " + Shown(path) + " \"" + std::string(value) + "\"",
+    Report([&] { return "write " + Shown(path) + " \"" + std::string(value) + "\""; },
            [&] { platform::FileSystem::WriteTextField(path, value); });
 }
 

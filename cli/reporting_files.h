@@ -23,7 +23,8 @@ public:
     void WriteTextField(const std::string& path, std::string_view value) override;
 
 private:
-    template <typename Change> void Report(const std::string& line, Change change);
+    // `line` makes the text only when it is printed.
+    template <typename Line, typename Change> void Report(Line line, Change change);
 
     std::ostream& out_;
     bool dryRun_;

@@ -120,14 +120,8 @@ bool IsReadOnly(const struct stat& info)
 
 bool IsRegularFollowingLinks(const std::string& path)
 {
-    struct stat info
-    {};
+    struct stat info = {};
     return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
-}
-
-bool SameTime(const timespec& a, const timespec& b)
-{
-    return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
 }
 
 // ---- folder contents, remembered within a batch ---------------------------------------------
@@ -141,22 +135,12 @@ struct Entry
 struct FolderScan
 {
     std::vector<Entry> entries;
-    timespec modified{};
 };
 
 // Reads a folder whole. Returns nothing when the folder does not exist or is no folder.
 std::optional<FolderScan> ScanFolder(const std::string& folder)
 {
     FolderScan scan;
-    struct stat info
-    {};
-    if (::stat(folder.c_str(), &info) != 0) {
-        if (errno == ENOENT || errno == ENOTDIR) {
-            return std::nullopt;
-        }
-        ThrowErrno("list", folder);
-    }
-    scan.modified = info.st_mtim;
     std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(folder.c_str()), ::closedir);
     if (!dir) {
         if (errno == ENOENT || errno == ENOTDIR) {
@@ -181,11 +165,10 @@ std::optional<FolderScan> ScanFolder(const std::string& folder)
 // Case variants of every name in one folder, each list sorted byte-wise.
 struct FolderIndex
 {
-    timespec modified{};
     std::unordered_map<std::string, std::vector<std::string>> variants;
     std::vector<std::string> temporaries;
 
-    explicit FolderIndex(const FolderScan& scan) : modified(scan.modified)
+    explicit FolderIndex(const FolderScan& scan)
     {
         variants.reserve(scan.entries.size());
         for (const Entry& entry : scan.entries) {
@@ -234,23 +217,47 @@ struct FolderKey
     auto operator<=>(const FolderKey&) const = default;
 };
 
-int batchDepth = 0;
-std::map<FolderKey, FolderIndex> remembered;
-
-// The index of `folder`, read afresh unless a batch remembers it unchanged. Null when the
-// folder does not exist. Outside a batch the result lives until the next call.
-FolderIndex* IndexOf(const std::string& folder)
+// What a batch remembers: each folder's index, and which folder each path names. A relative
+// path's folder depends on the working folder, so those names are forgotten when it changes.
+struct BatchMemory
 {
-    static std::optional<FolderIndex> scratch;
-    struct stat info
-    {};
+    std::map<FolderKey, FolderIndex> indexes;
+    std::unordered_map<std::string, FolderKey> folders;
+    std::unordered_map<std::string, std::string> resolved;
+};
+
+int batchDepth = 0;
+BatchMemory memory;
+
+std::optional<FolderKey> KeyOf(const std::string& folder)
+{
+    if (batchDepth > 0) {
+        if (const auto known = memory.folders.find(folder); known != memory.folders.end()) {
+            return known->second;
+        }
+    }
+    struct stat info = {};
     if (::stat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
-        return nullptr;
+        return std::nullopt;
     }
     const FolderKey key{info.st_dev, info.st_ino};
     if (batchDepth > 0) {
-        const auto found = remembered.find(key);
-        if (found != remembered.end() && SameTime(found->second.modified, info.st_mtim)) {
+        memory.folders.emplace(folder, key);
+    }
+    return key;
+}
+
+// The index of `folder`: read afresh outside a batch, once within one. Null when the folder
+// does not exist. Outside a batch the result lives until the next call.
+FolderIndex* IndexOf(const std::string& folder)
+{
+    static std::optional<FolderIndex> scratch;
+    const auto key = KeyOf(folder);
+    if (!key) {
+        return nullptr;
+    }
+    if (batchDepth > 0) {
+        if (const auto found = memory.indexes.find(*key); found != memory.indexes.end()) {
             return &found->second;
         }
     }
@@ -259,7 +266,7 @@ FolderIndex* IndexOf(const std::string& folder)
         return nullptr;
     }
     if (batchDepth > 0) {
-        return &remembered.insert_or_assign(key, FolderIndex(*scan)).first->second;
+        return &memory.indexes.insert_or_assign(*key, FolderIndex(*scan)).first->second;
     }
     scratch.emplace(*scan);
     return &*scratch;
@@ -267,47 +274,71 @@ FolderIndex* IndexOf(const std::string& folder)
 
 void Remember(const std::string& folder, const FolderScan& scan)
 {
-    struct stat info
-    {};
-    if (batchDepth > 0 && ::stat(folder.c_str(), &info) == 0) {
-        remembered.insert_or_assign(FolderKey{info.st_dev, info.st_ino}, FolderIndex(scan));
+    if (batchDepth > 0) {
+        if (const auto key = KeyOf(folder)) {
+            memory.indexes.insert_or_assign(*key, FolderIndex(scan));
+        }
     }
 }
 
 // Keeps a remembered folder in step with a change this process made to it.
 template <typename Change> void NoteChange(const std::string& folder, Change change)
 {
-    struct stat info
-    {};
-    if (batchDepth == 0 || ::stat(folder.c_str(), &info) != 0) {
+    if (batchDepth == 0) {
         return;
     }
-    const auto found = remembered.find(FolderKey{info.st_dev, info.st_ino});
-    if (found != remembered.end()) {
-        change(found->second);
-        found->second.modified = info.st_mtim;
+    if (const auto key = KeyOf(folder)) {
+        if (const auto found = memory.indexes.find(*key); found != memory.indexes.end()) {
+            change(found->second);
+        }
     }
 }
 
+std::string Resolve(const std::string& path);
+
+bool IsRoot(const std::string& folder)
+{
+    return folder.size() == 1 && folder.front() == kSeparator;
+}
+
+// A folder path resolved; within a batch each existing folder is resolved once.
+std::string ResolveFolder(const std::string& folder)
+{
+    if (folder.empty() || IsRoot(folder)) {
+        return folder;
+    }
+    if (batchDepth > 0) {
+        if (const auto known = memory.resolved.find(folder); known != memory.resolved.end()) {
+            return known->second;
+        }
+    }
+    std::string resolved = Resolve(folder);
+    if (batchDepth > 0 && KeyOf(resolved)) {
+        memory.resolved.emplace(folder, resolved);
+    }
+    return resolved;
+}
+
 // Resolves every component without regard to case: the exact name when it exists, else the
-// smallest case variant, else the name as given (the operation then fails on it).
+// smallest case variant, else the name as given (the operation then fails on it). Within a
+// batch the remembered folder contents answer without a system call.
 std::string Resolve(const std::string& path)
 {
-    struct stat info
-    {};
-    if (path.empty() || ::lstat(path.c_str(), &info) == 0) {
-        return path;
-    }
     const Split split = SplitPath(path);
-    if (split.leaf.empty() || split.leaf == "." || split.leaf == "..") {
+    if (path.empty() || split.leaf.empty() || split.leaf == "." || split.leaf == "..") {
         return path;
     }
-    const bool atRoot = split.folder.size() == 1 && split.folder.front() == kSeparator;
-    const std::string folder =
-        (split.folder.empty() || atRoot) ? split.folder : Resolve(split.folder);
+    if (batchDepth == 0) {
+        struct stat info = {};
+        if (::lstat(path.c_str(), &info) == 0) {
+            return path;
+        }
+    }
+    const std::string folder = ResolveFolder(split.folder);
     if (const FolderIndex* index = IndexOf(FolderOrHere(folder))) {
         if (const auto* names = index->VariantsOf(split.leaf)) {
-            return Join(folder, names->front());
+            const bool exact = std::binary_search(names->begin(), names->end(), split.leaf);
+            return Join(folder, exact ? split.leaf : names->front());
         }
     }
     return Join(folder, split.leaf);
@@ -339,13 +370,11 @@ void RemoveStaleTemporaries(const std::string& folder)
         }
     }
     index->temporaries.clear();
-    NoteChange(FolderOrHere(folder), [](FolderIndex&) {});
 }
 
 void CheckResolvedReplaceable(const std::string& target)
 {
-    struct stat info
-    {};
+    struct stat info = {};
     if (::lstat(target.c_str(), &info) != 0) {
         return;
     }
@@ -368,9 +397,10 @@ struct Temporary
 Temporary CreateTemporary(const std::string& folder, mode_t mode, const std::string& target)
 {
     static unsigned serial = 0;
+    static const std::string stem =
+        std::string(kTemporaryPrefix) + std::to_string(::getpid()) + "-";
     for (;;) {
-        const std::string name = std::string(kTemporaryPrefix) + std::to_string(::getpid()) + "-" +
-                                 std::to_string(++serial) + ".tmp";
+        const std::string name = stem + std::to_string(++serial) + ".tmp";
         const std::string path = Join(folder, name);
         const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
         if (fd >= 0) {
@@ -389,8 +419,7 @@ public:
     PendingReplace(const std::string& target, mode_t mode)
         : target_(target), folder_(SplitPath(target).folder)
     {
-        struct stat info
-        {};
+        struct stat info = {};
         if (::lstat(target.c_str(), &info) == 0) {
             if (S_ISDIR(info.st_mode)) {
                 errno = EISDIR;
@@ -520,7 +549,7 @@ Batch::Batch()
 Batch::~Batch()
 {
     if (--batchDepth == 0) {
-        remembered.clear();
+        memory = {};
     }
 }
 
@@ -540,6 +569,11 @@ void SetWorkingDir(const std::string& folder)
     if (::chdir(resolved.c_str()) != 0) {
         ThrowErrno("open the folder", Absolute(resolved));
     }
+    const auto relative = [](const auto& known) {
+        return known.first.empty() || known.first.front() != kSeparator;
+    };
+    std::erase_if(memory.folders, relative);
+    std::erase_if(memory.resolved, relative);
 }
 
 std::vector<std::string> ListPlainFiles(const std::string& pattern)
@@ -585,8 +619,7 @@ std::vector<std::string> ListPlainFiles(const std::string& pattern)
 void DeleteFile(const std::string& name)
 {
     const std::string target = Resolve(name);
-    struct stat info
-    {};
+    struct stat info = {};
     if (::lstat(target.c_str(), &info) != 0) {
         ThrowErrno("delete", Absolute(target));
     }
@@ -607,10 +640,14 @@ void DeleteFile(const std::string& name)
 
 void CopyFile(const std::string& source, const std::string& destination)
 {
-    const std::string from = Resolve(source);
+    // The exact name first: a listing hands over names as they are stored.
+    std::string from = source;
     Fd in(::open(from.c_str(), O_RDONLY | O_CLOEXEC));
-    struct stat info
-    {};
+    if (in.Get() < 0 && errno == ENOENT) {
+        from = Resolve(source);
+        in = Fd(::open(from.c_str(), O_RDONLY | O_CLOEXEC));
+    }
+    struct stat info = {};
     if (in.Get() < 0 || ::fstat(in.Get(), &info) != 0) {
         ThrowErrno("read", Absolute(from));
     }
@@ -620,7 +657,8 @@ void CopyFile(const std::string& source, const std::string& destination)
     }
 
     const std::string target = Resolve(destination);
-    PendingReplace replace(target, S_IRUSR | S_IWUSR);
+    // Created with the source's permissions, and writable whatever they are.
+    PendingReplace replace(target, (info.st_mode & (S_IRWXU | S_IRWXG | S_IRWXO)) | S_IWUSR);
     switch (CopyContents(in.Get(), replace.Fd())) {
     case CopyFault::Read:
         replace.Fail("read", Absolute(from));
@@ -629,9 +667,8 @@ void CopyFile(const std::string& source, const std::string& destination)
     case CopyFault::None:
         break;
     }
-    const mode_t mode = (info.st_mode & (S_IRWXU | S_IRWXG | S_IRWXO)) | S_IWUSR;
     const std::array<timespec, 2> times{info.st_atim, info.st_mtim};
-    if (::fchmod(replace.Fd(), mode) != 0 || ::futimens(replace.Fd(), times.data()) != 0) {
+    if (::futimens(replace.Fd(), times.data()) != 0) {
         replace.Fail("write", Absolute(target));
     }
     replace.Commit();
@@ -699,19 +736,15 @@ std::string ParseFirstField(std::string_view text)
 
 std::uintmax_t FileSize(const std::string& path)
 {
-    struct stat info
-    {};
-    if (::stat(Resolve(path).c_str(), &info) != 0 || !S_ISREG(info.st_mode)) {
-        return 0;
-    }
-    return static_cast<std::uintmax_t>(info.st_size);
+    struct stat info = {};
+    const bool found = ::stat(Resolve(path).c_str(), &info) == 0;
+    return found && S_ISREG(info.st_mode) ? static_cast<std::uintmax_t>(info.st_size) : 0;
 }
 
 std::uintmax_t FreeSpace(const std::string& folder)
 {
     const std::string resolved = Resolve(folder);
-    struct statvfs info
-    {};
+    struct statvfs info = {};
     if (::statvfs(resolved.c_str(), &info) != 0) {
         ThrowErrno("measure the free space of", Absolute(resolved));
     }

@@ -67,10 +67,11 @@ void CheckReplaceable(const std::string& path);
 // next write into their folder.
 inline constexpr std::string_view kTemporaryPrefix = ".jov-enable-";
 
-// While a Batch is alive, folder contents are remembered between operations and kept up to
-// date by the operations' own changes, so a command touching N files in a folder of M costs
-// O(N + M) rather than a folder scan per file. A folder whose modification time changes is
-// read again. Batches nest; the memory goes with the outermost.
+// While a Batch is alive, each folder is read once and then kept up to date by the
+// operations' own changes, so a command touching N files in a folder of M costs O(N + M)
+// rather than a folder scan per file. A batch is meant to last one command, while the folder
+// lock keeps the other programs of this system out; changes that others make meanwhile are
+// not seen. Batches nest; the memory goes with the outermost.
 class Batch final
 {
 public:

@@ -1,0 +1,211 @@
+#!/usr/bin/env python3
+"""Measures jov-switch and JOV_Enable against standard tools doing the same work, side by
+side in one run: the two commands alternate round by round after a warm-up, and each figure is
+the median of the per-round ratios, with their minimum and maximum."""
+
+import argparse
+import os
+import platform
+import shutil
+import statistics
+import subprocess
+import sys
+import tempfile
+import time
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+CLEAN_OUT = ["*.flt", "*.dat", "*.str", "*.mpc", "*.cpt", "*.3dz", "jovpanel.exe", "flt.cdf",
+             "data.cdf"]
+
+
+def quiet(command, cwd=None):
+    subprocess.run(command, cwd=cwd, check=True, stdout=subprocess.DEVNULL,
+                   stderr=subprocess.DEVNULL)
+
+
+def timed(command, cwd=None):
+    os.sync()  # the other command's writes are not flushed on this one's clock
+    start = time.perf_counter()
+    quiet(command, cwd)
+    return time.perf_counter() - start
+
+
+def reset(game, word):
+    """The game folder in the stock state ("none") or with the JOV set in ("jov")."""
+    for entry in os.scandir(game):
+        if entry.is_file(follow_symlinks=False):
+            os.remove(entry.path)
+    quiet(["sh", "-c", "cp -f KRS/* ."], cwd=game)
+    if word == "jov":
+        quiet(["sh", "-c", "cp -f JOV/* ."], cwd=game)
+    with open(os.path.join(game, "jovo.ini"), "wb") as state:
+        state.write(b'"' + word.encode() + b'"\r\n')
+
+
+def side_by_side(rounds, first, second):
+    """Runs first() and second() alternately, each after its own set-up; returns both lists
+    of seconds and the per-round ratios first/second, warm-up round dropped."""
+    ours, theirs = [], []
+    for round_ in range(rounds + 1):
+        pair = [(first, ours), (second, theirs)]
+        if round_ % 2:
+            pair.reverse()
+        for run, times in pair:
+            times.append(run())
+    ours, theirs = ours[1:], theirs[1:]
+    return ours, theirs, [a / b for a, b in zip(ours, theirs)]
+
+
+def install_figure(game, switch, rounds):
+    def ours():
+        reset(game, "none")
+        return timed([switch, "-C", game, "install", "jov"])
+
+    def theirs():
+        reset(game, "none")
+        return timed(["sh", "-c", "cp -f JOV/* ."], cwd=game)
+
+    return side_by_side(rounds, ours, theirs)
+
+
+def restore_figure(game, switch, rounds):
+    names = " -o ".join(f"-iname '{pattern}'" for pattern in CLEAN_OUT)
+    by_hand = f"find . -maxdepth 1 -type f \\( {names} \\) -delete && cp -f KRS/* ."
+
+    def ours():
+        reset(game, "jov")
+        return timed([switch, "-C", game, "restore"])
+
+    def theirs():
+        reset(game, "jov")
+        return timed(["sh", "-c", by_hand], cwd=game)
+
+    return side_by_side(rounds, ours, theirs)
+
+
+def scaling_figure(small, large, switch, rounds):
+    def install(game):
+        reset(game, "none")
+        return timed([switch, "-C", game, "install", "jov"])
+
+    return side_by_side(rounds, lambda: install(large), lambda: install(small))
+
+
+def start_x_server():
+    read_end, write_end = os.pipe()
+    server = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0",
+                               "800x600x24", "-nolisten", "tcp"], pass_fds=[write_end],
+                              stderr=subprocess.DEVNULL)
+    os.close(write_end)
+    with os.fdopen(read_end) as numbers:
+        display = numbers.readline().strip()
+    return server, ":" + display
+
+
+def startup_figure(build, game, rounds):
+    server, display = start_x_server()
+    env = dict(os.environ, DISPLAY=display, QT_QPA_PLATFORM="xcb")
+    watcher = os.path.join(build, "bench", "map_wait")
+
+    def first_window(program):
+        watch = subprocess.Popen([watcher], stdout=subprocess.PIPE, text=True, env=env)
+        assert watch.stdout.readline().strip() == "ready"
+        start = time.perf_counter()
+        shown = subprocess.Popen([program], cwd=game, env=env, stdout=subprocess.DEVNULL,
+                                 stderr=subprocess.DEVNULL)
+        line = watch.stdout.readline().strip()
+        seconds = time.perf_counter() - start
+        shown.kill()
+        shown.wait()
+        watch.wait()
+        if line != "mapped":
+            raise RuntimeError(f"{program} showed no window")
+        return seconds
+
+    try:
+        return side_by_side(rounds,
+                            lambda: first_window(os.path.join(build, "ui", "JOV_Enable")),
+                            lambda: first_window(os.path.join(build, "bench", "minimal_window")))
+    finally:
+        server.terminate()
+        server.wait()
+
+
+def machine():
+    model = "unknown CPU"
+    with open("/proc/cpuinfo") as info:
+        for line in info:
+            if line.startswith("model name"):
+                model = line.split(":", 1)[1].strip()
+                break
+    return f"{model}, {os.cpu_count()} cores, Linux {platform.release()}"
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__)
+    parser.add_argument("--build", default=os.path.join(HERE, "..", "build", "release"))
+    parser.add_argument("--rounds", type=int, default=5)
+    parser.add_argument("--seed", type=int, default=12)
+    parser.add_argument("--files", type=int, default=3000)
+    parser.add_argument("--megabytes", type=int, default=300)
+    parser.add_argument("--workdir", default=None, help="where to make the game folders")
+    parser.add_argument("--only", nargs="*", default=["install", "restore", "scaling", "startup"])
+    args = parser.parse_args()
+
+    build = os.path.abspath(args.build)
+    switch = os.path.join(build, "cli", "jov-switch")
+    work = tempfile.mkdtemp(prefix="jov-bench-", dir=args.workdir)
+    generate = [sys.executable, os.path.join(HERE, "generate.py"), "--seed", str(args.seed)]
+    rows = []
+    try:
+        game = os.path.join(work, "game")
+        if {"install", "restore"} & set(args.only):
+            quiet(generate + [game, "--files", str(args.files), "--megabytes",
+                              str(args.megabytes)])
+        if "install" in args.only:
+            rows.append(("install: jov-switch install jov / cp -f", 1.10,
+                         install_figure(game, switch, args.rounds)))
+        if "restore" in args.only:
+            rows.append(("restore: jov-switch restore / find -delete + cp", 1.10,
+                         restore_figure(game, switch, args.rounds)))
+        if "scaling" in args.only:
+            small = os.path.join(work, "small")
+            large = os.path.join(work, "large")
+            for folder, files in ((small, args.files), (large, args.files * 10)):
+                quiet(generate + [folder, "--files", str(files), "--megabytes",
+                                  str(files * 10 // 1000), "--large-files", "0",
+                                  "--stock-flt-mb", "1", "--stock-data-mb", "1"])
+            rows.append((f"scaling: install of {args.files * 10} / {args.files} small files",
+                         11.0, scaling_figure(small, large, switch, args.rounds)))
+        if "startup" in args.only:
+            if shutil.which("Xvfb"):
+                demo = os.path.join(work, "demo")
+                quiet([os.path.join(HERE, "..", "tools", "make-demo-folder"), demo])
+                with open(os.path.join(demo, "jovo.ini"), "wb") as state:
+                    state.write(b'"none"\r\n')
+                rows.append(("start-up: JOV_Enable / minimal Qt window, under Xvfb", 1.5,
+                             startup_figure(build, demo, args.rounds)))
+            else:
+                print("start-up not measured: Xvfb is not installed", file=sys.stderr)
+    finally:
+        shutil.rmtree(work, ignore_errors=True)
+
+    print(f"Measured {time.strftime('%Y-%m-%d')} on {machine()}; {args.rounds} rounds after "
+          f"a warm-up, seed {args.seed}, JOV set of {args.files} files, {args.megabytes} MB.")
+    print()
+    print("| figure | ours (median s) | standard (median s) | ratio median | min | max "
+          "| target | met |")
+    print("|---|---|---|---|---|---|---|---|")
+    missed = 0
+    for name, target, (ours, theirs, ratios) in rows:
+        ratio = statistics.median(ratios)
+        met = ratio <= target
+        missed += not met
+        print(f"| {name} | {statistics.median(ours):.3f} | {statistics.median(theirs):.3f} "
+              f"| {ratio:.2f} | {min(ratios):.2f} | {max(ratios):.2f} | <= {target:.2f} "
+              f"| {'yes' if met else 'NO'} |")
+    return 1 if missed else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
