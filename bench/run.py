@@ -144,7 +144,7 @@ def machine():
 def main():
     parser = argparse.ArgumentParser(description=__doc__)
     parser.add_argument("--build", default=os.path.join(HERE, "..", "build", "release"))
-    parser.add_argument("--rounds", type=int, default=5)
+    parser.add_argument("--rounds", type=int, default=9)
     parser.add_argument("--seed", type=int, default=12)
     parser.add_argument("--files", type=int, default=3000)
     parser.add_argument("--megabytes", type=int, default=300)

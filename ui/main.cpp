@@ -2,9 +2,23 @@
 
 #include <QApplication>
 
+#include <thread>
+
+#ifdef JOV_WARM_FONTCONFIG
+#include <fontconfig/fontconfig.h>
+#endif
+
 int main(int argc, char* argv[])
 {
+#ifdef JOV_WARM_FONTCONFIG
+    // Reading the font configuration is the largest part of showing the first text; it runs
+    // beside the connection to the display instead of after it.
+    std::thread fonts([] { FcInit(); });
     QApplication app(argc, argv);
+    fonts.join();
+#else
+    QApplication app(argc, argv);
+#endif
     QApplication::setApplicationName(QStringLiteral("JOV_Enable"));
     QApplication::setApplicationVersion(QStringLiteral(JOV_VERSION_TEXT));
 
