@@ -344,6 +344,24 @@ std::string Resolve(const std::string& path)
     return Join(folder, split.leaf);
 }
 
+// True when a batch remembers the folder of `path` and no name in it matches the leaf in any
+// case: the file is known not to exist without asking the file system.
+bool KnownMissing(const std::string& path)
+{
+    if (batchDepth == 0) {
+        return false;
+    }
+    const Split split = SplitPath(path);
+    const auto known = memory.resolved.find(split.folder);
+    const std::string& folder = known != memory.resolved.end() ? known->second : split.folder;
+    const auto key = memory.folders.find(FolderOrHere(folder));
+    if (key == memory.folders.end()) {
+        return false;
+    }
+    const auto index = memory.indexes.find(key->second);
+    return index != memory.indexes.end() && index->second.VariantsOf(split.leaf) == nullptr;
+}
+
 // ---- writing through temporaries ------------------------------------------------------------
 
 bool ProcessIsGone(const std::string& temporaryName)
@@ -372,11 +390,12 @@ void RemoveStaleTemporaries(const std::string& folder)
     index->temporaries.clear();
 }
 
-void CheckResolvedReplaceable(const std::string& target)
+// Returns whether the target exists.
+bool CheckResolvedReplaceable(const std::string& target)
 {
     struct stat info = {};
     if (::lstat(target.c_str(), &info) != 0) {
-        return;
+        return false;
     }
     if (S_ISDIR(info.st_mode)) {
         errno = EISDIR;
@@ -386,6 +405,7 @@ void CheckResolvedReplaceable(const std::string& target)
         errno = EACCES;
         ThrowErrno("replace", Absolute(target));
     }
+    return true;
 }
 
 struct Temporary
@@ -394,14 +414,18 @@ struct Temporary
     std::string path;
 };
 
-Temporary CreateTemporary(const std::string& folder, mode_t mode, const std::string& target)
+std::string NextTemporaryName()
 {
     static unsigned serial = 0;
     static const std::string stem =
         std::string(kTemporaryPrefix) + std::to_string(::getpid()) + "-";
+    return stem + std::to_string(++serial) + ".tmp";
+}
+
+Temporary CreateTemporary(const std::string& folder, mode_t mode, const std::string& target)
+{
     for (;;) {
-        const std::string name = stem + std::to_string(++serial) + ".tmp";
-        const std::string path = Join(folder, name);
+        const std::string path = Join(folder, NextTemporaryName());
         const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
         if (fd >= 0) {
             return {Fd(fd), path};
@@ -412,25 +436,33 @@ Temporary CreateTemporary(const std::string& folder, mode_t mode, const std::str
     }
 }
 
-// Removes the temporary unless Commit() renamed it over the target.
+// Whether a file made without a name can be given one later (Linux, through /proc).
+bool CanNameUnnamedFiles()
+{
+    static const bool can = ::access("/proc/self/fd", X_OK) == 0;
+    return can;
+}
+
+// Writes the new content beside the target and puts it in place whole. A new file is written
+// without a name and linked in at the end, so nothing of it shows or stays behind if the
+// program is killed; a file that replaces another is written under a hidden temporary name and
+// renamed over it. Removes the temporary unless Commit() put it in place.
 class PendingReplace final
 {
 public:
     PendingReplace(const std::string& target, mode_t mode)
         : target_(target), folder_(SplitPath(target).folder)
     {
-        struct stat info = {};
-        if (::lstat(target.c_str(), &info) == 0) {
-            if (S_ISDIR(info.st_mode)) {
-                errno = EISDIR;
-                ThrowErrno("replace", Absolute(target));
-            }
-            if (IsReadOnly(info)) {
-                errno = EACCES;
-                ThrowErrno("replace", Absolute(target));
+        const bool exists = !KnownMissing(target) && CheckResolvedReplaceable(target);
+        RemoveStaleTemporaries(folder_);
+        if (!exists && CanNameUnnamedFiles()) {
+            const int fd =
+                ::open(FolderOrHere(folder_).c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, mode);
+            if (fd >= 0) {
+                temporary_.fd = platform::Fd(fd);
+                return;
             }
         }
-        RemoveStaleTemporaries(folder_);
         temporary_ = CreateTemporary(FolderOrHere(folder_), mode, target);
     }
 
@@ -449,14 +481,39 @@ public:
     [[noreturn]] void Fail(const std::string& operation, const std::string& path)
     {
         const int saved = errno;
-        ::unlink(temporary_.path.c_str());
-        temporary_.path.clear();
+        if (!temporary_.path.empty()) {
+            ::unlink(temporary_.path.c_str());
+            temporary_.path.clear();
+        }
         errno = saved;
         ThrowErrno(operation, path);
     }
 
     void Commit()
     {
+        if (temporary_.path.empty()) {
+            const std::string self = "/proc/self/fd/" + std::to_string(temporary_.fd.Get());
+            if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, target_.c_str(), AT_SYMLINK_FOLLOW) ==
+                0) {
+                Finish();
+                return;
+            }
+            if (errno != EEXIST) {
+                Fail("write", Absolute(target_));
+            }
+            // The target appeared meanwhile: name the file, then replace the target with it.
+            for (;;) {
+                temporary_.path = Join(FolderOrHere(folder_), NextTemporaryName());
+                if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, temporary_.path.c_str(),
+                             AT_SYMLINK_FOLLOW) == 0) {
+                    break;
+                }
+                if (errno != EEXIST) {
+                    temporary_.path.clear();
+                    Fail("write", Absolute(target_));
+                }
+            }
+        }
         if (::close(temporary_.fd.Release()) != 0) {
             Fail("write", Absolute(target_));
         }
@@ -464,13 +521,21 @@ public:
             Fail("replace", Absolute(target_));
         }
         temporary_.path.clear();
-        const std::string leaf = SplitPath(target_).leaf;
-        NoteChange(FolderOrHere(folder_), [&](FolderIndex& index) { index.Add(leaf); });
+        Finish();
     }
 
     const std::string& Folder() const { return folder_; }
 
 private:
+    void Finish()
+    {
+        if (temporary_.fd.Get() >= 0 && ::close(temporary_.fd.Release()) != 0) {
+            Fail("write", Absolute(target_));
+        }
+        const std::string leaf = SplitPath(target_).leaf;
+        NoteChange(FolderOrHere(folder_), [&](FolderIndex& index) { index.Add(leaf); });
+    }
+
     std::string target_;
     std::string folder_;
     Temporary temporary_;
@@ -503,7 +568,8 @@ enum class CopyFault
 CopyFault CopyContents(int in, int out)
 {
     bool kernelCopy = true;
-    std::array<char, 1 << 17> buffer{};
+    std::unique_ptr<char[]> buffer; // only where the kernel cannot copy, and left unfilled
+    constexpr std::size_t kBufferSize = 1 << 17;
     for (;;) {
         if (kernelCopy) {
             const ssize_t copied = ::copy_file_range(in, nullptr, out, nullptr, 1 << 30, 0);
@@ -520,8 +586,9 @@ CopyFault CopyContents(int in, int out)
                 return errno == EIO ? CopyFault::Read : CopyFault::Write;
             }
             kernelCopy = false;
+            buffer.reset(new char[kBufferSize]);
         }
-        const ssize_t got = ::read(in, buffer.data(), buffer.size());
+        const ssize_t got = ::read(in, buffer.get(), kBufferSize);
         if (got == 0) {
             return CopyFault::None;
         }
@@ -531,7 +598,7 @@ CopyFault CopyContents(int in, int out)
             }
             return CopyFault::Read;
         }
-        if (!WriteAll(out, buffer.data(), static_cast<std::size_t>(got))) {
+        if (!WriteAll(out, buffer.get(), static_cast<std::size_t>(got))) {
             return CopyFault::Write;
         }
     }
@@ -736,6 +803,9 @@ std::string ParseFirstField(std::string_view text)
 
 std::uintmax_t FileSize(const std::string& path)
 {
+    if (KnownMissing(path)) {
+        return 0;
+    }
     struct stat info = {};
     const bool found = ::stat(Resolve(path).c_str(), &info) == 0;
     return found && S_ISREG(info.st_mode) ? static_cast<std::uintmax_t>(info.st_size) : 0;

@@ -44,12 +44,12 @@ void GameFolderTest::WriteReadOnly(const std::string& relative, const std::strin
                     fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
 }
 
-std::string GameFolderTest::Read(const std::string& relative) const
+std::string Slurp(const fs::path& path)
 {
-    std::ifstream in(game / relative, std::ios::binary);
+    std::ifstream in(path, std::ios::binary);
     std::string data;
     std::error_code error;
-    const auto size = fs::file_size(game / relative, error);
+    const auto size = fs::file_size(path, error);
     if (error) {
         return data;
     }
@@ -57,6 +57,11 @@ std::string GameFolderTest::Read(const std::string& relative) const
     in.read(data.data(), static_cast<std::streamsize>(data.size()));
     data.resize(static_cast<std::size_t>(in.gcount()));
     return data;
+}
+
+std::string GameFolderTest::Read(const std::string& relative) const
+{
+    return Slurp(game / relative);
 }
 
 bool GameFolderTest::Exists(const std::string& relative) const

@@ -6,6 +6,9 @@
 #include <string>
 #include <vector>
 
+// The whole content of a file; empty when there is none.
+std::string Slurp(const std::filesystem::path& path);
+
 // A fresh game folder under a temporary directory for each test; the test runs with it as the
 // working folder, as the program does. The folder name holds a blank on purpose.
 class GameFolderTest : public ::testing::Test

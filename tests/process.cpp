@@ -1,5 +1,7 @@
 #include "process.h"
 
+#include "game_folder.h"
+
 #include <csignal>
 #include <cstdlib>
 #include <fstream>
@@ -57,21 +59,6 @@ Outcome WaitChild(pid_t pid, const ChildOptions& options)
 Outcome RunChild(std::vector<std::string> argv, const ChildOptions& options)
 {
     return WaitChild(StartChild(std::move(argv), options), options);
-}
-
-std::string Slurp(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::string data;
-    std::error_code error;
-    const auto size = fs::file_size(path, error);
-    if (error) {
-        return data;
-    }
-    data.resize(static_cast<std::size_t>(size));
-    in.read(data.data(), static_cast<std::streamsize>(data.size()));
-    data.resize(static_cast<std::size_t>(in.gcount()));
-    return data;
 }
 
 std::vector<std::string> Lines(const std::string& text)

@@ -29,5 +29,4 @@ pid_t StartChild(std::vector<std::string> argv, const ChildOptions& options);
 Outcome WaitChild(pid_t pid, const ChildOptions& options);
 Outcome RunChild(std::vector<std::string> argv, const ChildOptions& options);
 
-std::string Slurp(const std::filesystem::path& path);
 std::vector<std::string> Lines(const std::string& text);
