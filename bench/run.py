@@ -101,7 +101,7 @@ def scaling_figures(small, large, switch, rounds):
 def start_x_server():
     read_end, write_end = os.pipe()
     server = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0",
-                               "800x600x24", "-nolisten", "tcp"], pass_fds=[write_end],
+                               "800x600x24", "-nolisten", "tcp", "-noreset"], pass_fds=[write_end],
                               stderr=subprocess.DEVNULL)
     os.close(write_end)
     with os.fdopen(read_end) as numbers:
