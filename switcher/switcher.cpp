@@ -6,10 +6,9 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <unordered_set>
-
 #include <span>
 #include <stdexcept>
+#include <unordered_set>
 
 namespace switcher
 {
@@ -177,7 +176,7 @@ void Switcher::Preflight(const std::string& copyFrom, bool cleanOut)
     const std::uintmax_t free = files_.FreeSpace(fields_.GameDir);
     if (needed > free) {
         throw platform::FsError(ENOSPC, "copy the files of", copyFrom,
-                                "The copies need " + MegaBytes(needed) + " more and " +
+                                "The copies need " + MegaBytes(needed) + " and only " +
                                     MegaBytes(free) + " are free; nothing was changed.");
     }
 }

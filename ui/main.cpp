@@ -17,8 +17,8 @@ int main(int argc, char* argv[])
         FcInit();
         // Listing every font once brings fontconfig's caches into memory for Qt's own listing.
         FcPattern* any = FcPatternCreate();
-        FcObjectSet* objects = FcObjectSetBuild(FC_FAMILY, FC_STYLE, FC_FILE, FC_CHARSET,
-                                                FC_LANG, static_cast<char*>(nullptr));
+        FcObjectSet* objects = FcObjectSetBuild(FC_FAMILY, FC_STYLE, FC_FILE, FC_CHARSET, FC_LANG,
+                                                static_cast<char*>(nullptr));
         if (FcFontSet* fonts = FcFontList(nullptr, any, objects)) {
             FcFontSetDestroy(fonts);
         }
