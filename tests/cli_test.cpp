@@ -33,8 +33,6 @@ protected:
         return RunChild(args, ChildOptions(root));
     }
 
-    void Record(const std::string& word) { Write("jovo.ini", "\"" + word + "\"\r\n"); }
-
     // Every file below `folder` with its content.
     static std::map<std::string, std::string> Snapshot(const fs::path& folder)
     {
@@ -179,24 +177,6 @@ TEST_F(CliTest, VerifyNoticesChangedMissingAndExtraFiles)
               (std::vector<std::string>{"differs HURR.FLT", "missing SP09.FLT", "extra extra.str",
                                         "3 differences from the JOV Panel "
                                         "set."}));
-}
-
-TEST_F(CliTest, FailedFileOperationStopsWithStatusThree)
-{
-    Record("jov");
-    Write("a.dat");
-    WriteReadOnly("b.dat");
-    Write("c.dat");
-    const auto outcome = Run({"restore"});
-    EXPECT_EQ(outcome.status, 3);
-    EXPECT_NE(outcome.err.find("Error 13: Permission denied\nCould not delete \"b.dat\" in " +
-                               game.string()),
-              std::string::npos)
-        << outcome.err;
-    EXPECT_FALSE(Exists("a.dat"));
-    EXPECT_TRUE(Exists("c.dat"));
-    EXPECT_FALSE(Exists("FLT.CDF"));
-    EXPECT_EQ(Read("jovo.ini"), "\"jov\"\r\n");
 }
 
 TEST_F(CliTest, UsageErrorsAndVersion)

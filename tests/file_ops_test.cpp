@@ -5,12 +5,9 @@
 #include "platform/name_match.h"
 
 #include <cerrno>
-#include <csignal>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -129,51 +126,6 @@ TEST_F(FileOpsTest, CopyReplacesCaseVariantWritableWithSourceTime)
     EXPECT_NE(fs::status(game / "flt.cdf").permissions() & fs::perms::owner_write, fs::perms::none);
 }
 
-TEST_F(FileOpsTest, CopyReplacesLinkWithoutWritingThroughIt)
-{
-    Write("set/data.dat", "new");
-    const fs::path outside = root / "outside.dat";
-    std::ofstream(outside) << "precious";
-    fs::create_symlink(outside, game / "data.dat");
-
-    platform::SetWorkingDir(Path("set"));
-    platform::CopyFile("data.dat", Path("data.dat"));
-
-    EXPECT_FALSE(fs::is_symlink(game / "data.dat"));
-    EXPECT_EQ(Read("data.dat"), "new");
-    std::ifstream in(outside);
-    std::string kept;
-    in >> kept;
-    EXPECT_EQ(kept, "precious");
-}
-
-TEST_F(FileOpsTest, FailedCopyLeavesOldTargetWholeAndNoTemporary)
-{
-    Write("set/big.3dz", std::string(64 * 1024, 'n'));
-    Write("big.3dz", "old");
-    WriteReadOnly("locked.3dz", "locked");
-    Write("set/locked.3dz", "new");
-    platform::SetWorkingDir(Path("set"));
-
-    // A write failure in the middle of the copy: a file-size limit below the source's size.
-    struct rlimit saved
-    {};
-    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
-    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-    struct rlimit small = saved;
-    small.rlim_cur = 4096;
-    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
-    const int error = ErrorOf([&] { platform::CopyFile("big.3dz", Path("big.3dz")); });
-    ::setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, oldHandler);
-
-    EXPECT_EQ(error, EFBIG);
-    EXPECT_EQ(Read("big.3dz"), "old");
-    EXPECT_EQ(ErrorOf([&] { platform::CopyFile("locked.3dz", Path("locked.3dz")); }), EACCES);
-    EXPECT_EQ(Read("locked.3dz"), "locked");
-    EXPECT_EQ(Entries(), (Names{"big.3dz", "locked.3dz", "set"}));
-}
-
 TEST_F(FileOpsTest, NextWriteRemovesTemporariesOfDeadRunsOnly)
 {
     const pid_t child = ::fork();
@@ -223,11 +175,4 @@ TEST_F(FileOpsTest, StateFieldIsWrittenExactlyAndReadForgivingly)
     WriteReadOnly("locked.ini", "\"jov\"\r\n");
     EXPECT_EQ(ErrorOf([&] { platform::WriteTextField(Path("locked.ini"), "none"); }), EACCES);
     EXPECT_EQ(Read("locked.ini"), "\"jov\"\r\n");
-}
-
-TEST(FsErrorReport, NamesNumberReasonOperationAndFile)
-{
-    const FsError error(EACCES, "delete", "/games/krs/HURR.FLT");
-    EXPECT_EQ(error.Report(), "Error 13: Permission denied\nCould not delete \"HURR.FLT\" in "
-                              "/games/krs.");
 }

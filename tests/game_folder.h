@@ -20,6 +20,8 @@ protected:
     // Writes `content` to `relative` (under the game folder), creating folders on the way.
     void Write(const std::string& relative, const std::string& content = "x");
     void WriteReadOnly(const std::string& relative, const std::string& content = "x");
+    // Writes the state file as the program does, with `word` installed.
+    void Record(const std::string& word) { Write("jovo.ini", "\"" + word + "\"\r\n"); }
     std::string Read(const std::string& relative) const;
     bool Exists(const std::string& relative) const;
     // Every entry of a folder under the game folder, hidden ones included, sorted.

@@ -261,26 +261,6 @@ TEST_F(SwitcherTest, InstallOfMissingSetOnlyTells)
     EXPECT_EQ(Entries(), (Names{"JOVO", "jovo.ini", "tuk"}));
 }
 
-TEST_F(SwitcherTest, InstallOfOtherSetsRecordsTheirWords)
-{
-    Write("krs/flt.cdf");
-    Write("JOVO/online.dat");
-    Write("TUK/tuk.CDF");
-    StartWith("none");
-
-    sw.InstallOnline_Click();
-    EXPECT_EQ(view.calls, Bracket({Row("JOV Online", false, true, true)}));
-    EXPECT_EQ(Read("jovo.ini"), "\"jovo\"\r\n");
-
-    sw.Remove_Click();
-    view.calls.clear();
-    sw.InstallTUK_Click();
-    EXPECT_EQ(view.calls, Bracket({Row("TUK", false, true, false)}));
-    EXPECT_EQ(Read("jovo.ini"), "\"tuk\"\r\n");
-    EXPECT_TRUE(Exists("tuk.CDF"));
-    EXPECT_FALSE(Exists("online.dat"));
-}
-
 TEST_F(SwitcherTest, CountryDeletesItsFlightModelsInAnyCase)
 {
     StartWith("jov");
@@ -331,29 +311,6 @@ TEST_F(SwitcherTest, FailureInInstallLeavesEarlierCopiesAndState)
     EXPECT_EQ(Entries(), (Names{"B.DAT", "a.dat", "jov", "jovo.ini"}));
     EXPECT_EQ(Read("B.DAT"), "old");
     EXPECT_EQ(Read("jovo.ini"), "\"none\"\r\n");
-}
-
-TEST_F(SwitcherTest, FailureInCountryLeavesEarlierDeletions)
-{
-    StartWith("jovo");
-    Write("hurr.flt");
-    WriteReadOnly("mosq.flt");
-    Write("sp14.flt");
-
-    EXPECT_EQ(FailureOf([&] { sw.Country_Click(0); }), EACCES);
-
-    EXPECT_EQ(view.calls, (Calls{"Country(0) off", "window off"}));
-    EXPECT_EQ(Entries(), (Names{"jovo.ini", "mosq.flt", "sp14.flt"}));
-}
-
-TEST_F(SwitcherTest, FirstStartThatFailsWritesNoStateFile)
-{
-    Write("krs/flt.cdf");
-    WriteReadOnly("old.flt");
-
-    EXPECT_EQ(FailureOf([&] { sw.Start(); }), EACCES);
-    EXPECT_FALSE(Exists("jovo.ini"));
-    EXPECT_EQ(view.calls, Calls{"window off"});
 }
 
 namespace

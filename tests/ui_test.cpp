@@ -236,32 +236,6 @@ TEST_F(UiTest, CommandDisablesWindowAndDropsInputQueuedMeanwhile)
     EXPECT_FALSE(Exists("panel.dat"));
 }
 
-TEST_F(UiTest, MissingSetMessageIsPlainOkBoxAndAirForceButtonGoesOff)
-{
-    Write("jovo.ini", "\"jovo\"\r\n");
-    Write("hurr.flt");
-    auto& form = Open();
-    ASSERT_TRUE(form.Form_Load());
-    form.show();
-
-    QTest::mouseClick(Find("Country0"), Qt::LeftButton);
-    EXPECT_FALSE(Find("Country0")->isEnabled());
-    EXPECT_TRUE(Find("Country1")->isEnabled());
-    EXPECT_FALSE(Exists("hurr.flt"));
-    EXPECT_TRUE(form.isEnabled());
-
-    std::vector<BoxSeen> seen;
-    AcceptNextBox(seen);
-    QTest::mouseClick(Find("Remove"), Qt::LeftButton);
-    ASSERT_EQ(seen.size(), 1U);
-    EXPECT_EQ(seen[0].text, "KRS folder does not exist!");
-    EXPECT_EQ(seen[0].title, "JOV Enable-Disable");
-    EXPECT_EQ(seen[0].icon, QMessageBox::NoIcon);
-    EXPECT_EQ(seen[0].buttons, 1);
-    EXPECT_FALSE(seen[0].mainEnabled);
-    EXPECT_TRUE(form.isEnabled());
-}
-
 TEST_F(UiTest, FailureIsReportedAndEndsTheProgramWithoutEnablingOrWriting)
 {
     Write("jovo.ini", "\"jov\"\r\n");
@@ -288,21 +262,6 @@ TEST_F(UiTest, FailureIsReportedAndEndsTheProgramWithoutEnablingOrWriting)
     // Nothing runs after the failure, not even a later click.
     QTest::mouseClick(Find("Remove"), Qt::LeftButton);
     EXPECT_TRUE(Exists("HURR.FLT"));
-}
-
-TEST_F(UiTest, FailedStartUpEndsBeforeTheWindowShows)
-{
-    Write("krs/flt.cdf");
-    WriteReadOnly("old.dat");
-    auto& form = Open();
-    std::vector<BoxSeen> seen;
-    AcceptNextBox(seen);
-
-    EXPECT_FALSE(form.Form_Load());
-    ASSERT_EQ(seen.size(), 1U);
-    EXPECT_TRUE(seen[0].text.contains("old.dat"));
-    EXPECT_FALSE(Exists("jovo.ini"));
-    EXPECT_FALSE(form.isEnabled());
 }
 
 TEST_F(UiTest, HelpWindowTextLoadsOnceUntilClosedThroughTitleBar)
