@@ -78,7 +78,7 @@ class SwitcherTest : public GameFolderTest
 protected:
     void StartWith(const std::string& word)
     {
-        Write("jovo.ini", "\"" + word + "\"\r\n");
+        Record(word);
         sw.Start();
         view.calls.clear();
     }
@@ -163,7 +163,7 @@ TEST_F(SwitcherTest, StartWithStateFileShowsItsWordAndTouchesNothing)
     Write("a.dat");
     Write("krs/FLT.CDF");
     for (const auto& [word, row] : cases) {
-        Write("jovo.ini", "\"" + word + "\"\r\n");
+        Record(word);
         view.calls.clear();
         sw.Start();
         EXPECT_EQ(view.calls, row) << "word \"" << word << "\"";
@@ -330,7 +330,7 @@ TEST_F(SwitcherTest, TooLittleRoomIsFoundBeforeTheFirstChange)
 {
     SmallDisk disk;
     switcher::Switcher small(view, disk);
-    Write("jovo.ini", "\"none\"\r\n");
+    Record("none");
     Write("jov/a.dat", std::string(1000, 'a'));
     Write("jov/b.dat", std::string(1000, 'b'));
     Write("jov/c.dat", std::string(1000, 'c'));

@@ -118,7 +118,7 @@ QRect Twips(int left, int top, int width, int height)
 
 TEST_F(UiTest, ControlsStandWhereAndAsTheyShould)
 {
-    Write("jovo.ini", "\"none\"\r\n");
+    Record("none");
     auto& form = Open();
     EXPECT_EQ(form.windowTitle(), "JOV Enable-Disable");
     QString titleWhenShown;
@@ -192,7 +192,7 @@ TEST_F(UiTest, FirstStartWithoutStockTellsBeforeTheWindowShows)
 
 TEST_F(UiTest, CommandDisablesWindowAndDropsInputQueuedMeanwhile)
 {
-    Write("jovo.ini", "\"none\"\r\n");
+    Record("none");
     Write("krs/flt.cdf");
     Write("jov/panel.dat");
     auto& form = Open();
@@ -238,7 +238,7 @@ TEST_F(UiTest, CommandDisablesWindowAndDropsInputQueuedMeanwhile)
 
 TEST_F(UiTest, FailureIsReportedAndEndsTheProgramWithoutEnablingOrWriting)
 {
-    Write("jovo.ini", "\"jov\"\r\n");
+    Record("jov");
     Write("krs/flt.cdf");
     WriteReadOnly("HURR.FLT");
     auto& form = Open();
@@ -266,7 +266,7 @@ TEST_F(UiTest, FailureIsReportedAndEndsTheProgramWithoutEnablingOrWriting)
 
 TEST_F(UiTest, HelpWindowTextLoadsOnceUntilClosedThroughTitleBar)
 {
-    Write("jovo.ini", "\"none\"\r\n");
+    Record("none");
     auto& form = Open();
     ASSERT_TRUE(form.Form_Load());
     form.show();
