@@ -459,7 +459,7 @@ public:
             const int fd =
                 ::open(FolderOrHere(folder_).c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, mode);
             if (fd >= 0) {
-                temporary_.fd = platform::Fd(fd);
+                temporary_.fd = Fd(fd);
                 return;
             }
         }
@@ -476,7 +476,7 @@ public:
     PendingReplace(const PendingReplace&) = delete;
     PendingReplace& operator=(const PendingReplace&) = delete;
 
-    int Fd() const { return temporary_.fd.Get(); }
+    int Descriptor() const { return temporary_.fd.Get(); }
 
     [[noreturn]] void Fail(const std::string& operation, const std::string& path)
     {
@@ -726,7 +726,7 @@ void CopyFile(const std::string& source, const std::string& destination)
     const std::string target = Resolve(destination);
     // Created with the source's permissions, and writable whatever they are.
     PendingReplace replace(target, (info.st_mode & (S_IRWXU | S_IRWXG | S_IRWXO)) | S_IWUSR);
-    switch (CopyContents(in.Get(), replace.Fd())) {
+    switch (CopyContents(in.Get(), replace.Descriptor())) {
     case CopyFault::Read:
         replace.Fail("read", Absolute(from));
     case CopyFault::Write:
@@ -735,7 +735,7 @@ void CopyFile(const std::string& source, const std::string& destination)
         break;
     }
     const std::array<timespec, 2> times{info.st_atim, info.st_mtim};
-    if (::futimens(replace.Fd(), times.data()) != 0) {
+    if (::futimens(replace.Descriptor(), times.data()) != 0) {
         replace.Fail("write", Absolute(target));
     }
     replace.Commit();
@@ -748,7 +748,8 @@ void WriteTextField(const std::string& path, std::string_view value)
     std::string line;
     line.reserve(value.size() + 4);
     line.append("\"").append(value).append("\"\r\n");
-    if (!WriteAll(replace.Fd(), line.data(), line.size()) || ::fsync(replace.Fd()) != 0) {
+    if (!WriteAll(replace.Descriptor(), line.data(), line.size()) ||
+        ::fsync(replace.Descriptor()) != 0) {
         replace.Fail("write", Absolute(target));
     }
     replace.Commit();
