@@ -18,10 +18,6 @@ namespace
 using switcher::Control;
 using switcher::SetFolder;
 
-constexpr std::array<Control, 7> kButtons{
-    Control::Install,  Control::InstallOnline, Control::InstallTUK, Control::Remove,
-    Control::Country0, Control::Country1,      Control::Country2};
-
 // The control's name as the JSON keys give it.
 std::string KeyOf(Control control)
 {
@@ -197,7 +193,7 @@ void PrintStatus(switcher::Switcher& sw, bool json, std::ostream& out)
 
     if (json) {
         std::vector<std::string> buttons;
-        for (const Control control : kButtons) {
+        for (const Control control : switcher::kControls) {
             buttons.push_back(Json(KeyOf(control)) + ": " +
                               (switcher::IsEnabled(states, control) ? "true" : "false"));
         }
@@ -215,7 +211,7 @@ void PrintStatus(switcher::Switcher& sw, bool json, std::ostream& out)
 
     std::vector<std::string> on;
     std::vector<std::string> off;
-    for (const Control control : kButtons) {
+    for (const Control control : switcher::kControls) {
         (switcher::IsEnabled(states, control) ? on : off).push_back(CaptionOf(control));
     }
     std::vector<std::string> found;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <string>
 
 namespace switcher
@@ -18,6 +19,11 @@ enum class Control
 };
 
 inline constexpr int kCountryCount = 3;
+
+// All seven, in the order UpdateControls sets them.
+inline constexpr std::array<Control, 7> kControls{
+    Control::Install,  Control::InstallOnline, Control::InstallTUK, Control::Remove,
+    Control::Country0, Control::Country1,      Control::Country2};
 
 // `index` must be 0, 1 or 2.
 Control CountryControl(int index);

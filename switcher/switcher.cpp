@@ -112,9 +112,7 @@ void Switcher::UpdateControls()
 {
     const ControlStates states = StatesFor(fields_.InstalledSet);
     view_.SetCaption(std::string(states.title));
-    for (const Control control :
-         {Control::Install, Control::InstallOnline, Control::InstallTUK, Control::Remove,
-          Control::Country0, Control::Country1, Control::Country2}) {
+    for (const Control control : kControls) {
         view_.SetEnabled(control, IsEnabled(states, control));
     }
 }
