@@ -390,6 +390,20 @@ void RemoveStaleTemporaries(const std::string& folder)
     index->temporaries.clear();
 }
 
+// Folders and read-only files are neither deleted nor replaced, whoever runs the program.
+void RefuseFolderOrReadOnly(const struct stat& info, const char* operation,
+                            const std::string& target)
+{
+    if (S_ISDIR(info.st_mode)) {
+        errno = EISDIR;
+        ThrowErrno(operation, Absolute(target));
+    }
+    if (IsReadOnly(info)) {
+        errno = EACCES;
+        ThrowErrno(operation, Absolute(target));
+    }
+}
+
 // Returns whether the target exists.
 bool CheckResolvedReplaceable(const std::string& target)
 {
@@ -397,14 +411,7 @@ bool CheckResolvedReplaceable(const std::string& target)
     if (::lstat(target.c_str(), &info) != 0) {
         return false;
     }
-    if (S_ISDIR(info.st_mode)) {
-        errno = EISDIR;
-        ThrowErrno("replace", Absolute(target));
-    }
-    if (IsReadOnly(info)) {
-        errno = EACCES;
-        ThrowErrno("replace", Absolute(target));
-    }
+    RefuseFolderOrReadOnly(info, "replace", target);
     return true;
 }
 
@@ -632,7 +639,7 @@ std::string WorkingDir()
 
 void SetWorkingDir(const std::string& folder)
 {
-    const std::string resolved = Resolve(folder);
+    const std::string resolved = ResolveFolder(folder);
     if (::chdir(resolved.c_str()) != 0) {
         ThrowErrno("open the folder", Absolute(resolved));
     }
@@ -646,7 +653,7 @@ void SetWorkingDir(const std::string& folder)
 std::vector<std::string> ListPlainFiles(const std::string& pattern)
 {
     const Split split = SplitPath(pattern);
-    const std::string folder = FolderOrHere(split.folder.empty() ? "" : Resolve(split.folder));
+    const std::string folder = FolderOrHere(ResolveFolder(split.folder));
     std::vector<std::string> names;
     if (split.leaf.empty()) {
         return names;
@@ -690,14 +697,7 @@ void DeleteFile(const std::string& name)
     if (::lstat(target.c_str(), &info) != 0) {
         ThrowErrno("delete", Absolute(target));
     }
-    if (S_ISDIR(info.st_mode)) {
-        errno = EISDIR;
-        ThrowErrno("delete", Absolute(target));
-    }
-    if (IsReadOnly(info)) {
-        errno = EACCES;
-        ThrowErrno("delete", Absolute(target));
-    }
+    RefuseFolderOrReadOnly(info, "delete", target);
     if (::unlink(target.c_str()) != 0) {
         ThrowErrno("delete", Absolute(target));
     }

@@ -44,6 +44,15 @@ protected:
         return *window;
     }
 
+    // The window after a start-up that must succeed, shown.
+    ui::Main_Form1& Shown()
+    {
+        auto& form = Open();
+        EXPECT_TRUE(form.Form_Load());
+        form.show();
+        return form;
+    }
+
     template <typename T = QPushButton> T* Find(const char* name) const
     {
         T* found = window->findChild<T*>(QString::fromUtf8(name));
@@ -195,9 +204,7 @@ TEST_F(UiTest, CommandDisablesWindowAndDropsInputQueuedMeanwhile)
     Record("none");
     Write("krs/flt.cdf");
     Write("jov/panel.dat");
-    auto& form = Open();
-    ASSERT_TRUE(form.Form_Load());
-    form.show();
+    auto& form = Shown();
 
     // The moment the command disables the window, a click on "KRS  Flight Models" and a key
     // press arrive, as they would while a large set is being copied.
@@ -241,9 +248,7 @@ TEST_F(UiTest, FailureIsReportedAndEndsTheProgramWithoutEnablingOrWriting)
     Record("jov");
     Write("krs/flt.cdf");
     WriteReadOnly("HURR.FLT");
-    auto& form = Open();
-    ASSERT_TRUE(form.Form_Load());
-    form.show();
+    auto& form = Shown();
 
     std::vector<BoxSeen> seen;
     AcceptNextBox(seen);
@@ -267,9 +272,7 @@ TEST_F(UiTest, FailureIsReportedAndEndsTheProgramWithoutEnablingOrWriting)
 TEST_F(UiTest, HelpWindowTextLoadsOnceUntilClosedThroughTitleBar)
 {
     Record("none");
-    auto& form = Open();
-    ASSERT_TRUE(form.Form_Load());
-    form.show();
+    auto& form = Shown();
     QApplication::setActiveWindow(&form);
 
     std::vector<QString> captions;
