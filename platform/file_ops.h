@@ -21,8 +21,9 @@ inline constexpr char kSeparator = '\\';
 inline constexpr char kSeparator = '/';
 #endif
 
-// The path as the operations resolve it: each component the exact name when it exists, else
-// its smallest case variant, else as given.
+// A file's path as the operations resolve it: each folder component the exact name when it is a
+// folder, else its smallest case variant that is one; the last component likewise among regular
+// files; else as given.
 std::string ResolvePath(const std::string& path);
 
 // Absolute path of the working folder, without a closing separator except at the root.
@@ -46,12 +47,22 @@ void CopyFile(const std::string& source, const std::string& destination);
 void WriteTextField(const std::string& path, std::string_view value);
 
 // Reads the first field of a text file: the text between the first pair of double quotes when
-// the field is quoted (blanks before the quote are skipped), else the text before the first
-// comma or line end. Reads at most the first 4096 bytes; an empty file gives the empty field.
+// the field is quoted (blanks before the quote are skipped, tabs are not), else the text before
+// the first comma or line end. Reads at most the first kTextFieldReadLimit bytes; an empty file
+// gives the empty field.
 std::string ReadTextField(const std::string& path);
+
+inline constexpr std::size_t kTextFieldReadLimit = 4096;
 
 // The text's first field, as ReadTextField takes it from a file's first bytes.
 std::string ParseFirstField(std::string_view text);
+
+// The bytes WriteTextField writes: the value in double quotes, then CR LF.
+std::string TextFieldLine(std::string_view value);
+
+// Puts on disk everything written, linked and deleted so far on the file system that holds
+// `folder`, so that a record written afterwards never names files a power cut could still take.
+void FlushToDisk(const std::string& folder);
 
 // Size in bytes of the file a path resolves to (following links), 0 when there is none.
 std::uintmax_t FileSize(const std::string& path);

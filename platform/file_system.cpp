@@ -55,4 +55,9 @@ void FileSystem::CheckReplaceable(const std::string& path)
     platform::CheckReplaceable(path);
 }
 
+void FileSystem::FlushToDisk(const std::string& folder)
+{
+    platform::FlushToDisk(folder);
+}
+
 } // namespace platform

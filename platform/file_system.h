@@ -25,6 +25,7 @@ public:
     virtual std::uintmax_t FileSize(const std::string& path);
     virtual std::uintmax_t FreeSpace(const std::string& folder);
     virtual void CheckReplaceable(const std::string& path);
+    virtual void FlushToDisk(const std::string& folder);
 };
 
 } // namespace platform

@@ -117,8 +117,11 @@ void Switcher::UpdateControls()
     }
 }
 
+// The record follows the files: what the command changed is on disk before the state file
+// names the set, so a power cut never leaves it naming files that are not there.
 void Switcher::SaveState()
 {
+    files_.FlushToDisk(fields_.GameDir);
     files_.WriteTextField(fields_.StateFile, fields_.InstalledSet);
 }
 

@@ -1,0 +1,277 @@
+#include "platform/file_ops.h"
+
+#include "platform/fs_error.h"
+#include "platform/name_match.h"
+#include "platform/posix/replace.h"
+#include "platform/posix/resolve.h"
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <memory>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
+
+namespace platform
+{
+namespace
+{
+
+using namespace posix;
+
+bool IsHiddenName(const std::string& name)
+{
+    return !name.empty() && name.front() == '.';
+}
+
+enum class CopyFault
+{
+    None,
+    Read,
+    Write
+};
+
+// Copies in the kernel where it can, else through a buffer.
+CopyFault CopyContents(int in, int out)
+{
+    bool kernelCopy = true;
+    std::unique_ptr<char[]> buffer; // only where the kernel cannot copy, and left unfilled
+    constexpr std::size_t kBufferSize = 1 << 17;
+    for (;;) {
+        if (kernelCopy) {
+            const ssize_t copied = ::copy_file_range(in, nullptr, out, nullptr, 1 << 30, 0);
+            if (copied > 0) {
+                continue;
+            }
+            if (copied == 0) {
+                return CopyFault::None;
+            }
+            if (errno == EINTR) {
+                continue;
+            }
+            if (errno != EXDEV && errno != ENOSYS && errno != EINVAL && errno != EOPNOTSUPP) {
+                return errno == EIO ? CopyFault::Read : CopyFault::Write;
+            }
+            kernelCopy = false;
+            buffer.reset(new char[kBufferSize]);
+        }
+        const ssize_t got = ::read(in, buffer.get(), kBufferSize);
+        if (got == 0) {
+            return CopyFault::None;
+        }
+        if (got < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return CopyFault::Read;
+        }
+        if (!WriteAll(out, buffer.get(), static_cast<std::size_t>(got))) {
+            return CopyFault::Write;
+        }
+    }
+}
+
+struct Source
+{
+    Fd fd;
+    std::string path;
+    struct stat info;
+};
+
+// The exact name first, as a listing hands names over; another case variant only when that is
+// no regular file.
+Source OpenSource(const std::string& name)
+{
+    Source source{Fd(::open(name.c_str(), O_RDONLY | O_CLOEXEC)), name, {}};
+    const auto regular = [&] {
+        return source.fd.Get() >= 0 && ::fstat(source.fd.Get(), &source.info) == 0 &&
+               S_ISREG(source.info.st_mode);
+    };
+    if (regular()) {
+        return source;
+    }
+    source.path = ResolveFile(name).path;
+    source.fd = Fd(::open(source.path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (source.fd.Get() < 0 || ::fstat(source.fd.Get(), &source.info) != 0) {
+        ThrowErrno("read", Absolute(source.path));
+    }
+    if (!S_ISREG(source.info.st_mode)) {
+        errno = S_ISDIR(source.info.st_mode) ? EISDIR : EINVAL;
+        ThrowErrno("read", Absolute(source.path));
+    }
+    return source;
+}
+
+} // namespace
+
+std::string ResolvePath(const std::string& path)
+{
+    return ResolveFile(path).path;
+}
+
+std::string WorkingDir()
+{
+    std::string buffer(256, '\0');
+    while (::getcwd(buffer.data(), buffer.size()) == nullptr) {
+        if (errno != ERANGE) {
+            ThrowErrno("find the working folder", ".");
+        }
+        buffer.resize(buffer.size() * 2);
+    }
+    buffer.resize(std::char_traits<char>::length(buffer.c_str()));
+    return buffer;
+}
+
+void SetWorkingDir(const std::string& folder)
+{
+    const std::string resolved = ResolveFolder(folder);
+    if (::chdir(resolved.c_str()) != 0) {
+        ThrowErrno("open the folder", Absolute(resolved));
+    }
+    ForgetRelativeNames();
+}
+
+std::vector<std::string> ListPlainFiles(const std::string& pattern)
+{
+    const Split split = SplitPath(pattern);
+    std::vector<std::string> names;
+    if (split.leaf.empty()) {
+        return names;
+    }
+    const std::string folder = FolderOrHere(ResolveFolder(split.folder));
+    const FolderIndex* index = ListedIndex(folder);
+    if (index == nullptr) {
+        return names;
+    }
+    const auto take = [&](const Entry& entry) {
+        if (!IsHiddenName(entry.name) && IsRegularEntry(folder, entry)) {
+            names.push_back(entry.name);
+        }
+    };
+    if (!HasWildcard(split.leaf)) {
+        if (const auto* variants = index->VariantsOf(split.leaf)) {
+            std::for_each(variants->begin(), variants->end(), take);
+        }
+        return names;
+    }
+    index->ForEach([&](const Entry& entry) {
+        if (MatchesPattern(entry.name, split.leaf)) {
+            take(entry);
+        }
+    });
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+void DeleteFile(const std::string& name)
+{
+    const std::string target = ResolveFile(name).path;
+    if (!RefuseFolderOrReadOnly("delete", target) || ::unlink(target.c_str()) != 0) {
+        ThrowErrno("delete", Absolute(target));
+    }
+    const Split split = SplitPath(target);
+    NoteRemoved(FolderOrHere(split.folder), split.leaf);
+}
+
+void CopyFile(const std::string& source, const std::string& destination)
+{
+    const Source from = OpenSource(source);
+    const ResolvedFile to = ResolveFile(destination);
+    // Created with the source's permissions, and writable whatever they are.
+    PendingReplace replace(to, (from.info.st_mode & (S_IRWXU | S_IRWXG | S_IRWXO)) | S_IWUSR);
+    switch (CopyContents(from.fd.Get(), replace.Descriptor())) {
+    case CopyFault::Read:
+        replace.Fail("read", Absolute(from.path));
+    case CopyFault::Write:
+        replace.Fail("write", Absolute(to.path));
+    case CopyFault::None:
+        break;
+    }
+    const std::array<timespec, 2> times{from.info.st_atim, from.info.st_mtim};
+    if (::futimens(replace.Descriptor(), times.data()) != 0) {
+        replace.Fail("write", Absolute(to.path));
+    }
+    replace.Commit();
+}
+
+void WriteTextField(const std::string& path, std::string_view value)
+{
+    const ResolvedFile target = ResolveFile(path);
+    PendingReplace replace(target, 0666);
+    const std::string line = TextFieldLine(value);
+    if (!WriteAll(replace.Descriptor(), line.data(), line.size()) ||
+        ::fsync(replace.Descriptor()) != 0) {
+        replace.Fail("write", Absolute(target.path));
+    }
+    replace.Commit();
+    // The rename itself reaches the disk only with its folder.
+    Fd folder(::open(replace.Folder().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (folder.Get() >= 0) {
+        ::fsync(folder.Get());
+    }
+}
+
+std::string ReadTextField(const std::string& path)
+{
+    const std::string target = ResolveFile(path).path;
+    Fd in(::open(target.c_str(), O_RDONLY | O_CLOEXEC));
+    if (in.Get() < 0) {
+        ThrowErrno("read", Absolute(target));
+    }
+    std::string text(kTextFieldReadLimit, '\0');
+    std::size_t size = 0;
+    while (size < text.size()) {
+        const ssize_t got = ::read(in.Get(), text.data() + size, text.size() - size);
+        if (got == 0) {
+            break;
+        }
+        if (got < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            ThrowErrno("read", Absolute(target));
+        }
+        size += static_cast<std::size_t>(got);
+    }
+    text.resize(size);
+    return ParseFirstField(text);
+}
+
+std::uintmax_t FileSize(const std::string& path)
+{
+    const ResolvedFile file = ResolveFile(path);
+    struct stat info = {};
+    if (file.knownMissing || ::stat(file.path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) {
+        return 0;
+    }
+    return static_cast<std::uintmax_t>(info.st_size);
+}
+
+std::uintmax_t FreeSpace(const std::string& folder)
+{
+    const std::string resolved = FolderOrHere(ResolveFolder(folder));
+    struct statvfs info = {};
+    if (::statvfs(resolved.c_str(), &info) != 0) {
+        ThrowErrno("measure the free space of", Absolute(resolved));
+    }
+    return static_cast<std::uintmax_t>(info.f_bavail) * info.f_frsize;
+}
+
+void CheckReplaceable(const std::string& path)
+{
+    RefuseFolderOrReadOnly("replace", ResolveFile(path).path);
+}
+
+void FlushToDisk(const std::string& folder)
+{
+    const std::string resolved = FolderOrHere(ResolveFolder(folder));
+    const Fd fd(::open(resolved.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (fd.Get() < 0 || ::syncfs(fd.Get()) != 0) {
+        ThrowErrno("save to disk the changes in", Absolute(resolved));
+    }
+}
+
+} // namespace platform

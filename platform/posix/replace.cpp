@@ -1,0 +1,180 @@
+#include "platform/posix/replace.h"
+
+#include "platform/file_ops.h"
+#include "platform/fs_error.h"
+
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+
+namespace platform::posix
+{
+namespace
+{
+
+bool ProcessIsGone(const std::string& temporaryName)
+{
+    // Names are <prefix><pid>-<serial>.tmp; anything else with the prefix counts as stale.
+    const std::string rest = temporaryName.substr(kTemporaryPrefix.size());
+    char* end = nullptr;
+    const long pid = std::strtol(rest.c_str(), &end, 10);
+    if (end == rest.c_str() || *end != '-' || pid <= 0) {
+        return true;
+    }
+    return pid == ::getpid() || (::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH);
+}
+
+void RemoveStaleTemporaries(const std::string& folder)
+{
+    FolderIndex* index = ListedIndex(folder);
+    if (index == nullptr) {
+        return;
+    }
+    for (const std::string& name : index->TakeTemporaries()) {
+        if (ProcessIsGone(name) && ::unlink(Join(folder, name).c_str()) == 0) {
+            index->Remove(name);
+        }
+    }
+}
+
+std::string NextTemporaryName()
+{
+    static unsigned serial = 0;
+    static const std::string stem =
+        std::string(kTemporaryPrefix) + std::to_string(::getpid()) + "-";
+    return stem + std::to_string(++serial) + ".tmp";
+}
+
+bool IsReadOnly(const struct stat& info)
+{
+    return !S_ISLNK(info.st_mode) && (info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0;
+}
+
+// Whether a file made without a name can be given one later (Linux, through /proc).
+bool CanNameUnnamedFiles()
+{
+    static const bool can = ::access("/proc/self/fd", X_OK) == 0;
+    return can;
+}
+
+} // namespace
+
+bool WriteAll(int fd, const char* data, std::size_t size)
+{
+    while (size > 0) {
+        const ssize_t written = ::write(fd, data, size);
+        if (written < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return false;
+        }
+        data += written;
+        size -= static_cast<std::size_t>(written);
+    }
+    return true;
+}
+
+bool RefuseFolderOrReadOnly(const char* operation, const std::string& target)
+{
+    struct stat info = {};
+    if (::lstat(target.c_str(), &info) != 0) {
+        return false;
+    }
+    if (S_ISDIR(info.st_mode) || IsReadOnly(info)) {
+        errno = S_ISDIR(info.st_mode) ? EISDIR : EACCES;
+        ThrowErrno(operation, Absolute(target));
+    }
+    return true;
+}
+
+PendingReplace::PendingReplace(const ResolvedFile& target, mode_t mode)
+    : target_(target.path), folder_(FolderOrHere(SplitPath(target.path).folder))
+{
+    const bool exists = !target.knownMissing && RefuseFolderOrReadOnly("replace", target_);
+    RemoveStaleTemporaries(folder_);
+    if (!exists && CanNameUnnamedFiles()) {
+        const int fd = ::open(folder_.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, mode);
+        if (fd >= 0) {
+            fd_ = Fd(fd);
+            return;
+        }
+    }
+    for (;;) {
+        temporary_ = Join(folder_, NextTemporaryName());
+        const int fd = ::open(temporary_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+        if (fd >= 0) {
+            fd_ = Fd(fd);
+            return;
+        }
+        if (errno != EEXIST) {
+            temporary_.clear();
+            ThrowErrno("write", Absolute(target_));
+        }
+    }
+}
+
+PendingReplace::~PendingReplace()
+{
+    if (!temporary_.empty()) {
+        ::unlink(temporary_.c_str());
+    }
+}
+
+void PendingReplace::Fail(const std::string& operation, const std::string& path)
+{
+    const int saved = errno;
+    if (!temporary_.empty()) {
+        ::unlink(temporary_.c_str());
+        temporary_.clear();
+    }
+    errno = saved;
+    ThrowErrno(operation, path);
+}
+
+void PendingReplace::Commit()
+{
+    if (temporary_.empty()) {
+        const std::string self = "/proc/self/fd/" + std::to_string(fd_.Get());
+        if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, target_.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+            Finish();
+            return;
+        }
+        if (errno != EEXIST) {
+            Fail("write", Absolute(target_));
+        }
+        // The target appeared meanwhile: name the file, then replace the target with it.
+        for (;;) {
+            temporary_ = Join(folder_, NextTemporaryName());
+            if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, temporary_.c_str(), AT_SYMLINK_FOLLOW) ==
+                0) {
+                break;
+            }
+            if (errno != EEXIST) {
+                temporary_.clear();
+                Fail("write", Absolute(target_));
+            }
+        }
+    }
+    if (::close(fd_.Release()) != 0) {
+        Fail("write", Absolute(target_));
+    }
+    if (::rename(temporary_.c_str(), target_.c_str()) != 0) {
+        Fail("replace", Absolute(target_));
+    }
+    temporary_.clear();
+    Finish();
+}
+
+void PendingReplace::Finish()
+{
+    if (fd_.Get() >= 0 && ::close(fd_.Release()) != 0) {
+        Fail("write", Absolute(target_));
+    }
+    NoteAdded(folder_, SplitPath(target_).leaf);
+}
+
+} // namespace platform::posix

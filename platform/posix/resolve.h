@@ -1,0 +1,90 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+// Case-blind names on a file system that tells case apart, and the memory of folder contents
+// that a Batch keeps. A path whose every component exists as written costs one stat and lists
+// nothing; a folder is listed only to find a name that is not there as written, or because its
+// files are listed, deleted or copied into. A folder the program only passes through is never
+// listed, so it may deny listing.
+namespace platform::posix
+{
+
+struct Split
+{
+    std::string folder; // empty: the working folder
+    std::string leaf;
+};
+
+Split SplitPath(const std::string& path);
+std::string Join(const std::string& folder, const std::string& leaf);
+// "." for the working folder's empty name.
+std::string FolderOrHere(const std::string& folder);
+
+// For messages: a relative name with the working folder in front.
+std::string Absolute(const std::string& path);
+
+struct Entry
+{
+    std::string name;
+    unsigned char type; // d_type; DT_UNKNOWN when the file system does not say
+};
+
+// One folder's names by their case-folded form, each list sorted byte-wise.
+class FolderIndex final
+{
+public:
+    explicit FolderIndex(std::vector<Entry> entries);
+
+    const std::vector<Entry>* VariantsOf(std::string_view name) const;
+    template <typename Visit> void ForEach(Visit visit) const
+    {
+        for (const auto& [folded, entries] : variants_) {
+            for (const Entry& entry : entries) {
+                visit(entry);
+            }
+        }
+    }
+    void Add(const std::string& name, unsigned char type);
+    void Remove(const std::string& name);
+    // Names left by interrupted writes, handed out once.
+    std::vector<std::string> TakeTemporaries();
+
+private:
+    std::unordered_map<std::string, std::vector<Entry>> variants_;
+    std::vector<std::string> temporaries_;
+};
+
+// Whether an entry of `folder` is a regular file or a link to one.
+bool IsRegularEntry(const std::string& folder, const Entry& entry);
+
+// The contents of `folder`: read once within a batch, afresh outside one (then valid until the
+// next call). Null when the folder does not exist.
+FolderIndex* ListedIndex(const std::string& folder);
+
+// Keeps a batch's memory of `folder` in step with a change this process made to it.
+void NoteAdded(const std::string& folder, const std::string& name);
+void NoteRemoved(const std::string& folder, const std::string& name);
+// Relative names mean other folders once the working folder changes.
+void ForgetRelativeNames();
+
+// A folder path with each component the exact name when it is a folder, else its smallest case
+// variant that is one, else as given.
+std::string ResolveFolder(const std::string& folder);
+
+struct ResolvedFile
+{
+    std::string path;
+    bool knownMissing; // no name in any case: known without asking the file system again
+};
+
+// A file path whose folder part resolves as ResolveFolder does and whose last component is the
+// exact name when it is a regular file (or a link to one), else the smallest case variant that
+// is one, else as given. A name that a plain-file listing produced resolves to that entry.
+ResolvedFile ResolveFile(const std::string& path);
+
+} // namespace platform::posix
