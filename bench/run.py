@@ -63,14 +63,14 @@ def install_figure(game, switch, rounds):
 
     def theirs():
         reset(game, "none")
-        return timed(["sh", "-c", "cp -f JOV/* ."], cwd=game)
+        return timed(["sh", "-c", "cp -f JOV/* . && sync -f ."], cwd=game)
 
     return side_by_side(rounds, ours, theirs)
 
 
 def restore_figure(game, switch, rounds):
     names = " -o ".join(f"-iname '{pattern}'" for pattern in CLEAN_OUT)
-    by_hand = f"find . -maxdepth 1 -type f \\( {names} \\) -delete && cp -f KRS/* ."
+    by_hand = f"find . -maxdepth 1 -type f \\( {names} \\) -delete && cp -f KRS/* . && sync -f ."
 
     def ours():
         reset(game, "jov")
@@ -182,10 +182,10 @@ def main():
             quiet(generate + [game, "--files", str(args.files), "--megabytes",
                               str(args.megabytes)])
         if "install" in args.only:
-            rows.append(("install: jov-switch install jov / cp -f", 1.10,
+            rows.append(("install: jov-switch install jov / cp -f && sync -f", 1.10,
                          install_figure(game, switch, args.rounds)))
         if "restore" in args.only:
-            rows.append(("restore: jov-switch restore / find -delete + cp", 1.10,
+            rows.append(("restore: jov-switch restore / find -delete + cp + sync -f", 1.10,
                          restore_figure(game, switch, args.rounds)))
         if "scaling" in args.only:
             # In memory where there is room, so that the figure shows this program's own

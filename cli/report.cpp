@@ -3,9 +3,10 @@
 #include "platform/file_ops.h"
 #include "platform/name_match.h"
 
+#include <nlohmann/json.hpp>
+
 #include <algorithm>
 #include <array>
-#include <cstdio>
 #include <fstream>
 #include <set>
 #include <vector>
@@ -45,51 +46,8 @@ std::string CaptionOf(Control control)
 
 std::string Hex(unsigned char byte)
 {
-    std::array<char, 5> text{};
-    std::snprintf(text.data(), text.size(), "%02X", byte);
-    return text.data();
-}
-
-// Length of the valid UTF-8 sequence at `at`, or 0.
-std::size_t Utf8Length(const std::string& text, std::size_t at)
-{
-    const auto byte = static_cast<unsigned char>(text[at]);
-    const std::size_t length = byte >= 0xF0 && byte <= 0xF4   ? 4
-                               : byte >= 0xE0                 ? 3
-                               : byte >= 0xC2 && byte <= 0xDF ? 2
-                                                              : 0;
-    if (length == 0 || at + length > text.size()) {
-        return 0;
-    }
-    for (std::size_t i = 1; i < length; ++i) {
-        if ((static_cast<unsigned char>(text[at + i]) & 0xC0) != 0x80) {
-            return 0;
-        }
-    }
-    return length;
-}
-
-// A JSON string; valid UTF-8 passes, any other byte stands for the Latin-1 character.
-std::string Json(const std::string& text)
-{
-    std::string out = "\"";
-    for (std::size_t at = 0; at < text.size(); ++at) {
-        const auto byte = static_cast<unsigned char>(text[at]);
-        if (byte == '"' || byte == '\\') {
-            out += '\\';
-            out += static_cast<char>(byte);
-        } else if (byte < 0x20 || byte == 0x7F) {
-            out += "\\u00" + Hex(byte);
-        } else if (byte < 0x80) {
-            out += static_cast<char>(byte);
-        } else if (const std::size_t length = Utf8Length(text, at); length > 0) {
-            out += text.substr(at, length);
-            at += length - 1;
-        } else {
-            out += "\\u00" + Hex(byte);
-        }
-    }
-    return out + "\"";
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    return {kDigits[byte >> 4], kDigits[byte & 0xF]};
 }
 
 std::string Join(const std::vector<std::string>& items, const char* separator)
@@ -192,20 +150,21 @@ void PrintStatus(switcher::Switcher& sw, bool json, std::ostream& out)
     }
 
     if (json) {
-        std::vector<std::string> buttons;
+        // Bytes of a path or word that are no UTF-8 show as U+FFFD.
+        nlohmann::ordered_json status{{"game_dir", fields.GameDir},
+                                      {"state_file", fields.StateFile},
+                                      {"installed", nullptr},
+                                      {"title", states.title}};
+        if (recorded) {
+            status["installed"] = fields.InstalledSet;
+        }
         for (const Control control : switcher::kControls) {
-            buttons.push_back(Json(KeyOf(control)) + ": " +
-                              (switcher::IsEnabled(states, control) ? "true" : "false"));
+            status["buttons"][KeyOf(control)] = switcher::IsEnabled(states, control);
         }
-        std::vector<std::string> sets;
         for (const auto& [key, yes] : present) {
-            sets.push_back(Json(key) + ": " + (yes ? "true" : "false"));
+            status["sets_present"][key] = yes;
         }
-        out << "{\"game_dir\": " << Json(fields.GameDir)
-            << ", \"state_file\": " << Json(fields.StateFile)
-            << ", \"installed\": " << (recorded ? Json(fields.InstalledSet) : "null")
-            << ", \"title\": " << Json(std::string(states.title)) << ", \"buttons\": {"
-            << Join(buttons, ", ") << "}, \"sets_present\": {" << Join(sets, ", ") << "}}\n";
+        out << status.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';
         return;
     }
 
