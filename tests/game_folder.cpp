@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <fstream>
+#include <sstream>
 
 namespace fs = std::filesystem;
 
@@ -32,9 +33,8 @@ void GameFolderTest::TearDown()
 
 void GameFolderTest::Write(const std::string& relative, const std::string& content)
 {
-    const fs::path path = game / relative;
-    fs::create_directories(path.parent_path());
-    std::ofstream(path, std::ios::binary) << content;
+    fs::create_directories((game / relative).parent_path());
+    std::ofstream(game / relative, std::ios::binary) << content;
 }
 
 void GameFolderTest::WriteReadOnly(const std::string& relative, const std::string& content)
@@ -47,21 +47,9 @@ void GameFolderTest::WriteReadOnly(const std::string& relative, const std::strin
 std::string Slurp(const fs::path& path)
 {
     std::ifstream in(path, std::ios::binary);
-    std::string data;
-    std::error_code error;
-    const auto size = fs::file_size(path, error);
-    if (error) {
-        return data;
-    }
-    data.resize(static_cast<std::size_t>(size));
-    in.read(data.data(), static_cast<std::streamsize>(data.size()));
-    data.resize(static_cast<std::size_t>(in.gcount()));
-    return data;
-}
-
-std::string GameFolderTest::Read(const std::string& relative) const
-{
-    return Slurp(game / relative);
+    std::ostringstream data;
+    data << in.rdbuf();
+    return std::move(data).str();
 }
 
 bool GameFolderTest::Exists(const std::string& relative) const
@@ -69,12 +57,23 @@ bool GameFolderTest::Exists(const std::string& relative) const
     return fs::exists(fs::symlink_status(game / relative));
 }
 
-std::vector<std::string> GameFolderTest::Entries(const std::string& relative) const
+Names GameFolderTest::Entries(const std::string& relative) const
 {
-    std::vector<std::string> names;
+    Names names;
     for (const auto& entry : fs::directory_iterator(game / relative)) {
         names.push_back(entry.path().filename().string());
     }
     std::sort(names.begin(), names.end());
     return names;
+}
+
+Contents GameFolderTest::Files(const fs::path& folder) const
+{
+    Contents files;
+    for (const auto& entry : fs::directory_iterator(folder)) {
+        if (entry.is_regular_file()) {
+            files[entry.path().filename().string()] = Slurp(entry.path());
+        }
+    }
+    return files;
 }

@@ -3,8 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <map>
 #include <string>
 #include <vector>
+
+using Names = std::vector<std::string>;
+using Contents = std::map<std::string, std::string>;
 
 // The whole content of a file; empty when there is none.
 std::string Slurp(const std::filesystem::path& path);
@@ -20,12 +24,15 @@ protected:
     // Writes `content` to `relative` (under the game folder), creating folders on the way.
     void Write(const std::string& relative, const std::string& content = "x");
     void WriteReadOnly(const std::string& relative, const std::string& content = "x");
-    // Writes the state file as the program does, with `word` installed.
+    // The state file as the program writes it, with `word` installed.
     void Record(const std::string& word) { Write("jovo.ini", "\"" + word + "\"\r\n"); }
-    std::string Read(const std::string& relative) const;
+    std::string Read(const std::string& relative) const { return Slurp(game / relative); }
     bool Exists(const std::string& relative) const;
     // Every entry of a folder under the game folder, hidden ones included, sorted.
-    std::vector<std::string> Entries(const std::string& relative = ".") const;
+    Names Entries(const std::string& relative = ".") const;
+    // The regular files directly in a folder with their contents.
+    Contents Files(const std::filesystem::path& folder) const;
+    Contents Files() const { return Files(game); }
     std::string Path(const std::string& relative) const { return (game / relative).string(); }
 
     std::filesystem::path root;

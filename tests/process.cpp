@@ -3,41 +3,44 @@
 #include "game_folder.h"
 
 #include <csignal>
-#include <cstdlib>
-#include <fstream>
 #include <sstream>
 
 #include <fcntl.h>
+#include <grp.h>
+#include <pwd.h>
+#include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-namespace fs = std::filesystem;
-
 pid_t StartChild(std::vector<std::string> argv, const ChildOptions& options)
 {
-    const fs::path out = options.output / "stdout";
-    const fs::path err = options.output / "stderr";
+    const std::string out = (options.output / "stdout").string();
+    const std::string err = (options.output / "stderr").string();
+    const passwd* nobody = options.asNobody ? ::getpwnam("nobody") : nullptr;
+    const pid_t parent = ::getpid();
     const pid_t pid = ::fork();
     if (pid != 0) {
         return pid;
     }
-    if (options.newSession) {
-        ::setsid();
+    // A test that is killed takes its programs with it.
+    if (::prctl(PR_SET_PDEATHSIG, SIGKILL) != 0 || ::getppid() != parent) {
+        ::_exit(126);
     }
     ::dup2(::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 1);
     ::dup2(::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 2);
     if (options.fileSizeLimit >= 0) {
         std::signal(SIGXFSZ, SIG_IGN);
-        struct rlimit limit
-        {};
-        ::getrlimit(RLIMIT_FSIZE, &limit);
-        limit.rlim_cur = static_cast<rlim_t>(options.fileSizeLimit);
-        ::setrlimit(RLIMIT_FSIZE, &limit);
+        const rlim_t limit = static_cast<rlim_t>(options.fileSizeLimit);
+        const rlimit both{limit, limit};
+        ::setrlimit(RLIMIT_FSIZE, &both);
+    }
+    if (nobody != nullptr && (::setgroups(0, nullptr) != 0 || ::setgid(nobody->pw_gid) != 0 ||
+                              ::setuid(nobody->pw_uid) != 0)) {
+        ::_exit(126);
     }
     for (const std::string& variable : options.environment) {
-        const auto cut = variable.find('=');
-        ::setenv(variable.substr(0, cut).c_str(), variable.substr(cut + 1).c_str(), 1);
+        ::putenv(const_cast<char*>(variable.c_str()));
     }
     std::vector<char*> args;
     for (auto& arg : argv) {
@@ -59,6 +62,13 @@ Outcome WaitChild(pid_t pid, const ChildOptions& options)
 Outcome RunChild(std::vector<std::string> argv, const ChildOptions& options)
 {
     return WaitChild(StartChild(std::move(argv), options), options);
+}
+
+Outcome Switch(const std::filesystem::path& game, std::vector<std::string> args,
+               const ChildOptions& options)
+{
+    args.insert(args.begin(), {JOV_SWITCH_PATH, "-C", game.string()});
+    return RunChild(std::move(args), options);
 }
 
 std::vector<std::string> Lines(const std::string& text)

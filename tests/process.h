@@ -7,7 +7,7 @@
 #include <sys/types.h>
 
 // Running the built programs as a player's launcher would: a child process with its own output
-// files, optionally under a file-size limit.
+// files, which ends with the test however the test ends.
 struct Outcome
 {
     int status = -1; // exit status, or -1 when a signal ended the program
@@ -17,16 +17,18 @@ struct Outcome
 
 struct ChildOptions
 {
-    explicit ChildOptions(std::filesystem::path folder) : output(std::move(folder)) {}
-
-    std::filesystem::path output;         // folder for the child's stdout and stderr files
-    long long fileSizeLimit = -1;         // RLIMIT_FSIZE in bytes, with SIGXFSZ ignored
-    std::vector<std::string> environment; // NAME=value, added to the inherited ones
-    bool newSession = false;              // leads its own process group
+    std::filesystem::path output;              // folder for the child's stdout and stderr files
+    long long fileSizeLimit = -1;              // RLIMIT_FSIZE in bytes, with SIGXFSZ ignored
+    std::vector<std::string> environment = {}; // NAME=value, added to the inherited ones
+    bool asNobody = false;                     // runs as the unprivileged user "nobody"
 };
 
 pid_t StartChild(std::vector<std::string> argv, const ChildOptions& options);
 Outcome WaitChild(pid_t pid, const ChildOptions& options);
 Outcome RunChild(std::vector<std::string> argv, const ChildOptions& options);
+
+// jov-switch -C game args...
+Outcome Switch(const std::filesystem::path& game, std::vector<std::string> args,
+               const ChildOptions& options);
 
 std::vector<std::string> Lines(const std::string& text);
