@@ -160,8 +160,8 @@ TEST_F(UiTest, CommandDisablesWindowAndDropsInputQueuedMeanwhile)
     Write("jov/panel.dat");
     auto& form = Shown();
 
-    // The moment the command disables the window, a click on "KRS  Flight Models" and a key press
-    // arrive, as they would while a large set is being copied.
+    // The moment the command disables the window, a click on "KRS  Flight Models", a key press
+    // and a close request arrive, as they would while a large set is being copied.
     std::vector<bool> enabledChanges;
     auto* remove = Find("Remove");
     auto spy = std::make_unique<OnEvent>(QEvent::EnabledChange, [&] {
@@ -179,6 +179,7 @@ TEST_F(UiTest, CommandDisablesWindowAndDropsInputQueuedMeanwhile)
             QCoreApplication::postEvent(remove,
                                         new QKeyEvent(type, Qt::Key_Space, Qt::NoModifier, " "));
         }
+        QCoreApplication::postEvent(form.windowHandle(), new QCloseEvent);
     });
     form.installEventFilter(spy.get());
 
@@ -188,6 +189,7 @@ TEST_F(UiTest, CommandDisablesWindowAndDropsInputQueuedMeanwhile)
     QApplication::processEvents();
 
     EXPECT_EQ(enabledChanges, (std::vector<bool>{false, true}));
+    EXPECT_TRUE(form.isVisible());
     EXPECT_EQ(Read("jovo.ini"), "\"jov\"\r\n");
     EXPECT_TRUE(Exists("panel.dat"));
     EXPECT_EQ(form.windowTitle(), "JOV Enable/Disable (JOV Panel)");
