@@ -248,6 +248,8 @@ TEST_F(UiTest, HelpWindowTextLoadsOnceUntilClosedThroughTitleBar)
             QPixmap empty(32, 32);
             empty.fill(Qt::transparent);
             EXPECT_TRUE(help->windowIcon().pixmap(32).toImage() == empty.toImage());
+            // Placed by the platform, as the main window is; not centred on the screen.
+            EXPECT_EQ(help->pos(), form.pos());
             const QString caption = label->property("caption").toString();
             captions.push_back(caption);
             EXPECT_EQ(label->text(), QString(caption).replace('\r', QChar::LineSeparator));

@@ -88,6 +88,13 @@ void frmHelp::closeEvent(QCloseEvent* event)
     QDialog::closeEvent(event);
 }
 
+void frmHelp::showEvent(QShowEvent* event)
+{
+    // QDialog's own handler centres the window on the screen, which fixes its position; the
+    // window manager places it instead, as it places the main window.
+    QWidget::showEvent(event);
+}
+
 void frmHelp::keyPressEvent(QKeyEvent* event)
 {
     // Command1 is not the cancel button: Escape does not put the window away.
