@@ -251,6 +251,9 @@ TEST_F(UiTest, HelpWindowTextLoadsOnceUntilClosedThroughTitleBar)
             // Placed by the platform, as the main window is; not centred on the screen.
             EXPECT_EQ(help->pos(), form.pos());
             const QString caption = label->property("caption").toString();
+            // The credit, the last line, fits the label's width: one line, not wrapped.
+            EXPECT_LE(label->fontMetrics().horizontalAdvance(caption.split('\r').last()),
+                      label->width());
             captions.push_back(caption);
             EXPECT_EQ(label->text(), QString(caption).replace('\r', QChar::LineSeparator));
 

@@ -55,7 +55,7 @@ QString frmHelp::HelpText()
         QStringLiteral("TUK - install the TUK files here "),
         QStringLiteral("KRS - copy the original KRS FLT.CDF and DATA.CDF files into this folder."),
         QString(),
-        QStringLiteral("Written by the JOV Enable-Disable developers for KRS players."),
+        QStringLiteral("By the JOV Enable-Disable team."),
     }
         .join(QChar(u'\r'));
 }
