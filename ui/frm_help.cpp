@@ -55,7 +55,7 @@ QString frmHelp::HelpText()
         QStringLiteral("TUK - install the TUK files here "),
         QStringLiteral("KRS - copy the original KRS FLT.CDF and DATA.CDF files into this folder."),
         QString(),
-        QStringLiteral("Written by the JOV Enable-Disable developers for KRS players."),
+        QStringLiteral("By the JOV Enable-Disable team."),
     }
         .join(QChar(u'\r'));
 }
@@ -86,6 +86,13 @@ void frmHelp::closeEvent(QCloseEvent* event)
 {
     unloaded_ = true;
     QDialog::closeEvent(event);
+}
+
+void frmHelp::showEvent(QShowEvent* event)
+{
+    // QDialog's own handler centres the window on the screen, which fixes its position; the
+    // window manager places it instead, as it places the main window.
+    QWidget::showEvent(event);
 }
 
 void frmHelp::keyPressEvent(QKeyEvent* event)

@@ -10,6 +10,12 @@
 
 int main(int argc, char* argv[])
 {
+    // The program takes no command line: Qt sees only the program's name, so its own options
+    // (-platform, -style, -reverse, ...) change nothing. The environment still chooses the
+    // platform (QT_QPA_PLATFORM).
+    char fallbackName[] = "JOV_Enable";
+    char* qtArgv[] = {argc > 0 ? argv[0] : fallbackName, nullptr};
+    int qtArgc = 1;
 #ifdef JOV_WARM_FONTCONFIG
     // Reading the font configuration is the largest part of showing the first text; it runs
     // beside the connection to the display instead of after it.
@@ -25,10 +31,10 @@ int main(int argc, char* argv[])
         FcObjectSetDestroy(objects);
         FcPatternDestroy(any);
     });
-    QApplication app(argc, argv);
+    QApplication app(qtArgc, qtArgv);
     fonts.join();
 #else
-    QApplication app(argc, argv);
+    QApplication app(qtArgc, qtArgv);
 #endif
     QApplication::setApplicationName(QStringLiteral("JOV_Enable"));
     QApplication::setApplicationVersion(QStringLiteral(JOV_VERSION_TEXT));

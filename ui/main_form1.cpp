@@ -227,6 +227,12 @@ void Main_Form1::ShowMessage(const std::string& text)
 
 bool Main_Form1::eventFilter(QObject* watched, QEvent* event)
 {
+    if (busy_ && event->type() == QEvent::Close && watched == this) {
+        // A close from the title bar, Alt+F4 or the window manager is the player's input too;
+        // ignored, the close event keeps the window open.
+        event->ignore();
+        return true;
+    }
     if (busy_ && IsUserInput(event->type())) {
         if (const auto* widget = qobject_cast<QWidget*>(watched);
             widget != nullptr && widget->window() == this) {

@@ -23,9 +23,10 @@ class frmHelp;
 // The program's main window: four command buttons beside the framed air-force buttons, and the
 // Help menu. It shows what the switcher decides and runs one switcher command per click.
 //
-// While a command runs the window is disabled and every mouse and key event meant for it is
-// dropped; input that queued up meanwhile is drained, still disabled, before the window is
-// enabled again, so a click made during a long copy never runs afterwards.
+// While a command runs the window is disabled and every mouse and key event meant for it, and
+// every request to close it, is dropped; input that queued up meanwhile is drained, still
+// disabled, before the window is enabled again, so a click or a close made during a long copy
+// is never carried out afterwards.
 class Main_Form1 final : public QMainWindow, public switcher::SetView
 {
     Q_OBJECT
