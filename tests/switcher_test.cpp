@@ -9,7 +9,10 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <iterator>
 #include <limits>
+#include <map>
+#include <sstream>
 
 using switcher::Control;
 using Calls = std::vector<std::string>;
@@ -35,22 +38,22 @@ public:
     void ShowMessage(const std::string& text) override { calls.push_back("message " + text); }
     void DeleteFile(const std::string& name) override
     {
-        Changed();
+        Log("change");
         FileSystem::DeleteFile(name);
     }
     void CopyFile(const std::string& source, const std::string& destination) override
     {
-        Changed();
+        Log("change");
         FileSystem::CopyFile(source, destination);
     }
     void FlushToDisk(const std::string& folder) override
     {
-        calls.push_back("flush");
+        Log("flush");
         FileSystem::FlushToDisk(folder);
     }
     void WriteTextField(const std::string& path, std::string_view value) override
     {
-        calls.push_back("write " + std::string(value));
+        Log("write " + std::string(value));
         FileSystem::WriteTextField(path, value);
     }
     std::uintmax_t FreeSpace(const std::string&) override { return free; }
@@ -59,10 +62,10 @@ public:
     std::uintmax_t free = std::numeric_limits<std::uintmax_t>::max();
 
 private:
-    void Changed()
+    void Log(const std::string& call)
     {
-        if (calls.empty() || calls.back() != "change") {
-            calls.push_back("change");
+        if (calls.empty() || calls.back() != call) {
+            calls.push_back(call);
         }
     }
 };
@@ -81,36 +84,46 @@ Calls Row(const std::string& title, bool install, bool remove, bool countries)
             "Country(2)" + flag(countries)};
 }
 
-const Calls kStock = Row("KRS Flight Models", true, false, false);
-const Calls kJov = Row("JOV Panel", false, true, true);
-const Calls kJovo = Row("JOV Online", false, true, true);
-const Calls kTuk = Row("TUK", false, true, false);
-const Calls kError = Row("Error", false, false, false);
+const std::map<std::string, Calls> kRows{
+    {"none", Row("KRS Flight Models", true, false, false)},
+    {"jov", Row("JOV Panel", false, true, true)},
+    {"jovo", Row("JOV Online", false, true, true)},
+    {"tuk", Row("TUK", false, true, false)},
+};
 
-Calls Seq(std::initializer_list<Calls> parts)
+// "off|change|jov|flush|write jov|on": a set's word stands for its row of UpdateControls, "off"
+// and "on" for the window's enabling.
+Calls Expand(const std::string& steps)
 {
-    Calls all;
-    for (const Calls& part : parts) {
-        all.insert(all.end(), part.begin(), part.end());
+    Calls calls;
+    std::istringstream in(steps);
+    for (std::string step; std::getline(in, step, '|');) {
+        if (const auto row = kRows.find(step); row != kRows.end()) {
+            calls.insert(calls.end(), row->second.begin(), row->second.end());
+        } else {
+            calls.push_back(step == "off" || step == "on" ? "window " + step : step);
+        }
     }
-    return all;
+    return calls;
 }
 
-const Calls kOff{"window off"};
-const Calls kOn{"window on"};
-const std::string kNone = "\"none\"\r\n";
-const std::string kJovLine = "\"jov\"\r\n";
+Names Split(const std::string& words)
+{
+    std::istringstream in(words);
+    return {std::istream_iterator<std::string>(in), std::istream_iterator<std::string>()};
+}
 
 struct CommandRow
 {
     const char* name;
-    Names before; // files under the game folder, each holding its own path; "!x": read-only
-    const char* installed; // the state file's word before, or none
+    const char* before; // files under the game folder, each holding its own path; "!x": read-only
+    const char* installed; // the state file's word before ("" for none)
     const char* command;   // "start", or what runs after start-up
-    Calls calls;           // what the command does, in order
-    Names after; // the game folder's files: "x" as before, "x=y" a copy of y, the state file
+    const char* calls;     // what the command does, in order (see Expand)
+    const char* after; // the game folder's files: "x" as before, "x=y" a copy of y, the state file
     const char* recorded; // the state file's word afterwards
     int error = 0;        // the errno of the failure that ends the command
+    std::uintmax_t free = std::numeric_limits<std::uintmax_t>::max(); // room on the disk
 };
 
 void RunCommand(switcher::Switcher& sw, const std::string& command)
@@ -139,9 +152,9 @@ class SwitcherTest : public GameFolderTest, public ::testing::WithParamInterface
 // file in capitals beside a folder "jovo.ini" is the file that is listed and read.
 TEST_F(SwitcherTest, StartShowsTheRecordedWord)
 {
-    const std::vector<std::pair<std::string, Calls>> cases{
-        {"none", kStock}, {"jov", kJov},   {"jovo", kJovo},  {"tuk", kTuk},
-        {"JOV", kError},  {"Tuk", kError}, {" jov", kError}, {"", kError},
+    const std::vector<std::pair<std::string, std::string>> cases{
+        {"none", "none"}, {"jov", "jov"},   {"jovo", "jovo"},  {"tuk", "tuk"},
+        {"JOV", "error"}, {"Tuk", "error"}, {" jov", "error"}, {"", "error"},
     };
     Write("a.dat");
     Write("krs/FLT.CDF");
@@ -151,7 +164,8 @@ TEST_F(SwitcherTest, StartShowsTheRecordedWord)
         Recorder recorder;
         switcher::Switcher sw(recorder, recorder);
         sw.Start();
-        EXPECT_EQ(recorder.calls, row) << "word \"" << word << "\"";
+        EXPECT_EQ(recorder.calls, row == "error" ? Row("Error", false, false, false) : Expand(row))
+            << "word \"" << word << "\"";
         EXPECT_EQ(sw.State().InstalledSet, word);
     }
     EXPECT_EQ(Entries(), (Names{"JOVO.INI", "a.dat", "jovo.ini", "krs"}));
@@ -160,10 +174,10 @@ TEST_F(SwitcherTest, StartShowsTheRecordedWord)
 TEST_P(SwitcherTest, CommandDoesItsStepsInOrder)
 {
     const CommandRow& row = GetParam();
-    for (const std::string& path : row.before) {
+    for (const std::string& path : Split(row.before)) {
         path.starts_with('!') ? WriteReadOnly(path.substr(1), path.substr(1)) : Write(path, path);
     }
-    if (row.installed != nullptr) {
+    if (*row.installed != '\0') {
         Record(row.installed);
     }
     Recorder recorder;
@@ -173,15 +187,16 @@ TEST_P(SwitcherTest, CommandDoesItsStepsInOrder)
         sw.Start();
         if (std::string(row.command) != "start") {
             recorder.calls.clear();
+            recorder.free = row.free;
             RunCommand(sw, row.command);
         }
     } catch (const platform::FsError& failure) {
         error = failure.Number();
     }
     EXPECT_EQ(error, row.error);
-    EXPECT_EQ(recorder.calls, row.calls);
+    EXPECT_EQ(recorder.calls, Expand(row.calls));
     Contents after;
-    for (const std::string& entry : row.after) {
+    for (const std::string& entry : Split(row.after)) {
         const auto cut = entry.find('=');
         const std::string name = entry.substr(0, cut);
         after[name] = platform::FoldCase(name) == "jovo.ini" ? platform::TextFieldLine(row.recorded)
@@ -191,192 +206,86 @@ TEST_P(SwitcherTest, CommandDoesItsStepsInOrder)
     EXPECT_EQ(Files(), after);
 }
 
-const Calls kRestored = Seq({kOff, {"change"}, kStock, {"flush", "write none"}, kOn});
-const Calls kNoStock =
-    Seq({kOff, {"message KRS folder does not exist!"}, kStock, {"flush", "write none"}, kOn});
-
 INSTANTIATE_TEST_SUITE_P(
     Commands, SwitcherTest,
     ::testing::Values(
         CommandRow{"first start",
-                   {"HURR.FLT", "a.dat", "b.STR", "c.mpc", "d.Cpt", "e.3DZ", "JovPanel.EXE",
-                    "flt.cdf", "DATA.cdf", "readme.txt", ".hidden.dat", "sub/x.dat", "krs/FLT.CDF",
-                    "krs/DATA.CDF", "krs/notes.txt", "krs/extras/inner.cdf", "krs/.secret.cdf"},
-                   nullptr,
-                   "start",
-                   Seq({kOff, {"change", "flush", "write none"}, kStock, kOn}),
-                   {".hidden.dat", "DATA.CDF=krs/DATA.CDF", "FLT.CDF=krs/FLT.CDF", "jovo.ini",
-                    "notes.txt=krs/notes.txt", "readme.txt"},
+                   "HURR.FLT a.dat b.STR c.mpc d.Cpt e.3DZ JovPanel.EXE flt.cdf DATA.cdf "
+                   "readme.txt .hidden.dat sub/x.dat krs/FLT.CDF krs/DATA.CDF krs/notes.txt "
+                   "krs/extras/inner.cdf krs/.secret.cdf",
+                   "", "start", "off|change|flush|write none|none|on",
+                   ".hidden.dat DATA.CDF=krs/DATA.CDF FLT.CDF=krs/FLT.CDF jovo.ini "
+                   "notes.txt=krs/notes.txt readme.txt",
                    "none"},
         // A stock folder without a .cdf file does not count.
-        CommandRow{
-            "first start without stock set",
-            {"a.dat", "krs/FLT.TXT"},
-            nullptr,
-            "start",
-            Seq({kOff, {"message KRS folder does not exist!", "flush", "write none"}, kStock, kOn}),
-            {"a.dat", "jovo.ini"},
-            "none"},
-        CommandRow{"restore",
-                   {"hurr.flt", "FLT.cdf", "krs/FLT.CDF"},
-                   "jov",
-                   "remove",
-                   kRestored,
-                   {"FLT.CDF=krs/FLT.CDF", "jovo.ini"},
-                   "none"},
+        CommandRow{"first start without stock set", "a.dat krs/FLT.TXT", "", "start",
+                   "off|message KRS folder does not exist!|flush|write none|none|on",
+                   "a.dat jovo.ini", "none"},
+        CommandRow{"restore", "hurr.flt FLT.cdf krs/FLT.CDF", "jov", "remove",
+                   "off|change|none|flush|write none|on", "FLT.CDF=krs/FLT.CDF jovo.ini", "none"},
         CommandRow{"restore into a state file in capitals beside a folder jovo.ini",
-                   {"JOVO.INI", "jovo.ini/x", "krs/flt.cdf"},
-                   nullptr,
-                   "remove",
-                   kRestored,
-                   {"JOVO.INI", "flt.cdf=krs/flt.cdf"},
-                   "none"},
-        CommandRow{"restore without stock set",
-                   {"tuk.cdf"},
-                   "tuk",
-                   "remove",
-                   kNoStock,
-                   {"jovo.ini", "tuk.cdf"},
-                   "none"},
+                   "JOVO.INI jovo.ini/x krs/flt.cdf", "", "remove",
+                   "off|change|none|flush|write none|on", "JOVO.INI flt.cdf=krs/flt.cdf", "none"},
+        CommandRow{"restore without stock set", "tuk.cdf", "tuk", "remove",
+                   "off|message KRS folder does not exist!|none|flush|write none|on",
+                   "jovo.ini tuk.cdf", "none"},
         CommandRow{"install JOV Panel",
-                   {"HURR.flt", "readme.txt", "jov/hurr.FLT", "jov/Panel.DAT", "jov/jovpanel.exe",
-                    "jov/jovo.ini", "jov/.hidden.dat", "jov/extras/deep.dat"},
-                   "none",
-                   "jov",
-                   Seq({kOff, {"change"}, kJov, {"flush", "write jov"}, kOn}),
-                   {"HURR.flt=jov/hurr.FLT", "Panel.DAT=jov/Panel.DAT",
-                    "jovpanel.exe=jov/jovpanel.exe", "jovo.ini", "readme.txt"},
+                   "HURR.flt readme.txt jov/hurr.FLT jov/Panel.DAT jov/jovpanel.exe jov/jovo.ini "
+                   "jov/.hidden.dat jov/extras/deep.dat",
+                   "none", "jov", "off|change|jov|flush|write jov|on",
+                   "HURR.flt=jov/hurr.FLT Panel.DAT=jov/Panel.DAT jovpanel.exe=jov/jovpanel.exe "
+                   "jovo.ini readme.txt",
                    "jov"},
-        CommandRow{"install JOV Online",
-                   {"JOVO/ONLINE.DAT"},
-                   "none",
-                   "jovo",
-                   Seq({kOff, {"change"}, kJovo, {"flush", "write jovo"}, kOn}),
-                   {"ONLINE.DAT=JOVO/ONLINE.DAT", "jovo.ini"},
+        CommandRow{"install JOV Online", "JOVO/ONLINE.DAT", "none", "jovo",
+                   "off|change|jovo|flush|write jovo|on", "ONLINE.DAT=JOVO/ONLINE.DAT jovo.ini",
                    "jovo"},
-        CommandRow{"install TUK",
-                   {"tuk/FLT.CDF"},
-                   "none",
-                   "tuk",
-                   Seq({kOff, {"change"}, kTuk, {"flush", "write tuk"}, kOn}),
-                   {"FLT.CDF=tuk/FLT.CDF", "jovo.ini"},
-                   "tuk"},
+        CommandRow{"install TUK", "tuk/FLT.CDF", "none", "tuk", "off|change|tuk|flush|write tuk|on",
+                   "FLT.CDF=tuk/FLT.CDF jovo.ini", "tuk"},
         // A set is recognised by a file of its own type, not by any file.
-        CommandRow{"TUK without a .cdf file",
-                   {"tuk/flt.dat"},
-                   "none",
-                   "tuk",
-                   {"message Cannot find TUK directory."},
-                   {"jovo.ini"},
-                   "none"},
-        CommandRow{"JOV Panel without a .dat file",
-                   {"jov/x.flt", "jov/a.cdf"},
-                   "none",
-                   "jov",
-                   {"message Cannot find JOV directory."},
-                   {"jovo.ini"},
-                   "none"},
-        CommandRow{"JOV Online without a .dat file",
-                   {"JOVO/readme.txt", "JOVO/x.flt"},
-                   "none",
-                   "jovo",
-                   {"message Cannot find JOVO directory."},
-                   {"jovo.ini"},
-                   "none"},
+        CommandRow{"TUK without a .cdf file", "tuk/flt.dat", "none", "tuk",
+                   "message Cannot find TUK directory.", "jovo.ini", "none"},
+        CommandRow{"JOV Panel without a .dat file", "jov/x.flt jov/a.cdf", "none", "jov",
+                   "message Cannot find JOV directory.", "jovo.ini", "none"},
+        CommandRow{"JOV Online without a .dat file", "JOVO/readme.txt JOVO/x.flt", "none", "jovo",
+                   "message Cannot find JOVO directory.", "jovo.ini", "none"},
         CommandRow{"RAF",
-                   {"HURR.FLT", "Mosq.flt", "sp2a.flt", "SP09.flt", "sp14.FLT", "b24a.flt",
-                    "hurr.flt.bak", ".mosq.flt"},
-                   "jov",
-                   "raf",
-                   {"Country(0) off", "window off", "change", "window on"},
-                   {".mosq.flt", "b24a.flt", "hurr.flt.bak", "jovo.ini"},
-                   "jov"},
+                   "HURR.FLT Mosq.flt sp2a.flt SP09.flt sp14.FLT b24a.flt hurr.flt.bak .mosq.flt",
+                   "jov", "raf", "Country(0) off|off|change|on",
+                   ".mosq.flt b24a.flt hurr.flt.bak jovo.ini", "jov"},
         CommandRow{"USAAF",
-                   {"B24A.FLT", "b26a.flt", "bb17.flt", "p47c.flt", "p47d.flt", "p51b.flt",
-                    "p51d.flt", "hurr.flt"},
-                   "jov",
-                   "usaaf",
-                   {"Country(1) off", "window off", "change", "window on"},
-                   {"hurr.flt", "jovo.ini"},
-                   "jov"},
+                   "B24A.FLT b26a.flt bb17.flt p47c.flt p47d.flt p51b.flt p51d.flt hurr.flt", "jov",
+                   "usaaf", "Country(1) off|off|change|on", "hurr.flt jovo.ini", "jov"},
         CommandRow{"Luftwaffe",
-                   {"110c.flt", "110g.flt", "190a.flt", "190d.flt", "109e.flt", "109g.flt",
-                    "109k.flt", "262a.flt", "H111.FLT", "j88a.flt", "ju87.flt", "m410.flt"},
-                   "jovo",
-                   "luftwaffe",
-                   {"Country(2) off", "window off", "change", "window on"},
-                   {"jovo.ini"},
-                   "jovo"},
-        CommandRow{"an air force none of whose files is there",
-                   {"hurr.flt"},
-                   "jov",
-                   "usaaf",
-                   {"Country(1) off", "window off", "window on"},
-                   {"hurr.flt", "jovo.ini"},
-                   "jov"},
+                   "110c.flt 110g.flt 190a.flt 190d.flt 109e.flt 109g.flt 109k.flt 262a.flt "
+                   "H111.FLT j88a.flt ju87.flt m410.flt",
+                   "jovo", "luftwaffe", "Country(2) off|off|change|on", "jovo.ini", "jovo"},
+        CommandRow{"an air force none of whose files is there", "hurr.flt", "jov", "usaaf",
+                   "Country(1) off|off|on", "hurr.flt jovo.ini", "jov"},
         // The delete acts on the file the listing found, not on a folder of the same name.
-        CommandRow{"RAF beside a folder hurr.flt",
-                   {"HURR.FLT", "hurr.flt/x"},
-                   "jov",
-                   "raf",
-                   {"Country(0) off", "window off", "change", "window on"},
-                   {"jovo.ini"},
-                   "jov"},
+        CommandRow{"RAF beside a folder hurr.flt", "HURR.FLT hurr.flt/x", "jov", "raf",
+                   "Country(0) off|off|change|on", "jovo.ini", "jov"},
         // A failure ends the command at the failing step: what came before is done, what comes
         // after is not, and neither the controls nor the state file move.
-        CommandRow{"restore stopped by a read-only file",
-                   {"krs/flt.cdf", "a.dat", "!b.dat", "c.dat", "x.str"},
-                   "jov",
-                   "remove",
-                   {"window off", "change"},
-                   {"b.dat", "c.dat", "jovo.ini", "x.str"},
-                   "jov",
-                   EACCES},
-        CommandRow{"install stopped by a read-only file",
-                   {"jov/a.dat", "jov/b.dat", "jov/c.dat", "!B.DAT"},
-                   "none",
-                   "jov",
-                   {"window off", "change"},
-                   {"B.DAT", "a.dat=jov/a.dat", "jovo.ini"},
-                   "none",
-                   EACCES}),
+        CommandRow{"restore stopped by a read-only file", "krs/flt.cdf a.dat !b.dat c.dat x.str",
+                   "jov", "remove", "off|change", "b.dat c.dat jovo.ini x.str", "jov", EACCES},
+        CommandRow{"install stopped by a read-only file", "jov/a.dat jov/b.dat jov/c.dat !B.DAT",
+                   "none", "jov", "off|change", "B.DAT a.dat=jov/a.dat jovo.ini", "none", EACCES},
+        // Too little room is found before the first change. Three copies of 9 bytes replace one
+        // of 5, and the largest needs room for its temporary: 31 bytes. A restore counts what
+        // its clean-out frees: 15 bytes go, 23 come, and room for the largest: 20 bytes.
+        CommandRow{"install with too little room", "jov/a.dat jov/b.dat jov/c.dat B.DAT", "none",
+                   "jov", "off", "B.DAT jovo.ini", "none", ENOSPC, 30},
+        CommandRow{"install with just enough room", "jov/a.dat jov/b.dat jov/c.dat B.DAT", "none",
+                   "jov", "off|change|jov|flush|write jov|on",
+                   "B.DAT=jov/b.dat a.dat=jov/a.dat c.dat=jov/c.dat jovo.ini", "jov", 0, 31},
+        CommandRow{"restore with too little room", "a.dat b.dat c.dat krs/data.cdf krs/flt.cdf",
+                   "jov", "remove", "off", "a.dat b.dat c.dat jovo.ini", "jov", ENOSPC, 19},
+        CommandRow{"restore with just enough room", "a.dat b.dat c.dat krs/data.cdf krs/flt.cdf",
+                   "jov", "remove", "off|change|none|flush|write none|on",
+                   "data.cdf=krs/data.cdf flt.cdf=krs/flt.cdf jovo.ini", "none", 0, 20}),
     [](const auto& info) {
         std::string name = info.param.name;
         std::replace_if(
             name.begin(), name.end(), [](char c) { return !std::isalnum(c); }, '_');
         return name;
     });
-
-TEST_F(SwitcherTest, TooLittleRoomIsFoundBeforeTheFirstChange)
-{
-    Recorder disk;
-    switcher::Switcher sw(disk, disk);
-    Record("none");
-    for (const char* name : {"jov/a.dat", "jov/b.dat", "jov/c.dat", "B.DAT"}) {
-        Write(name, std::string(1000, 'x'));
-    }
-    sw.Start();
-    const auto failure = [&](auto command) {
-        try {
-            (sw.*command)();
-        } catch (const platform::FsError& error) {
-            return error.Number();
-        }
-        return 0;
-    };
-    // Three copies of 1000 bytes replace one of 1000, and the largest needs room for its
-    // temporary: 3000 bytes.
-    disk.free = 2999;
-    EXPECT_EQ(failure(&switcher::Switcher::Install_Click), ENOSPC);
-    EXPECT_EQ(Entries(), (Names{"B.DAT", "jov", "jovo.ini"}));
-    disk.free = 3000;
-    EXPECT_EQ(failure(&switcher::Switcher::Install_Click), 0);
-    // The restore counts what its clean-out frees: 3000 bytes go, 4000 come.
-    Write("krs/flt.cdf", std::string(4000, 's'));
-    disk.free = 4999;
-    EXPECT_EQ(failure(&switcher::Switcher::Remove_Click), ENOSPC);
-    EXPECT_TRUE(Exists("a.dat"));
-    disk.free = 5000;
-    EXPECT_EQ(failure(&switcher::Switcher::Remove_Click), 0);
-    EXPECT_EQ(Entries(), (Names{"flt.cdf", "jov", "jovo.ini", "krs"}));
-}
