@@ -22,12 +22,6 @@ void GameFolderTest::TearDown()
 {
     fs::current_path(original_);
     std::error_code ignored;
-    for (auto it = fs::recursive_directory_iterator(root, ignored);
-         it != fs::recursive_directory_iterator(); it.increment(ignored)) {
-        if (!it->is_symlink()) {
-            fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ignored);
-        }
-    }
     fs::remove_all(root, ignored);
 }
 

@@ -3,7 +3,6 @@
 #include "game_folder.h"
 
 #include <csignal>
-#include <sstream>
 
 #include <fcntl.h>
 #include <grp.h>
@@ -69,14 +68,4 @@ Outcome Switch(const std::filesystem::path& game, std::vector<std::string> args,
 {
     args.insert(args.begin(), {JOV_SWITCH_PATH, "-C", game.string()});
     return RunChild(std::move(args), options);
-}
-
-std::vector<std::string> Lines(const std::string& text)
-{
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) {
-        lines.push_back(line);
-    }
-    return lines;
 }

@@ -30,5 +30,3 @@ Outcome RunChild(std::vector<std::string> argv, const ChildOptions& options);
 // jov-switch -C game args...
 Outcome Switch(const std::filesystem::path& game, std::vector<std::string> args,
                const ChildOptions& options);
-
-std::vector<std::string> Lines(const std::string& text);
