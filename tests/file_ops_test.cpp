@@ -1,6 +1,10 @@
 #include "game_folder.h"
 
 #include "platform/file_ops.h"
+#include "platform/fs_error.h"
+
+#include <cerrno>
+#include <functional>
 
 #include <sys/stat.h>
 
@@ -63,4 +67,27 @@ TEST_F(FileOpsTest, StateFieldIsReadForgivingly)
         Write("jovo.ini", content);
         EXPECT_EQ(platform::ReadTextField(Path("JOVO.INI")), word) << content.substr(0, 20);
     }
+}
+
+// Each failure carries the system's number for what went wrong; a link goes, its target stays.
+TEST_F(FileOpsTest, RefusalsCarryTheSystemsNumber)
+{
+    WriteReadOnly("mosq.flt");
+    Write("sub/x");
+    fs::create_symlink("mosq.flt", game / "link.flt");
+    const auto failure = [](const std::function<void()>& action) {
+        try {
+            action();
+        } catch (const platform::FsError& error) {
+            return error.Number();
+        }
+        return 0;
+    };
+    EXPECT_EQ(failure([] { platform::DeleteFile("gone.flt"); }), ENOENT);
+    EXPECT_EQ(failure([] { platform::DeleteFile("sub"); }), EISDIR);
+    EXPECT_EQ(failure([] { platform::DeleteFile("MOSQ.flt"); }), EACCES);
+    EXPECT_EQ(failure([] { platform::CopyFile("sub/x", "Mosq.flt"); }), EACCES);
+    EXPECT_EQ(failure([] { platform::WriteTextField("sub", "none"); }), EISDIR);
+    EXPECT_EQ(failure([] { platform::DeleteFile("link.flt"); }), 0);
+    EXPECT_EQ(Entries(), (Names{"mosq.flt", "sub"}));
 }
