@@ -240,7 +240,7 @@ TEST_F(FaultTest, ProgramsTakeTurnsOnOneGameFolder)
 #ifdef JOV_ENABLE_PATH
     // The window, started as a player would in a folder without a state file (on a virtual X
     // display when Xvfb is there), restores the stock set, records it, and while it is open
-    // keeps jov-switch out. The toolkit's own options on its command line change nothing.
+    // keeps jov-switch out.
     fs::remove(game / "jovo.ini");
     Write("FLT.CDF", "add-on");
     Write("hurr.flt");
@@ -258,8 +258,7 @@ TEST_F(FaultTest, ProgramsTakeTurnsOnOneGameFolder)
         environment = {"QT_QPA_PLATFORM=xcb", "DISPLAY=:" + number.substr(0, number.find('\n'))};
     }
     fs::create_directories(root / "window");
-    const pid_t window =
-        StartChild({JOV_ENABLE_PATH, "-platform", "none"}, {root / "window", -1, environment});
+    const pid_t window = StartChild({JOV_ENABLE_PATH}, {root / "window", -1, environment});
     for (int i = 0; i < 1500 && Read("jovo.ini").empty(); ++i) {
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }

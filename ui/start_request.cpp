@@ -42,16 +42,18 @@ StartRequest ReadCommandLine(int argc, const char* const argv[])
         request.choose = true;
         ++next;
     }
+    for (int at = next; at < argc; ++at) {
+        if (argv[at][0] == '-') {
+            request.problem = "Unknown option \"" + std::string(argv[at]) + "\".";
+            return request;
+        }
+    }
     if (argc - next > 1) {
         request.problem = "Too many arguments: JOV_Enable takes one game folder at most.";
     } else if (next < argc) {
-        const std::string argument = argv[next];
-        if (argument.starts_with('-')) {
-            request.problem = "Unknown option \"" + argument + "\".";
-        } else if (argument.empty()) {
+        request.folder = argv[next];
+        if (request.folder->empty()) {
             request.problem = "The game folder's name is empty.";
-        } else {
-            request.folder = argument;
         }
     }
     return request;
