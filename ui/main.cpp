@@ -1,5 +1,8 @@
+#include "ui/failure_guard.h"
 #include "ui/main_form1.h"
 #include "ui/start_request.h"
+
+#include "platform/file_ops.h"
 
 #include <QApplication>
 
@@ -56,8 +59,8 @@ int main(int argc, char* argv[])
         if (!chosen) {
             return 0;
         }
-        if (problem = ui::EnterFolder(*chosen); !problem.empty()) {
-            return ui::RefuseCommandLine(problem);
+        if (!ui::RunGuarded([&chosen] { platform::SetWorkingDir(*chosen); })) {
+            return ui::kFailureExitCode;
         }
         ui::RememberGameFolder(*chosen);
     }
