@@ -4,6 +4,7 @@
 #include <chrono>
 #include <csignal>
 #include <regex>
+#include <sstream>
 #include <thread>
 
 #include <sys/wait.h>
@@ -18,6 +19,24 @@ namespace fs = std::filesystem;
 
 const std::string kDialog = "Choose the KRS 1.2 game folder";
 const std::string kBox = "JOV Enable-Disable";
+
+// The desktop entry's arguments, with %f expanded as the desktop does: to the folder opened in
+// the file manager, or to nothing from the menu.
+std::vector<std::string> EntryArgs(const std::string& folder = "")
+{
+    std::vector<std::string> args;
+    for (const std::string& line : Lines(Slurp(JOV_DESKTOP_ENTRY))) {
+        std::istringstream words(line.starts_with("Exec=") ? line.substr(5) : "");
+        std::string word;
+        words >> word; // the program, here the one just built
+        while (words >> word) {
+            if (word != "%f" || !folder.empty()) {
+                args.push_back(word == "%f" ? folder : word);
+            }
+        }
+    }
+    return args;
+}
 
 class DesktopTest : public GameFolderTest
 {
@@ -80,12 +99,13 @@ protected:
     {
         ChildOptions xdotool = options_;
         xdotool.output = root / "out/xdotool";
-        ASSERT_EQ(RunChild({"timeout", "30", "xdotool", "search", "--sync", "--onlyvisible",
-                            "--name", "^" + title + "$", "windowfocus", "--sync"},
-                           xdotool)
-                      .status,
-                  0)
-            << title << " did not show";
+        if (RunChild({"timeout", "30", "xdotool", "search", "--sync", "--onlyvisible", "--name",
+                      "^" + title + "$", "windowfocus", "--sync"},
+                     xdotool)
+                .status != 0) {
+            ::kill(window_, SIGKILL); // so the test goes on to its end
+            FAIL() << title << " did not show";
+        }
         if (!text.empty()) {
             ASSERT_EQ(RunChild({"xdotool", "type", "--delay", "1", text}, xdotool).status, 0);
         }
@@ -133,7 +153,7 @@ TEST_F(DesktopTest, FolderOnTheCommandLine)
         std::string refusal; // in the usage message; empty when the window starts on the folder
     } rows[] = {
         {"relative folder", {"../KRS Game"}, ""},
-        {"file manager", {"--choose-folder", game.string()}, ""},
+        {"file manager", EntryArgs(game.string()), ""},
         {"two folders", {game.string(), game.string()}, "Too many arguments"},
         {"toolkit option", {"-platform", "offscreen"}, "Unknown option \"-platform\""},
         {"missing folder", {"../KRS Gam"}, "No such file or directory"},
@@ -159,13 +179,13 @@ TEST_F(DesktopTest, FolderOnTheCommandLine)
 TEST_F(DesktopTest, MenuAsksForTheFolderAndRemembersIt)
 {
     // Cancel ends the program and writes nothing.
-    Start({"--choose-folder"});
+    Start(EntryArgs());
     Answer(kDialog, "Escape");
     EXPECT_EQ(Ended().status, 0);
     EXPECT_EQ(Outside(), Contents{});
     EXPECT_FALSE(Exists("jovo.ini"));
 
-    Start({"--choose-folder"});
+    Start(EntryArgs());
     Answer(kDialog, "Return", game.string());
     EXPECT_EQ(StateWhenStarted(), "\"none\"\r\n");
     const Contents remembered = Outside();
@@ -174,7 +194,7 @@ TEST_F(DesktopTest, MenuAsksForTheFolderAndRemembersIt)
               std::string::npos);
 
     // The next dialog starts at the folder chosen: taking what it offers starts there again.
-    Start({"--choose-folder"});
+    Start(EntryArgs());
     Answer(kDialog, "Return");
     EXPECT_EQ(StateWhenStarted(), "\"none\"\r\n");
     EXPECT_EQ(Outside(), remembered);
