@@ -5,6 +5,7 @@
 #include "switcher/set_table.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
