@@ -238,14 +238,13 @@ TEST_F(FaultTest, ProgramsTakeTurnsOnOneGameFolder)
 
 #ifdef JOV_ENABLE_PATH
     // The window, started as a player would in a folder without a state file, restores the
-    // stock set, records it, and while it is open keeps jov-switch out. The toolkit's own
-    // options on its command line change nothing.
+    // stock set, records it, and while it is open keeps jov-switch out.
     fs::remove(game / "jovo.ini");
     Write("FLT.CDF", "add-on");
     Write("hurr.flt");
     fs::create_directories(root / "window");
-    const pid_t window = StartChild({JOV_ENABLE_PATH, "-platform", "none"},
-                                    {root / "window", -1, {"QT_QPA_PLATFORM=offscreen"}});
+    const pid_t window =
+        StartChild({JOV_ENABLE_PATH}, {root / "window", -1, {"QT_QPA_PLATFORM=offscreen"}});
     for (int i = 0; i < 1500 && Read("jovo.ini").empty(); ++i) {
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }

@@ -1,4 +1,8 @@
+#include "ui/failure_guard.h"
 #include "ui/main_form1.h"
+#include "ui/start_request.h"
+
+#include "platform/file_ops.h"
 
 #include <QApplication>
 
@@ -10,9 +14,16 @@
 
 int main(int argc, char* argv[])
 {
-    // The program takes no command line: Qt sees only the program's name, so its own options
-    // (-platform, -style, -reverse, ...) change nothing. The environment still chooses the
-    // platform (QT_QPA_PLATFORM).
+    // A game folder on the command line becomes the working folder before anything else, so
+    // the program then runs exactly as if started there.
+    const ui::StartRequest request = ui::ReadCommandLine(argc, argv);
+    std::string problem = request.problem;
+    if (problem.empty() && request.folder) {
+        problem = ui::EnterFolder(*request.folder);
+    }
+
+    // Qt sees only the program's name, so its own options (-platform, -style, -reverse, ...)
+    // change nothing. The environment still chooses the platform (QT_QPA_PLATFORM).
     char fallbackName[] = "JOV_Enable";
     char* qtArgv[] = {argc > 0 ? argv[0] : fallbackName, nullptr};
     int qtArgc = 1;
@@ -38,6 +49,21 @@ int main(int argc, char* argv[])
 #endif
     QApplication::setApplicationName(QStringLiteral("JOV_Enable"));
     QApplication::setApplicationVersion(QStringLiteral(JOV_VERSION_TEXT));
+    QGuiApplication::setDesktopFileName(QStringLiteral("jov-enable"));
+
+    if (!problem.empty()) {
+        return ui::RefuseCommandLine(problem);
+    }
+    if (request.choose && !request.folder) {
+        const std::optional<std::string> chosen = ui::ChooseGameFolder();
+        if (!chosen) {
+            return 0;
+        }
+        if (!ui::RunGuarded([&chosen] { platform::SetWorkingDir(*chosen); })) {
+            return ui::kFailureExitCode;
+        }
+        ui::RememberGameFolder(*chosen);
+    }
 
     ui::Main_Form1 window;
     if (!window.Form_Load()) {

@@ -1,0 +1,274 @@
+#include "game_folder.h"
+#include "process.h"
+
+#include <chrono>
+#include <csignal>
+#include <regex>
+#include <sstream>
+#include <thread>
+
+#include <sys/wait.h>
+
+// JOV_Enable started as the desktop starts it, on a virtual X display, with the player's keys
+// typed through xdotool: with the game folder as its argument (a launcher, the file manager) and
+// from the menu, where it asks for the folder. Then the Debian package built from this tree.
+namespace
+{
+
+namespace fs = std::filesystem;
+
+const std::string kDialog = "Choose the KRS 1.2 game folder";
+const std::string kBox = "JOV Enable-Disable";
+
+// The desktop entry's arguments, with %f expanded as the desktop does: to the folder opened in
+// the file manager, or to nothing from the menu.
+std::vector<std::string> EntryArgs(const std::string& folder = "")
+{
+    std::vector<std::string> args;
+    for (const std::string& line : Lines(Slurp(JOV_DESKTOP_ENTRY))) {
+        std::istringstream words(line.starts_with("Exec=") ? line.substr(5) : "");
+        std::string word;
+        words >> word; // the program, here the one just built
+        while (words >> word) {
+            if (word != "%f" || !folder.empty()) {
+                args.push_back(word == "%f" ? folder : word);
+            }
+        }
+    }
+    return args;
+}
+
+class DesktopTest : public GameFolderTest
+{
+protected:
+    void SetUp() override
+    {
+        GameFolderTest::SetUp();
+        Write("krs/flt.cdf", "stock");
+        for (const char* folder : {"home", "config", "out/x", "out/xdotool", "out/run"}) {
+            fs::create_directories(root / folder);
+        }
+        fs::permissions(root / "out/run", fs::perms::owner_all);
+        fs::current_path(root / "home");
+        display_ = StartChild(
+            {"Xvfb", "-displayfd", "1", "-screen", "0", "800x600x24", "-nolisten", "tcp"},
+            {root / "out/x"});
+        std::string number;
+        for (int i = 0; i < 500 && (number = Slurp(root / "out/x/stdout")).empty(); ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        ASSERT_FALSE(number.empty()) << "Xvfb did not start";
+        options_ = {root / "out",
+                    -1,
+                    {"DISPLAY=:" + number.substr(0, number.find('\n')), "QT_QPA_PLATFORM=xcb",
+                     "HOME=" + (root / "home").string(),
+                     "XDG_CONFIG_HOME=" + (root / "config").string(),
+                     "XDG_CACHE_HOME=" + (root / "out/cache").string(),
+                     "XDG_RUNTIME_DIR=" + (root / "out/run").string(),
+                     // LeakSanitizer finds the X display's D-Bus connection still open at exit.
+                     "ASAN_OPTIONS=detect_leaks=0"}};
+    }
+
+    void TearDown() override
+    {
+        for (const pid_t pid : {window_, display_}) {
+            if (pid > 0) {
+                ::kill(pid, SIGKILL);
+                ::waitpid(pid, nullptr, 0);
+            }
+        }
+        GameFolderTest::TearDown();
+    }
+
+    // JOV_Enable, started from the home folder.
+    void Start(std::vector<std::string> args)
+    {
+        args.insert(args.begin(), JOV_ENABLE_PATH);
+        window_ = StartChild(std::move(args), options_);
+    }
+
+    Outcome Ended()
+    {
+        const Outcome outcome = WaitChild(window_, options_);
+        window_ = -1;
+        return outcome;
+    }
+
+    // Waits for the window titled `title`, gives it the keyboard, types `text` and presses `key`.
+    void Answer(const std::string& title, const std::string& key, const std::string& text = "")
+    {
+        ChildOptions xdotool = options_;
+        xdotool.output = root / "out/xdotool";
+        if (RunChild({"timeout", "30", "xdotool", "search", "--sync", "--onlyvisible", "--name",
+                      "^" + title + "$", "windowfocus", "--sync"},
+                     xdotool)
+                .status != 0) {
+            ::kill(window_, SIGKILL); // so the test goes on to its end
+            FAIL() << title << " did not show";
+        }
+        if (!text.empty()) {
+            ASSERT_EQ(RunChild({"xdotool", "type", "--delay", "1", text}, xdotool).status, 0);
+        }
+        ASSERT_EQ(RunChild({"xdotool", "key", key}, xdotool).status, 0);
+    }
+
+    // The state file once the window has started on the game folder; the window is closed then.
+    std::string StateWhenStarted()
+    {
+        for (int i = 0; i < 1500 && Read("jovo.ini").empty(); ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        ::kill(window_, SIGTERM);
+        Ended();
+        const std::string state = Read("jovo.ini");
+        fs::remove(game / "jovo.ini");
+        return state;
+    }
+
+    // Every file outside the game folder that the program could write: home and configuration.
+    Contents Outside() const
+    {
+        Contents files;
+        for (const char* folder : {"home", "config"}) {
+            for (const auto& entry : fs::recursive_directory_iterator(root / folder)) {
+                files[fs::relative(entry.path(), root).string()] = Slurp(entry.path());
+            }
+        }
+        return files;
+    }
+
+    ChildOptions options_;
+    pid_t display_ = -1;
+    pid_t window_ = -1;
+};
+
+} // namespace
+
+TEST_F(DesktopTest, FolderOnTheCommandLine)
+{
+    const struct
+    {
+        const char* name;
+        std::vector<std::string> args;
+        std::string refusal; // in the usage message; empty when the window starts on the folder
+    } rows[] = {
+        {"relative folder", {"../KRS Game"}, ""},
+        {"file manager", EntryArgs(game.string()), ""},
+        {"two folders", {game.string(), game.string()}, "Too many arguments"},
+        {"toolkit option", {"-platform", "offscreen"}, "Unknown option \"-platform\""},
+        {"missing folder", {"../KRS Gam"}, "No such file or directory"},
+        {"file", {"../KRS Game/krs/flt.cdf"}, "Not a directory"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        Start(row.args);
+        if (row.refusal.empty()) {
+            EXPECT_EQ(StateWhenStarted(), "\"none\"\r\n");
+        } else {
+            Answer(kBox, "Return");
+            const Outcome outcome = Ended();
+            EXPECT_EQ(outcome.status, 2);
+            EXPECT_NE(outcome.err.find(row.refusal), std::string::npos) << outcome.err;
+            EXPECT_NE(outcome.err.find("Usage: JOV_Enable"), std::string::npos);
+            EXPECT_FALSE(Exists("jovo.ini"));
+        }
+        EXPECT_EQ(Outside(), Contents{});
+    }
+}
+
+TEST_F(DesktopTest, MenuAsksForTheFolderAndRemembersIt)
+{
+    // Cancel ends the program and writes nothing.
+    Start(EntryArgs());
+    Answer(kDialog, "Escape");
+    EXPECT_EQ(Ended().status, 0);
+    EXPECT_EQ(Outside(), Contents{});
+    EXPECT_FALSE(Exists("jovo.ini"));
+
+    Start(EntryArgs());
+    Answer(kDialog, "Return", game.string());
+    EXPECT_EQ(StateWhenStarted(), "\"none\"\r\n");
+    const Contents remembered = Outside();
+    ASSERT_EQ(remembered.size(), 2u); // the folder and its file
+    EXPECT_NE(remembered.at("config/jov-enable/jov-enable.conf").find(game.string()),
+              std::string::npos);
+
+    // The next dialog starts at the folder chosen: taking what it offers starts there again.
+    Start(EntryArgs());
+    Answer(kDialog, "Return");
+    EXPECT_EQ(StateWhenStarted(), "\"none\"\r\n");
+    EXPECT_EQ(Outside(), remembered);
+}
+
+// The package as a player installs it: what it holds, what the desktop's validators say of it,
+// and what its manual and completion say of jov-switch.
+TEST(PackageTest, DebianPackage)
+{
+    std::string pattern = (fs::temp_directory_path() / "jov-package-XXXXXX").string();
+    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+    const fs::path folder = pattern;
+    const auto run = [&](std::vector<std::string> argv) { return RunChild(argv, {folder}); };
+    ASSERT_EQ(run({"cpack", "--config", JOV_BUILD_DIR "/CPackConfig.cmake", "-G", "DEB", "-B",
+                   folder.string()})
+                  .status,
+              0);
+    std::string deb;
+    for (const auto& entry : fs::directory_iterator(folder)) {
+        deb = entry.path().extension() == ".deb" ? entry.path().string() : deb;
+    }
+    const std::string listing = run({"dpkg-deb", "-c", deb}).out;
+    const fs::path share = folder / "root/usr/share";
+    ASSERT_EQ(run({"dpkg-deb", "-x", deb, (folder / "root").string()}).status, 0);
+    const std::vector<std::vector<std::string>> validators = {
+        {"desktop-file-validate", (share / "applications/jov-enable.desktop").string()},
+        {"appstreamcli", "validate-tree", "--no-net", (folder / "root").string()},
+        {"man", "--warnings", "-l", (share / "man/man1/JOV_Enable.1.gz").string()},
+        {"man", "--warnings", "-l", (share / "man/man1/jov-switch.1.gz").string()},
+    };
+    for (const auto& validator : validators) {
+        const Outcome outcome = run(validator);
+        EXPECT_EQ(outcome.status, 0) << validator.back() << '\n' << outcome.out << outcome.err;
+        EXPECT_EQ(outcome.err, "") << validator.back();
+    }
+    for (const char* path :
+         {"bin/JOV_Enable", "bin/jov-switch", "share/applications/jov-enable.desktop",
+          "share/icons/hicolor/32x32/apps/jov-enable.png", "share/man/man1/JOV_Enable.1.gz",
+          "share/man/man1/jov-switch.1.gz", "share/bash-completion/completions/jov-switch",
+          "share/metainfo/org.example.jov_enable.metainfo.xml"}) {
+        EXPECT_NE(listing.find(" ./usr/" + std::string(path) + "\n"), std::string::npos) << path;
+    }
+
+    // Every line of --help is in the manual, words in the same order.
+    const auto words = [](const std::string& text) {
+        return std::regex_replace(text, std::regex("\\s+"), " ");
+    };
+    ChildOptions wide{folder, -1, {"MANWIDTH=1000", "LC_ALL=C"}};
+    const std::string manual =
+        words(RunChild({"man", "-l", (share / "man/man1/jov-switch.1.gz").string()}, wide).out);
+    for (const std::string& line : Lines(run({JOV_SWITCH_PATH, "--help"}).out)) {
+        if (line.starts_with(' ')) {
+            EXPECT_NE(manual.find(words(line.substr(1))), std::string::npos) << line;
+        }
+    }
+
+    const struct
+    {
+        std::vector<std::string> words; // on the command line, the last one being completed
+        std::string offered;
+    } completions[] = {
+        {{"jov-switch", "-C", "/tmp", "re"}, "restore remove"},
+        {{"jov-switch", "install", "j"}, "jov jovo"},
+        {{"jov-switch", "--wait", "3", "remove", ""}, "raf usaaf luftwaffe"},
+        {{"jov-switch", "status", "--j"}, "--json"},
+    };
+    for (const auto& row : completions) {
+        std::vector<std::string> argv{"bash", "-c",
+                                      "source \"$0\" && COMP_WORDS=(\"$@\") && "
+                                      "COMP_CWORD=$(($# - 1)) && _jov_switch && "
+                                      "echo \"${COMPREPLY[*]}\"",
+                                      (share / "bash-completion/completions/jov-switch").string()};
+        argv.insert(argv.end(), row.words.begin(), row.words.end());
+        EXPECT_EQ(run(argv).out, row.offered + "\n") << row.words.back();
+    }
+    fs::remove_all(folder);
+}

@@ -1,0 +1,114 @@
+#include "ui/start_request.h"
+
+#include "platform/file_ops.h"
+#include "platform/fs_error.h"
+#include "switcher/set_table.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QSettings>
+#include <QStandardPaths>
+
+#include <iostream>
+
+namespace ui
+{
+namespace
+{
+
+constexpr const char* kUsage =
+    "Usage: JOV_Enable [--choose-folder] [GAMEDIR]\n\n"
+    "Starts JOV Enable-Disable on the KRS 1.2 game folder GAMEDIR, or on the current folder "
+    "when none is given. With --choose-folder and no GAMEDIR (as the desktop menu starts it), "
+    "it first asks for the game folder.";
+
+const QString kLastFolderKey = QStringLiteral("LastGameFolder");
+
+QString RememberedFile()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+           QStringLiteral("/jov-enable/jov-enable.conf");
+}
+
+} // namespace
+
+StartRequest ReadCommandLine(int argc, const char* const argv[])
+{
+    StartRequest request;
+    int next = 1;
+    if (next < argc && argv[next] == kChooseFolderOption) {
+        request.choose = true;
+        ++next;
+    }
+    for (int at = next; at < argc; ++at) {
+        if (argv[at][0] == '-') {
+            request.problem = "Unknown option \"" + std::string(argv[at]) + "\".";
+            return request;
+        }
+    }
+    if (argc - next > 1) {
+        request.problem = "Too many arguments: JOV_Enable takes one game folder at most.";
+    } else if (next < argc) {
+        request.folder = argv[next];
+        if (request.folder->empty()) {
+            request.problem = "The game folder's name is empty.";
+        }
+    }
+    return request;
+}
+
+std::string EnterFolder(const std::string& folder)
+{
+    try {
+        platform::SetWorkingDir(folder);
+        return {};
+    } catch (const platform::FsError& error) {
+        return "Cannot use the game folder \"" + folder + "\": " + error.Explanation() + ".";
+    }
+}
+
+int RefuseCommandLine(const std::string& problem)
+{
+    std::cerr << "JOV_Enable: " << problem << "\n\n" << kUsage << '\n';
+    QMessageBox box(QMessageBox::Warning, QString::fromUtf8(switcher::kAppTitle),
+                    QString::fromLocal8Bit(problem) + QStringLiteral("\n\n") +
+                        QString::fromUtf8(kUsage),
+                    QMessageBox::Ok);
+    box.setTextFormat(Qt::PlainText);
+    box.exec();
+    return kUsageExitCode;
+}
+
+std::optional<std::string> ChooseGameFolder()
+{
+    // Qt's file dialog records its own history in the user's settings (QtProject.conf) each
+    // time it closes, Cancel included. That would be a write outside any game folder, so the
+    // user-scope settings Qt keeps for itself point where no file can be created.
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("/dev/null"));
+
+    // The last choice, or the nearest folder above it that is still there.
+    QString start =
+        QSettings(RememberedFile(), QSettings::IniFormat).value(kLastFolderKey).toString();
+    while (!start.isEmpty() && !QFileInfo(start).isDir()) {
+        const QString parent = QFileInfo(start).path();
+        start = parent == start ? QString() : parent;
+    }
+    const QString chosen = QFileDialog::getExistingDirectory(
+        nullptr, QStringLiteral("Choose the KRS 1.2 game folder"),
+        start.isEmpty() ? QDir::homePath() : start, QFileDialog::ShowDirsOnly);
+    if (chosen.isEmpty()) {
+        return std::nullopt;
+    }
+    return QFile::encodeName(chosen).toStdString();
+}
+
+void RememberGameFolder(const std::string& folder)
+{
+    QSettings settings(RememberedFile(), QSettings::IniFormat);
+    settings.setValue(kLastFolderKey, QFile::decodeName(QByteArray::fromStdString(folder)));
+}
+
+} // namespace ui

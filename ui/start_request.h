@@ -1,0 +1,46 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+// Where the window starts: in the working folder as it is (no argument), on a folder named on
+// the command line (a launcher's or the file manager's), or, for the desktop menu, on a folder
+// the player chooses in the desktop's folder dialog. Outside a game folder the program writes
+// only the remembered choice, and only once the player has chosen a folder.
+namespace ui
+{
+
+// Exit status when the command line cannot be used.
+inline constexpr int kUsageExitCode = 2;
+
+// The desktop entry starts the program with this option: without a folder after it, the
+// program asks for one; with one (the file manager's "Open with"), it starts there.
+inline constexpr std::string_view kChooseFolderOption = "--choose-folder";
+
+struct StartRequest
+{
+    bool choose = false;               // ask for the folder when none is given
+    std::optional<std::string> folder; // the game folder named on the command line
+    std::string problem;               // why the command line cannot be used; empty when it can
+};
+
+StartRequest ReadCommandLine(int argc, const char* const argv[]);
+
+// Makes `folder` the working folder, its names matched in any letter case as the game does.
+// Returns why it cannot be used, or an empty text when it is the working folder now.
+std::string EnterFolder(const std::string& folder);
+
+// Reports a command line that cannot be used, with the usage, on standard error and in a box
+// titled "JOV Enable-Disable"; returns the exit status once the box is dismissed.
+int RefuseCommandLine(const std::string& problem);
+
+// Asks for the game folder in the desktop's folder dialog, starting at the folder chosen last
+// time. Nothing when the player cancels.
+std::optional<std::string> ChooseGameFolder();
+
+// Keeps `folder` as the next dialog's starting point, in the user's configuration folder
+// ($XDG_CONFIG_HOME, by default ~/.config) under jov-enable/.
+void RememberGameFolder(const std::string& folder);
+
+} // namespace ui
