@@ -25,7 +25,8 @@ const std::string kBox = "JOV Enable-Disable";
 std::vector<std::string> EntryArgs(const std::string& folder = "")
 {
     std::vector<std::string> args;
-    for (const std::string& line : Lines(Slurp(JOV_DESKTOP_ENTRY))) {
+    std::istringstream entry(Slurp(JOV_DESKTOP_ENTRY));
+    for (std::string line; std::getline(entry, line);) {
         std::istringstream words(line.starts_with("Exec=") ? line.substr(5) : "");
         std::string word;
         words >> word; // the program, here the one just built
@@ -245,7 +246,8 @@ TEST(PackageTest, DebianPackage)
     ChildOptions wide{folder, -1, {"MANWIDTH=1000", "LC_ALL=C"}};
     const std::string manual =
         words(RunChild({"man", "-l", (share / "man/man1/jov-switch.1.gz").string()}, wide).out);
-    for (const std::string& line : Lines(run({JOV_SWITCH_PATH, "--help"}).out)) {
+    std::istringstream help(run({JOV_SWITCH_PATH, "--help"}).out);
+    for (std::string line; std::getline(help, line);) {
         if (line.starts_with(' ')) {
             EXPECT_NE(manual.find(words(line.substr(1))), std::string::npos) << line;
         }
