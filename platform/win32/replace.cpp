@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <set>
+#include <utility>
 
 namespace platform::win32
 {
