@@ -45,21 +45,6 @@ HANDLE Inheritable(const std::filesystem::path& path, DWORD access, DWORD dispos
                          disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
-// The inherited environment with `additions`, as CreateProcessW takes it.
-std::wstring Environment(const std::vector<std::string>& additions)
-{
-    std::wstring block;
-    wchar_t* inherited = ::GetEnvironmentStringsW();
-    for (const wchar_t* at = inherited; *at != L'\0'; at += std::wcslen(at) + 1) {
-        block.append(at).push_back(L'\0');
-    }
-    ::FreeEnvironmentStringsW(inherited);
-    for (const std::string& variable : additions) {
-        block.append(Wide(variable)).push_back(L'\0');
-    }
-    return block;
-}
-
 // Programs started here end when this process ends, however it ends.
 HANDLE Job()
 {
@@ -94,12 +79,13 @@ Child StartChild(std::vector<std::string> argv, const ChildOptions& options)
     startup.hStdInput = Inheritable("NUL", GENERIC_READ, OPEN_EXISTING);
     startup.hStdOutput = Inheritable(options.output / "stdout", GENERIC_WRITE, CREATE_ALWAYS);
     startup.hStdError = Inheritable(options.output / "stderr", GENERIC_WRITE, CREATE_ALWAYS);
-    std::wstring environment = Environment(options.environment);
+    if (!options.environment.empty() || options.fileSizeLimit >= 0 || options.asNobody) {
+        ADD_FAILURE() << "a child option that only POSIX has";
+    }
     PROCESS_INFORMATION process = {};
     const BOOL started =
         ::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE,
-                         CREATE_SUSPENDED | CREATE_UNICODE_ENVIRONMENT | CREATE_NO_WINDOW,
-                         environment.data(), nullptr, &startup, &process);
+                         CREATE_SUSPENDED | CREATE_NO_WINDOW, nullptr, nullptr, &startup, &process);
     for (const HANDLE handle : {startup.hStdInput, startup.hStdOutput, startup.hStdError}) {
         ::CloseHandle(handle);
     }

@@ -69,13 +69,13 @@ void WriteMarked(const fs::path& folder, const std::string& entry)
     const fs::path file = folder / FromUtf8(name);
     fs::create_directories(file.parent_path());
     std::ofstream(file, std::ios::binary) << name;
-    DWORD attributes = FILE_ATTRIBUTE_NORMAL;
+    DWORD attributes = 0;
     for (const auto& [mark, attribute] : kMarks) {
-        if (marks.find(mark) != std::string::npos) {
-            attributes = (attributes & ~FILE_ATTRIBUTE_NORMAL) | attribute;
-        }
+        attributes |= marks.find(mark) != std::string::npos ? attribute : 0;
     }
-    ::SetFileAttributesW(file.c_str(), attributes);
+    if (attributes != 0) {
+        ::SetFileAttributesW(file.c_str(), attributes);
+    }
 }
 
 void PrintTo(const WindowsRow& row, std::ostream* out)
