@@ -2,6 +2,8 @@
 
 #include "platform/win32/common.h"
 
+#include <cstdlib>
+
 namespace platform::win32
 {
 
@@ -44,7 +46,11 @@ std::vector<std::string> Utf8Arguments(int argc, wchar_t** argv)
 
 void UseUtf8Console()
 {
-    ::SetConsoleOutputCP(CP_UTF8);
+    // The console's code page outlives the program: the one it had comes back at exit.
+    static const UINT previous = ::GetConsoleOutputCP();
+    if (previous != 0 && ::SetConsoleOutputCP(CP_UTF8)) {
+        std::atexit([] { ::SetConsoleOutputCP(previous); });
+    }
 }
 
 } // namespace platform::win32

@@ -14,8 +14,8 @@ std::string Utf8(std::wstring_view utf16);
 // The arguments of wmain as UTF-8.
 std::vector<std::string> Utf8Arguments(int argc, wchar_t** argv);
 
-// Lets the console show the UTF-8 the program writes. Output that goes to a file or a pipe is
-// UTF-8 whatever the console does.
+// Lets the console show the UTF-8 the program writes, until the program ends. Output that goes
+// to a file or a pipe is UTF-8 whatever the console does.
 void UseUtf8Console();
 
 } // namespace platform::win32
