@@ -89,8 +89,8 @@ protected:
     }
 
     // Runs `command` from the state `from` once to time it, then kRounds times killed at a
-    // random moment within that time. After each kill the folder holds only whole files and a valid
-    // state line; a second run completes the command and leaves no temporary.
+    // random moment within that time. After each kill the folder holds only whole files and a
+    // valid state line; a second run completes the command and leaves no temporary.
     void KillRounds(const std::vector<std::string>& command, const std::string& from, unsigned seed)
     {
         Reset(from);
