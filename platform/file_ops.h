@@ -5,13 +5,16 @@
 #include <string_view>
 #include <vector>
 
-// The file-system operations the switcher is built on.
+// The file-system operations the switcher is built on, one implementation per platform.
 //
-// Every name and path given here resolves without regard to ASCII letter case, component by
-// component: an exact match wins, otherwise the byte-wise smallest name that differs only in
-// case. Plain files are regular files and links to regular files whose names do not begin with
-// a dot. A file that grants write access to nobody is read-only: deleting or replacing it fails,
-// whoever runs the program. Every failure raises platform::FsError.
+// Every name and path given here resolves without regard to letter case, component by
+// component. On POSIX an exact match wins, otherwise the byte-wise smallest name that differs
+// only in ASCII case; plain files are regular files and links to regular files whose names do
+// not begin with a dot; a file that grants write access to nobody is read-only. On Windows,
+// Windows resolves case itself; plain files are no folders, no hidden and no system files; the
+// read-only attribute makes a file read-only. Deleting or replacing a read-only file fails,
+// whoever runs the program. Names and paths are UTF-8 on Windows. Every failure raises
+// platform::FsError.
 namespace platform
 {
 
@@ -23,7 +26,7 @@ inline constexpr char kSeparator = '/';
 
 // A file's path as the operations resolve it: each folder component the exact name when it is a
 // folder, else its smallest case variant that is one; the last component likewise among regular
-// files; else as given.
+// files; else as given. On Windows the path as given.
 std::string ResolvePath(const std::string& path);
 
 // Absolute path of the working folder, without a closing separator except at the root.
@@ -62,6 +65,8 @@ std::string TextFieldLine(std::string_view value);
 
 // Puts on disk everything written, linked and deleted so far on the file system that holds
 // `folder`, so that a record written afterwards never names files a power cut could still take.
+// On Windows each copy was flushed before its move already; this flushes the folder's own
+// record of names where the file system allows it.
 void FlushToDisk(const std::string& folder);
 
 // Size in bytes of the file a path resolves to (following links), 0 when there is none.
@@ -82,7 +87,8 @@ inline constexpr std::string_view kTemporaryPrefix = ".jov-enable-";
 // operations' own changes, so a command touching N files in a folder of M costs O(N + M)
 // rather than a folder scan per file. A batch is meant to last one command, while the folder
 // lock keeps the other programs of this system out; changes that others make meanwhile are
-// not seen. Batches nest; the memory goes with the outermost.
+// not seen. Batches nest; the memory goes with the outermost. On Windows, which resolves names
+// itself, a batch only remembers the folders whose leftover temporaries are gone.
 class Batch final
 {
 public:

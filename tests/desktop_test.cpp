@@ -1,13 +1,10 @@
 #include "game_folder.h"
-#include "process.h"
+#include "host.h"
 
 #include <chrono>
-#include <csignal>
 #include <regex>
 #include <sstream>
 #include <thread>
-
-#include <sys/wait.h>
 
 // JOV_Enable started as the desktop starts it, on a virtual X display, with the player's keys
 // typed through xdotool: with the game folder as its argument (a launcher, the file manager) and
@@ -72,10 +69,9 @@ protected:
 
     void TearDown() override
     {
-        for (const pid_t pid : {window_, display_}) {
-            if (pid > 0) {
-                ::kill(pid, SIGKILL);
-                ::waitpid(pid, nullptr, 0);
+        for (const Child child : {window_, display_}) {
+            if (child > 0) {
+                KillChild(child);
             }
         }
         GameFolderTest::TearDown();
@@ -104,7 +100,7 @@ protected:
                       "^" + title + "$", "windowfocus", "--sync"},
                      xdotool)
                 .status != 0) {
-            ::kill(window_, SIGKILL); // so the test goes on to its end
+            KillChild(window_); // so the test goes on to its end
             FAIL() << title << " did not show";
         }
         if (!text.empty()) {
@@ -119,8 +115,8 @@ protected:
         for (int i = 0; i < 1500 && Read("jovo.ini").empty(); ++i) {
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
         }
-        ::kill(window_, SIGTERM);
-        Ended();
+        KillChild(window_);
+        window_ = -1;
         const std::string state = Read("jovo.ini");
         fs::remove(game / "jovo.ini");
         return state;
@@ -139,8 +135,8 @@ protected:
     }
 
     ChildOptions options_;
-    pid_t display_ = -1;
-    pid_t window_ = -1;
+    Child display_ = -1;
+    Child window_ = -1;
 };
 
 } // namespace
