@@ -54,9 +54,8 @@ struct MainForm
     std::string_view title; // until start-up shows the installed set
     int clientWidth;        // twips, below the menu bar
     int clientHeight;
-    FrameForm frame;
-    int frameTabIndex;                 // the frame itself takes no focus
-    std::array<ButtonForm, 7> buttons; // in tab order, the frame left out
+    FrameForm frame;                   // second in the tab order; it takes no focus itself
+    std::array<ButtonForm, 7> buttons; // in tab order
     std::string_view menuName;
     std::string_view menuCaption; // "&" marks the access key
 };
@@ -68,7 +67,6 @@ inline constexpr MainForm kMainForm{
     5775,
     3990,
     {"Frame1", "Remove Flight Models", {120, 240, 2415, 3375}},
-    2,
     {{
         {"Install",
          switcher::Control::Install,
