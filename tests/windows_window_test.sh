@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # JOV_Enable.exe under Wine in a virtual display, clicked as a player would with xdotool: install
-# JOV Panel, restore the stock set, open Help and close it, close the window; then, in a folder
+# JOV Panel, restore the stock set, open Help and close it, meet a failure; then, in a folder
 # whose set takes a while to copy, a click, a key and a close made during the install must not
 # be carried out afterwards. Screenshots are left in WORK.
 # Usage: windows_window_test.sh JOV_Enable.exe make-demo-folder wine-run WORK
@@ -9,6 +9,7 @@ exe=$(realpath "$1") demo=$(realpath "$2") wine_run=$(realpath "$3") work=$4
 for tool in Xvfb xdotool import; do
     command -v "$tool" >/dev/null || { echo "FAIL: $tool is not installed"; exit 1; }
 done
+chmod -R u+w "$work/game" 2>/dev/null || true
 rm -rf "$work/game" "$work/slow"
 mkdir -p "$work"
 work=$(realpath "$work")
@@ -38,7 +39,11 @@ running() { [ ! -e "$work/status" ]; }
 # (left, top), at 96 DPI and 15 twips to the pixel, from the window's frame around 385 x 266.
 start() {
     rm -f "$work/status"
-    ("$wine_run" "$exe" >/dev/null 2>&1; echo $? >"$work/status") &
+    (
+        status=0
+        "$wine_run" "$exe" >/dev/null 2>&1 || status=$?
+        echo "$status" >"$work/status.new" && mv "$work/status.new" "$work/status"
+    ) &
     await window_named "JOV Enable/Disable \\(KRS Flight Models\\)" || fail "no main window"
     main=$(xdotool search --onlyvisible --name "^JOV Enable/Disable")
     eval "$(xdotool getwindowgeometry --shell "$main")"
@@ -75,9 +80,18 @@ eval "$(xdotool getwindowgeometry --shell "$help")"
 close_window $((X + WIDTH)) "$Y"
 await eval '! window_named Help' || fail "the help window stayed"
 import -window root "$work/main.png"
-close_window "$frame_right" "$frame_top"
-await eval '! running' || fail "the window did not close"
-[ "$(cat "$work/status")" = 0 ] || fail "exit status $(cat "$work/status")"
+# A failure: the guard's box, then the program ends with status 3 and records nothing.
+install_jov
+await state_is jov || fail "Install JOV Panel did not install again"
+chmod a-w HURR.FLT # read-only, as Wine shows it
+restore_stock
+await window_named "JOV Enable-Disable" || fail "no failure box"
+sleep 0.5
+import -window root "$work/failure-box.png"
+xdotool key Return
+await eval '! running' || fail "the program went on after the failure"
+[ "$(cat "$work/status")" = 3 ] || fail "exit status $(cat "$work/status") after the failure"
+state_is jov || fail "the state file changed after the failure"
 
 # Input made during a long install.
 "$demo" "$work/slow" >/dev/null
@@ -99,3 +113,4 @@ running || fail "a close made during the install closed the window afterwards"
 [ "$(xdotool getwindowname "$main")" = "JOV Enable/Disable (JOV Panel)" ] || fail "title"
 close_window "$frame_right" "$frame_top"
 await eval '! running' || fail "the window did not close"
+[ "$(cat "$work/status")" = 0 ] || fail "exit status $(cat "$work/status")"
