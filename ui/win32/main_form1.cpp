@@ -36,7 +36,7 @@ void RegisterClassOnce(WNDPROC procedure)
         windowClass.hIconSm = static_cast<HICON>(LoadImageW(
             instance, MAKEINTRESOURCEW(JOV_ICON), IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
             GetSystemMetrics(SM_CYSMICON), LR_DEFAULTCOLOR));
-        windowClass.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512)); // IDC_ARROW
+        windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
         windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
         windowClass.lpszClassName = kClassName;
         return RegisterClassExW(&windowClass) != 0;
@@ -213,7 +213,7 @@ LRESULT Main_Form1::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_CLOSE:
         // Closing ends the program, but not while a command, a message box or the help window
         // holds the window disabled.
-        if (IsWindowEnabled(hwnd_) && !busy_) {
+        if (IsWindowEnabled(hwnd_)) {
             DestroyWindow(hwnd_);
         }
         return 0;
@@ -295,7 +295,6 @@ void Main_Form1::Handle(const std::function<void()>& handler)
     if (!done) {
         // The window stays disabled and takes no input until the program has ended.
         failed_ = true;
-        busy_ = true;
         EnableWindow(hwnd_, FALSE);
         PostQuitMessage(kFailureExitCode);
         return;
@@ -320,7 +319,6 @@ void Main_Form1::EnableAfterCommand()
         }
     }
     enablePending_ = false;
-    busy_ = false;
     EnableWindow(hwnd_, TRUE);
     FocusFirstControl();
 }
@@ -338,7 +336,6 @@ void Main_Form1::SetEnabled(switcher::Control control, bool flag)
 void Main_Form1::SetWindowEnabled(bool flag)
 {
     if (!flag) {
-        busy_ = true;
         enablePending_ = false;
         EnableWindow(hwnd_, FALSE);
         if (IsWindowVisible(hwnd_)) {
@@ -350,7 +347,6 @@ void Main_Form1::SetWindowEnabled(bool flag)
         enablePending_ = true;
         return;
     }
-    busy_ = false;
     EnableWindow(hwnd_, TRUE);
 }
 

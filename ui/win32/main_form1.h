@@ -85,7 +85,6 @@ private:
     std::unique_ptr<frmHelp> help_;
     switcher::Switcher switcher_{*this};
     int handlerDepth_ = 0;
-    bool busy_ = false;
     bool enablePending_ = false;
     bool failed_ = false;
     int exitCode_ = 0;
