@@ -167,6 +167,14 @@ void SizeClient(HWND window, int widthTwips, int heightTwips, int dpi)
     }
 }
 
+bool DialogKeys(HWND window, MSG* message)
+{
+    const bool enter = (message->message == WM_KEYDOWN || message->message == WM_KEYUP ||
+                        message->message == WM_CHAR) &&
+                       (message->wParam == VK_RETURN);
+    return !enter && IsDialogMessageW(window, message);
+}
+
 void ShowBox(std::string_view text, unsigned int icon)
 {
     // With no owner, MB_TASKMODAL disables every window of this thread while the box is up and

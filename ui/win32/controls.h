@@ -10,6 +10,7 @@
 // CopyFile macros would rename the file-system methods of whatever is included after it.
 struct HWND__;
 struct HFONT__;
+struct tagMSG;
 
 // What the Win32 windows share: text in UTF-16, placement from twips at the window's DPI, the
 // platform's message font, and the program's message box.
@@ -44,6 +45,12 @@ void Place(HWND__* control, const forms::TwipRect& rect, int dpi,
 
 // Sizes `window` so that its client area, below any menu bar, is the given twips at `dpi`.
 void SizeClient(HWND__* window, int widthTwips, int heightTwips, int dpi);
+
+// Keyboard navigation as in a dialog: Tab and the arrow keys move between the controls of
+// `window`, Space presses the focused button. Enter presses nothing, as no button is a default
+// button, although the dialog manager would press the focused one. Returns whether `message`
+// was taken.
+bool DialogKeys(HWND__* window, tagMSG* message);
 
 // An OK-only box titled "JOV Enable-Disable" with `icon` (an MB_ICON value, or 0 for none).
 // Every window of this thread takes no input until it is dismissed.

@@ -130,7 +130,7 @@ void frmHelp::ShowModal()
             }
             break;
         }
-        if (!IsDialogMessageW(hwnd_, &message)) {
+        if (!DialogKeys(hwnd_, &message)) {
             TranslateMessage(&message);
             DispatchMessageW(&message);
         }

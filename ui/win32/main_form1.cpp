@@ -162,8 +162,7 @@ int Main_Form1::Run(int showCommand)
     FocusFirstControl();
     MSG message;
     while (GetMessageW(&message, nullptr, 0, 0) > 0) {
-        // Tab and the arrow keys move between the buttons, Space presses the focused one.
-        if (!IsDialogMessageW(hwnd_, &message)) {
+        if (!DialogKeys(hwnd_, &message)) {
             TranslateMessage(&message);
             DispatchMessageW(&message);
         }
