@@ -11,6 +11,10 @@
 
 #include <iostream>
 
+#ifdef _WIN32
+#include "platform/win32/unicode.h"
+#endif
+
 namespace
 {
 
@@ -160,9 +164,7 @@ int Run(CLI::App& app, const Options& options)
     return cli::kDone;
 }
 
-} // namespace
-
-int main(int argc, char** argv)
+int Main(int argc, char** argv)
 {
     CLI::App app{"Switches a KRS 1.2 game folder between its stock flight models and the JOV "
                  "Panel, JOV Online and TUK sets, as JOV_Enable does, for scripts and launchers.",
@@ -218,3 +220,25 @@ int main(int argc, char** argv)
     }
     return cli::kFailed;
 }
+
+} // namespace
+
+#ifdef _WIN32
+// Windows hands the arguments over in UTF-16; the program works, and writes, in UTF-8.
+int wmain(int argc, wchar_t** wideArgv)
+{
+    platform::win32::UseUtf8Console();
+    std::vector<std::string> args = platform::win32::Utf8Arguments(argc, wideArgv);
+    std::vector<char*> argv;
+    for (std::string& arg : args) {
+        argv.push_back(arg.data());
+    }
+    argv.push_back(nullptr);
+    return Main(argc, argv.data());
+}
+#else
+int main(int argc, char** argv)
+{
+    return Main(argc, argv);
+}
+#endif

@@ -7,10 +7,17 @@ namespace cli
 namespace
 {
 
+// An absolute path: "/games/krs", or on Windows "C:\Games\KRS".
+bool IsAbsolute(const std::string& path)
+{
+    return (!path.empty() && path.front() == platform::kSeparator) ||
+           (platform::kSeparator == '\\' && path.size() > 2 && path[1] == ':');
+}
+
 // Relative names are shown with the working folder in front, as the change will resolve them.
 std::string Shown(const std::string& path)
 {
-    if (!path.empty() && path.front() == platform::kSeparator) {
+    if (IsAbsolute(path)) {
         return path;
     }
     return platform::WorkingDir() + platform::kSeparator + path;

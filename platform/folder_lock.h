@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -8,8 +9,9 @@ namespace platform
 {
 
 // Keeps the other JOV Enable-Disable programs out of one game folder while it is held. The
-// lock is an advisory lock on the folder itself, so it writes no file and goes with the
-// process however that ends.
+// lock is an advisory lock on the folder itself (POSIX) or a named mutex keyed by the folder's
+// identity (Windows), so it writes no file, any spelling of the folder shares it, and it goes
+// with the process however that ends.
 class FolderLock final
 {
 public:
@@ -25,8 +27,9 @@ public:
     ~FolderLock();
 
 private:
-    explicit FolderLock(int fd) : fd_(fd) {}
-    int fd_;
+    static constexpr std::intptr_t kNone = -1;
+    explicit FolderLock(std::intptr_t handle) : handle_(handle) {}
+    std::intptr_t handle_; // the folder's open descriptor (POSIX), the held mutex (Windows)
 };
 
 } // namespace platform

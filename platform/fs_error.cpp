@@ -1,31 +1,24 @@
 #include "platform/fs_error.h"
 
 #include <cerrno>
-#include <cstring>
-#include <system_error>
 
 namespace platform
 {
 namespace
 {
 
-std::string Explain(int number)
+std::string Compose(const SystemError& error, const std::string& operation, const std::string& path)
 {
-    return std::generic_category().message(number);
-}
-
-std::string Compose(int number, const std::string& operation, const std::string& path)
-{
-    return "Error " + std::to_string(number) + ": " + Explain(number) + " (" + operation + " " +
-           path + ")";
+    return "Error " + std::to_string(error.number) + ": " + error.explanation + " (" + operation +
+           " " + path + ")";
 }
 
 } // namespace
 
-FsError::FsError(int number, std::string operation, std::string path, std::string detail)
-    : std::runtime_error(Compose(number, operation, path)), number_(number),
-      explanation_(Explain(number)), operation_(std::move(operation)), path_(std::move(path)),
-      detail_(std::move(detail))
+FsError::FsError(SystemError error, std::string operation, std::string path, std::string detail)
+    : std::runtime_error(Compose(error, operation, path)), number_(error.number),
+      explanation_(std::move(error.explanation)), operation_(std::move(operation)),
+      path_(std::move(path)), detail_(std::move(detail))
 {}
 
 std::string FsError::Report() const
@@ -33,7 +26,9 @@ std::string FsError::Report() const
     std::string folder;
     std::string name = path_;
     if (const auto cut = path_.find_last_of("/\\"); cut != std::string::npos) {
-        folder = path_.substr(0, cut == 0 ? 1 : cut);
+        // A root keeps its separator: "/", "C:\".
+        const bool root = cut == 0 || path_[cut - 1] == ':';
+        folder = path_.substr(0, root ? cut + 1 : cut);
         name = path_.substr(cut + 1);
     }
     std::string text = "Error " + std::to_string(number_) + ": " + explanation_ + "\n";

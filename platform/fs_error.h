@@ -2,9 +2,21 @@
 
 #include <stdexcept>
 #include <string>
+#include <utility>
 
 namespace platform
 {
+
+// A failure as the host system reports it: its own number and its own explanation.
+struct SystemError
+{
+    int number;
+    std::string explanation;
+};
+
+// The host's failure for a C library error number (errno): the same on POSIX, the matching
+// Windows error on Windows (ENOSPC is "Error 112", EACCES "Error 5").
+SystemError FromErrno(int number);
 
 // The one failure the file-system operations raise. It carries the system's error number and
 // explanation, what was being done and to which file, so that whoever reports it can tell the
@@ -14,7 +26,11 @@ class FsError final : public std::runtime_error
 public:
     // `operation` is a verb phrase that fits "Could not <operation> ..." ("delete", "copy").
     // `detail`, when given, is one more sentence for the player.
-    FsError(int number, std::string operation, std::string path, std::string detail = {});
+    FsError(SystemError error, std::string operation, std::string path, std::string detail = {});
+    // `number` is a C library error number, reported as FromErrno gives it.
+    FsError(int number, std::string operation, std::string path, std::string detail = {})
+        : FsError(FromErrno(number), std::move(operation), std::move(path), std::move(detail))
+    {}
 
     int Number() const { return number_; }
     const std::string& Explanation() const { return explanation_; }

@@ -1,8 +1,10 @@
 #include "game_folder.h"
 
+#include "host.h"
+
 #include <algorithm>
-#include <cstdlib>
 #include <fstream>
+#include <random>
 #include <sstream>
 
 namespace fs = std::filesystem;
@@ -10,9 +12,10 @@ namespace fs = std::filesystem;
 void GameFolderTest::SetUp()
 {
     original_ = fs::current_path();
-    std::string pattern = (fs::temp_directory_path() / "jov-test-XXXXXX").string();
-    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-    root = pattern;
+    std::random_device random;
+    do {
+        root = fs::temp_directory_path() / ("jov-test-" + std::to_string(random()));
+    } while (!fs::create_directory(root));
     game = root / "KRS Game";
     fs::create_directories(game);
     fs::current_path(game);
@@ -22,19 +25,24 @@ void GameFolderTest::TearDown()
 {
     fs::current_path(original_);
     std::error_code ignored;
+    // Windows deletes no read-only file.
+    for (const auto& entry : fs::recursive_directory_iterator(root, ignored)) {
+        fs::permissions(entry.path(), fs::perms::owner_write, fs::perm_options::add, ignored);
+    }
     fs::remove_all(root, ignored);
 }
 
 void GameFolderTest::Write(const std::string& relative, const std::string& content)
 {
-    fs::create_directories((game / relative).parent_path());
-    std::ofstream(game / relative, std::ios::binary) << content;
+    fs::create_directories(Under(relative).parent_path());
+    std::ofstream(Under(relative), std::ios::binary) << content;
+    HideIfDotName(Under(relative));
 }
 
 void GameFolderTest::WriteReadOnly(const std::string& relative, const std::string& content)
 {
     Write(relative, content);
-    fs::permissions(game / relative,
+    fs::permissions(Under(relative),
                     fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
 }
 
@@ -46,16 +54,27 @@ std::string Slurp(const fs::path& path)
     return std::move(data).str();
 }
 
+std::string Utf8(const fs::path& path)
+{
+    const std::u8string text = path.u8string();
+    return {text.begin(), text.end()};
+}
+
+fs::path FromUtf8(const std::string& text)
+{
+    return fs::path(std::u8string(text.begin(), text.end()));
+}
+
 bool GameFolderTest::Exists(const std::string& relative) const
 {
-    return fs::exists(fs::symlink_status(game / relative));
+    return fs::exists(fs::symlink_status(Under(relative)));
 }
 
 Names GameFolderTest::Entries(const std::string& relative) const
 {
     Names names;
-    for (const auto& entry : fs::directory_iterator(game / relative)) {
-        names.push_back(entry.path().filename().string());
+    for (const auto& entry : fs::directory_iterator(Under(relative))) {
+        names.push_back(Utf8(entry.path().filename()));
     }
     std::sort(names.begin(), names.end());
     return names;
@@ -66,7 +85,7 @@ Contents GameFolderTest::Files(const fs::path& folder) const
     Contents files;
     for (const auto& entry : fs::directory_iterator(folder)) {
         if (entry.is_regular_file()) {
-            files[entry.path().filename().string()] = Slurp(entry.path());
+            files[Utf8(entry.path().filename())] = Slurp(entry.path());
         }
     }
     return files;

@@ -1,22 +1,12 @@
 #include "game_folder.h"
+#include "host.h"
 
 #include "switcher/switcher.h"
-
-#include <filesystem>
-
-#if defined(__SANITIZE_ADDRESS__)
-// From the AddressSanitizer runtime, whose allocator replaces malloc's.
-extern "C" std::size_t __sanitizer_get_current_allocated_bytes();
-#else
-#include <malloc.h>
-#endif
 
 // Many install and restore cycles on one folder: the same files every time, no descriptor
 // left open, no memory kept.
 namespace
 {
-
-namespace fs = std::filesystem;
 
 class QuietView final : public switcher::SetView
 {
@@ -26,21 +16,6 @@ public:
     void SetWindowEnabled(bool) override {}
     void ShowMessage(const std::string& text) override { ADD_FAILURE() << text; }
 };
-
-std::size_t OpenDescriptors()
-{
-    const fs::directory_iterator fds("/proc/self/fd");
-    return static_cast<std::size_t>(std::distance(fs::begin(fds), fs::end(fds)));
-}
-
-std::size_t AllocatedBytes()
-{
-#if defined(__SANITIZE_ADDRESS__)
-    return __sanitizer_get_current_allocated_bytes();
-#else
-    return mallinfo2().uordblks;
-#endif
-}
 
 using SoakTest = GameFolderTest;
 
@@ -62,7 +37,7 @@ TEST_F(SoakTest, TwoHundredCyclesLeaveTheSameFilesAndNothingBehind)
     const auto installed = Files();
     sw.Remove_Click();
 
-    const std::size_t descriptors = OpenDescriptors();
+    const std::size_t handles = OpenHandles();
     std::size_t allocatedAfterWarmUp = 0;
     for (int cycle = 1; cycle <= 200; ++cycle) {
         sw.Install_Click();
@@ -73,7 +48,7 @@ TEST_F(SoakTest, TwoHundredCyclesLeaveTheSameFilesAndNothingBehind)
             allocatedAfterWarmUp = AllocatedBytes();
         }
     }
-    EXPECT_EQ(OpenDescriptors(), descriptors);
+    EXPECT_EQ(OpenHandles(), handles);
     EXPECT_LE(AllocatedBytes(), allocatedAfterWarmUp + 16 * 1024)
         << "heap in use grew from " << allocatedAfterWarmUp << " to " << AllocatedBytes();
 }

@@ -146,6 +146,14 @@ void RunCommand(switcher::Switcher& sw, const std::string& command)
 class SwitcherTest : public GameFolderTest, public ::testing::WithParamInterface<CommandRow>
 {};
 
+std::string RowName(const ::testing::TestParamInfo<CommandRow>& info)
+{
+    std::string name = info.param.name;
+    std::replace_if(
+        name.begin(), name.end(), [](char c) { return !std::isalnum(c); }, '_');
+    return name;
+}
+
 } // namespace
 
 // Start-up with a state file shows its word, compared exactly, and touches nothing. The state
@@ -158,17 +166,20 @@ TEST_F(SwitcherTest, StartShowsTheRecordedWord)
     };
     Write("a.dat");
     Write("krs/FLT.CDF");
-    Write("jovo.ini/x");
+#ifndef _WIN32
+    Write("jovo.ini/x"); // a folder of that name in another case: POSIX file systems only
+#endif
     for (const auto& [word, row] : cases) {
         Write("JOVO.INI", "\"" + word + "\"\r\nsecond line\r\n");
+        const Names before = Entries();
         Recorder recorder;
         switcher::Switcher sw(recorder, recorder);
         sw.Start();
         EXPECT_EQ(recorder.calls, row == "error" ? Row("Error", false, false, false) : Expand(row))
             << "word \"" << word << "\"";
         EXPECT_EQ(sw.State().InstalledSet, word);
+        EXPECT_EQ(Entries(), before);
     }
-    EXPECT_EQ(Entries(), (Names{"JOVO.INI", "a.dat", "jovo.ini", "krs"}));
 }
 
 TEST_P(SwitcherTest, CommandDoesItsStepsInOrder)
@@ -193,7 +204,7 @@ TEST_P(SwitcherTest, CommandDoesItsStepsInOrder)
     } catch (const platform::FsError& failure) {
         error = failure.Number();
     }
-    EXPECT_EQ(error, row.error);
+    EXPECT_EQ(error, row.error == 0 ? 0 : platform::FromErrno(row.error).number);
     EXPECT_EQ(recorder.calls, Expand(row.calls));
     Contents after;
     for (const std::string& entry : Split(row.after)) {
@@ -223,9 +234,6 @@ INSTANTIATE_TEST_SUITE_P(
                    "a.dat jovo.ini", "none"},
         CommandRow{"restore", "hurr.flt FLT.cdf krs/FLT.CDF", "jov", "remove",
                    "off|change|none|flush|write none|on", "FLT.CDF=krs/FLT.CDF jovo.ini", "none"},
-        CommandRow{"restore into a state file in capitals beside a folder jovo.ini",
-                   "JOVO.INI jovo.ini/x krs/flt.cdf", "", "remove",
-                   "off|change|none|flush|write none|on", "JOVO.INI flt.cdf=krs/flt.cdf", "none"},
         CommandRow{"restore without stock set", "tuk.cdf", "tuk", "remove",
                    "off|message KRS folder does not exist!|none|flush|write none|on",
                    "jovo.ini tuk.cdf", "none"},
@@ -261,9 +269,6 @@ INSTANTIATE_TEST_SUITE_P(
                    "jovo", "luftwaffe", "Country(2) off|off|change|on", "jovo.ini", "jovo"},
         CommandRow{"an air force none of whose files is there", "hurr.flt", "jov", "usaaf",
                    "Country(1) off|off|on", "hurr.flt jovo.ini", "jov"},
-        // The delete acts on the file the listing found, not on a folder of the same name.
-        CommandRow{"RAF beside a folder hurr.flt", "HURR.FLT hurr.flt/x", "jov", "raf",
-                   "Country(0) off|off|change|on", "jovo.ini", "jov"},
         // A failure ends the command at the failing step: what came before is done, what comes
         // after is not, and neither the controls nor the state file move.
         CommandRow{"restore stopped by a read-only file", "krs/flt.cdf a.dat !b.dat c.dat x.str",
@@ -283,9 +288,18 @@ INSTANTIATE_TEST_SUITE_P(
         CommandRow{"restore with just enough room", "a.dat b.dat c.dat krs/data.cdf krs/flt.cdf",
                    "jov", "remove", "off|change|none|flush|write none|on",
                    "data.cdf=krs/data.cdf flt.cdf=krs/flt.cdf jovo.ini", "none", 0, 20}),
-    [](const auto& info) {
-        std::string name = info.param.name;
-        std::replace_if(
-            name.begin(), name.end(), [](char c) { return !std::isalnum(c); }, '_');
-        return name;
-    });
+    RowName);
+
+#ifndef _WIN32
+// A file and a folder whose names differ only in case: POSIX file systems only.
+INSTANTIATE_TEST_SUITE_P(
+    CaseVariants, SwitcherTest,
+    ::testing::Values(
+        CommandRow{"restore into a state file in capitals beside a folder jovo.ini",
+                   "JOVO.INI jovo.ini/x krs/flt.cdf", "", "remove",
+                   "off|change|none|flush|write none|on", "JOVO.INI flt.cdf=krs/flt.cdf", "none"},
+        // The delete acts on the file the listing found, not on a folder of the same name.
+        CommandRow{"RAF beside a folder hurr.flt", "HURR.FLT hurr.flt/x", "jov", "raf",
+                   "Country(0) off|off|change|on", "jovo.ini", "jov"}),
+    RowName);
+#endif

@@ -42,18 +42,19 @@ std::optional<FolderLock> FolderLock::Acquire(const std::string& folder,
     }
 }
 
-FolderLock::FolderLock(FolderLock&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+FolderLock::FolderLock(FolderLock&& other) noexcept : handle_(std::exchange(other.handle_, kNone))
+{}
 
 FolderLock& FolderLock::operator=(FolderLock&& other) noexcept
 {
-    std::swap(fd_, other.fd_);
+    std::swap(handle_, other.handle_);
     return *this;
 }
 
 FolderLock::~FolderLock()
 {
-    if (fd_ >= 0) {
-        ::close(fd_); // closing the last descriptor releases the lock
+    if (handle_ != kNone) {
+        ::close(static_cast<int>(handle_)); // closing the last descriptor releases the lock
     }
 }
 

@@ -1,4 +1,4 @@
-#include "process.h"
+#include "host.h"
 
 #include "game_folder.h"
 
@@ -12,7 +12,14 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-pid_t StartChild(std::vector<std::string> argv, const ChildOptions& options)
+#if defined(__SANITIZE_ADDRESS__)
+// From the AddressSanitizer runtime, whose allocator replaces malloc's.
+extern "C" std::size_t __sanitizer_get_current_allocated_bytes();
+#else
+#include <malloc.h>
+#endif
+
+Child StartChild(std::vector<std::string> argv, const ChildOptions& options)
 {
     const std::string out = (options.output / "stdout").string();
     const std::string err = (options.output / "stderr").string();
@@ -50,22 +57,51 @@ pid_t StartChild(std::vector<std::string> argv, const ChildOptions& options)
     ::_exit(127);
 }
 
-Outcome WaitChild(pid_t pid, const ChildOptions& options)
+Outcome WaitChild(Child child, const ChildOptions& options)
 {
     int status = 0;
-    ::waitpid(pid, &status, 0);
+    ::waitpid(static_cast<pid_t>(child), &status, 0);
     return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, Slurp(options.output / "stdout"),
             Slurp(options.output / "stderr")};
 }
 
-Outcome RunChild(std::vector<std::string> argv, const ChildOptions& options)
+bool KillChild(Child child)
 {
-    return WaitChild(StartChild(std::move(argv), options), options);
+    const auto pid = static_cast<pid_t>(child);
+    const bool running = ::waitpid(pid, nullptr, WNOHANG) == 0;
+    ::kill(pid, SIGKILL);
+    ::waitpid(pid, nullptr, 0);
+    return running;
 }
 
-Outcome Switch(const std::filesystem::path& game, std::vector<std::string> args,
-               const ChildOptions& options)
+long OwnProcessId()
 {
-    args.insert(args.begin(), {JOV_SWITCH_PATH, "-C", game.string()});
-    return RunChild(std::move(args), options);
+    return ::getpid();
 }
+
+long EndedProcessId()
+{
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::_exit(0);
+    }
+    ::waitpid(child, nullptr, 0);
+    return child;
+}
+
+std::size_t OpenHandles()
+{
+    const std::filesystem::directory_iterator fds("/proc/self/fd");
+    return static_cast<std::size_t>(std::distance(begin(fds), end(fds)));
+}
+
+std::size_t AllocatedBytes()
+{
+#if defined(__SANITIZE_ADDRESS__)
+    return __sanitizer_get_current_allocated_bytes();
+#else
+    return mallinfo2().uordblks;
+#endif
+}
+
+void HideIfDotName(const std::filesystem::path&) {}

@@ -1,0 +1,241 @@
+#include "platform/file_ops.h"
+
+#include "platform/fs_error.h"
+#include "platform/name_match.h"
+#include "platform/win32/common.h"
+#include "platform/win32/replace.h"
+#include "platform/win32/unicode.h"
+
+#include <algorithm>
+#include <memory>
+
+namespace platform
+{
+namespace
+{
+
+using namespace win32;
+
+class Handle final
+{
+public:
+    explicit Handle(HANDLE handle) : handle_(handle) {}
+    ~Handle()
+    {
+        if (Valid()) {
+            ::CloseHandle(handle_);
+        }
+    }
+    Handle(const Handle&) = delete;
+    Handle& operator=(const Handle&) = delete;
+    bool Valid() const { return handle_ != INVALID_HANDLE_VALUE; }
+    HANDLE Get() const { return handle_; }
+
+private:
+    HANDLE handle_;
+};
+
+// Windows names compared as Windows compares them: blind to case, beyond ASCII too.
+bool SameName(const wchar_t* a, const std::wstring& b)
+{
+    return ::CompareStringOrdinal(a, -1, b.c_str(), static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
+}
+
+Handle OpenForReading(const std::string& path)
+{
+    return Handle(::CreateFileW(Wide(path).c_str(), GENERIC_READ,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+}
+
+} // namespace
+
+std::string ResolvePath(const std::string& path)
+{
+    return path;
+}
+
+std::string WorkingDir()
+{
+    std::wstring buffer(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD length =
+            ::GetCurrentDirectoryW(static_cast<DWORD>(buffer.size()), buffer.data());
+        if (length == 0) {
+            ThrowLastError("find the working folder", ".");
+        }
+        if (length < buffer.size()) {
+            buffer.resize(length);
+            return Utf8(buffer);
+        }
+        buffer.resize(length);
+    }
+}
+
+void SetWorkingDir(const std::string& folder)
+{
+    if (!::SetCurrentDirectoryW(Wide(folder).c_str())) {
+        ThrowLastError("open the folder", Absolute(folder));
+    }
+}
+
+// Windows matches wildcards against short 8.3 names too ("*.dat" would take "x.data", whose
+// short name ends in ".DAT"), so it is asked for every name of the folder, or for the one name,
+// and the pattern is matched here on the long names.
+std::vector<std::string> ListPlainFiles(const std::string& pattern)
+{
+    const Split split = SplitPath(pattern);
+    std::vector<std::string> names;
+    if (split.leaf.empty()) {
+        return names;
+    }
+    const bool wildcard = HasWildcard(split.leaf);
+    const std::wstring leaf = Wide(split.leaf);
+    const std::wstring search = Wide(wildcard ? Join(split.folder, "*") : pattern);
+    WIN32_FIND_DATAW data;
+    const HANDLE find =
+        ::FindFirstFileExW(search.c_str(), FindExInfoBasic, &data, FindExSearchNameMatch, nullptr,
+                           FIND_FIRST_EX_LARGE_FETCH);
+    if (find == INVALID_HANDLE_VALUE) {
+        switch (::GetLastError()) {
+        case ERROR_FILE_NOT_FOUND:
+        case ERROR_PATH_NOT_FOUND:
+        case ERROR_DIRECTORY:
+        case ERROR_INVALID_NAME: // an asterisk in the folder part: no such folder
+            return names;
+        default:
+            ThrowLastError("list", Absolute(split.folder.empty() ? "." : split.folder));
+        }
+    }
+    do {
+        if (!IsPlain(data.dwFileAttributes)) {
+            continue;
+        }
+        std::string name = Utf8(data.cFileName);
+        const bool match =
+            wildcard ? MatchesPattern(name, split.leaf) : SameName(data.cFileName, leaf);
+        if (match && !name.starts_with(kTemporaryPrefix)) {
+            names.push_back(std::move(name));
+        }
+    } while (::FindNextFileW(find, &data));
+    const DWORD ended = ::GetLastError();
+    ::FindClose(find);
+    if (ended != ERROR_NO_MORE_FILES) {
+        ::SetLastError(ended);
+        ThrowLastError("list", Absolute(split.folder.empty() ? "." : split.folder));
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+void DeleteFile(const std::string& name)
+{
+    const Existing target = Lookup(name);
+    if (!target.found) {
+        ThrowLastError("delete", Absolute(name));
+    }
+    RefuseFolderOrReadOnly("delete", target);
+    if (!::DeleteFileW(Wide(target.path).c_str())) {
+        ThrowLastError("delete", Absolute(target.path), Intent::Change);
+    }
+}
+
+void CopyFile(const std::string& source, const std::string& destination)
+{
+    const Handle from = OpenForReading(source);
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!from.Valid() || !::GetFileInformationByHandle(from.Get(), &info)) {
+        ThrowLastError("read", Absolute(source));
+    }
+    PendingReplace replace(Lookup(destination));
+    constexpr DWORD kBufferSize = 1 << 18;
+    const std::unique_ptr<char[]> buffer(new char[kBufferSize]);
+    for (;;) {
+        DWORD got = 0;
+        if (!::ReadFile(from.Get(), buffer.get(), kBufferSize, &got, nullptr)) {
+            replace.Fail("read", Absolute(source), Intent::Read);
+        }
+        if (got == 0) {
+            break;
+        }
+        DWORD written = 0;
+        if (!::WriteFile(replace.Handle(), buffer.get(), got, &written, nullptr) ||
+            written != got) {
+            replace.Fail("write", Absolute(destination));
+        }
+    }
+    replace.Commit(&info.ftLastWriteTime);
+}
+
+void WriteTextField(const std::string& path, std::string_view value)
+{
+    PendingReplace replace(Lookup(path));
+    const std::string line = TextFieldLine(value);
+    DWORD written = 0;
+    if (!::WriteFile(replace.Handle(), line.data(), static_cast<DWORD>(line.size()), &written,
+                     nullptr) ||
+        written != line.size()) {
+        replace.Fail("write", Absolute(path));
+    }
+    replace.Commit();
+    // The move is written through; where the file system allows, the folder is flushed too.
+    FlushFolder(replace.Folder());
+}
+
+std::string ReadTextField(const std::string& path)
+{
+    const Handle in = OpenForReading(path);
+    if (!in.Valid()) {
+        ThrowLastError("read", Absolute(path));
+    }
+    std::string text(kTextFieldReadLimit, '\0');
+    std::size_t size = 0;
+    while (size < text.size()) {
+        DWORD got = 0;
+        if (!::ReadFile(in.Get(), text.data() + size, static_cast<DWORD>(text.size() - size), &got,
+                        nullptr)) {
+            ThrowLastError("read", Absolute(path));
+        }
+        if (got == 0) {
+            break;
+        }
+        size += got;
+    }
+    text.resize(size);
+    return ParseFirstField(text);
+}
+
+std::uintmax_t FileSize(const std::string& path)
+{
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!::GetFileAttributesExW(Wide(path).c_str(), GetFileExInfoStandard, &data) ||
+        (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        return 0;
+    }
+    return (static_cast<std::uintmax_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
+std::uintmax_t FreeSpace(const std::string& folder)
+{
+    const std::string here = folder.empty() ? std::string(".") : folder;
+    ULARGE_INTEGER available = {};
+    if (!::GetDiskFreeSpaceExW(Wide(here).c_str(), &available, nullptr, nullptr)) {
+        ThrowLastError("measure the free space of", Absolute(here));
+    }
+    return available.QuadPart;
+}
+
+void CheckReplaceable(const std::string& path)
+{
+    RefuseFolderOrReadOnly("replace", Lookup(path));
+}
+
+// Each copy and the state file were flushed before their move, and the moves are written
+// through. What is left is the folder's own record of names deleted and moved: flushed where
+// the file system allows it. Windows documents no flush of a folder, so a refusal is no failure.
+void FlushToDisk(const std::string& folder)
+{
+    FlushFolder(folder);
+}
+
+} // namespace platform

@@ -1,0 +1,71 @@
+#include "platform/folder_lock.h"
+
+#include "platform/fs_error.h"
+#include "platform/win32/common.h"
+#include "platform/win32/unicode.h"
+
+#include <cstdio>
+#include <utility>
+
+namespace platform
+{
+
+// A named mutex keyed by the folder's identity: the programs of one session see it, two
+// spellings of the folder share it, no file is written, and a process that ends however it
+// ends gives it up (its waiter gets it as abandoned, which is as good as released).
+std::optional<FolderLock> FolderLock::Acquire(const std::string& folder,
+                                              std::chrono::milliseconds patience)
+{
+    const HANDLE handle = ::CreateFileW(
+        win32::Wide(folder).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+        nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        win32::ThrowLastError("open the folder", win32::Absolute(folder));
+    }
+    BY_HANDLE_FILE_INFORMATION info;
+    const bool known = ::GetFileInformationByHandle(handle, &info) != 0;
+    const DWORD error = ::GetLastError();
+    ::CloseHandle(handle);
+    if (!known) {
+        ::SetLastError(error);
+        win32::ThrowLastError("lock the folder", win32::Absolute(folder));
+    }
+    wchar_t name[64];
+    std::swprintf(name, 64, L"Local\\jov-enable-%08lx-%08lx%08lx", info.dwVolumeSerialNumber,
+                  info.nFileIndexHigh, info.nFileIndexLow);
+    const HANDLE mutex = ::CreateMutexW(nullptr, FALSE, name);
+    if (mutex == nullptr) {
+        win32::ThrowLastError("lock the folder", win32::Absolute(folder));
+    }
+    const DWORD waited = ::WaitForSingleObject(mutex, static_cast<DWORD>(patience.count()));
+    if (waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED) {
+        return FolderLock(reinterpret_cast<std::intptr_t>(mutex));
+    }
+    const DWORD failure = ::GetLastError();
+    ::CloseHandle(mutex);
+    if (waited == WAIT_TIMEOUT) {
+        return std::nullopt;
+    }
+    ::SetLastError(failure);
+    win32::ThrowLastError("lock the folder", win32::Absolute(folder));
+}
+
+FolderLock::FolderLock(FolderLock&& other) noexcept : handle_(std::exchange(other.handle_, kNone))
+{}
+
+FolderLock& FolderLock::operator=(FolderLock&& other) noexcept
+{
+    std::swap(handle_, other.handle_);
+    return *this;
+}
+
+FolderLock::~FolderLock()
+{
+    if (handle_ != kNone) {
+        const auto mutex = reinterpret_cast<HANDLE>(handle_);
+        ::ReleaseMutex(mutex);
+        ::CloseHandle(mutex);
+    }
+}
+
+} // namespace platform

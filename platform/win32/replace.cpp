@@ -1,0 +1,193 @@
+#include "platform/win32/replace.h"
+
+#include "platform/file_ops.h"
+#include "platform/win32/unicode.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <set>
+
+namespace platform::win32
+{
+namespace
+{
+
+// Folders whose leftovers the current batch has removed already.
+int batchDepth = 0;
+std::set<std::string> swept;
+
+bool ProcessIsGone(const std::string& temporaryName)
+{
+    // Names are <prefix><pid>-<serial>.tmp; anything else with the prefix counts as stale.
+    const std::string rest = temporaryName.substr(kTemporaryPrefix.size());
+    char* end = nullptr;
+    const unsigned long pid = std::strtoul(rest.c_str(), &end, 10);
+    if (end == rest.c_str() || *end != '-' || pid == 0) {
+        return true;
+    }
+    if (pid == ::GetCurrentProcessId()) {
+        return true;
+    }
+    const HANDLE process = ::OpenProcess(SYNCHRONIZE, FALSE, pid);
+    if (process == nullptr) {
+        return ::GetLastError() != ERROR_ACCESS_DENIED; // another user's process is alive
+    }
+    const bool ended = ::WaitForSingleObject(process, 0) == WAIT_OBJECT_0;
+    ::CloseHandle(process);
+    return ended;
+}
+
+void RemoveStaleTemporaries(const std::string& folder)
+{
+    if (batchDepth > 0 && !swept.insert(folder).second) {
+        return;
+    }
+    WIN32_FIND_DATAW data;
+    const std::wstring pattern = Wide(Join(folder, std::string(kTemporaryPrefix) + "*"));
+    const HANDLE find = ::FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &data,
+                                           FindExSearchNameMatch, nullptr, 0);
+    if (find == INVALID_HANDLE_VALUE) {
+        return;
+    }
+    do {
+        const std::string name = Utf8(data.cFileName);
+        if (name.starts_with(kTemporaryPrefix) && ProcessIsGone(name)) {
+            ::DeleteFileW(Wide(Join(folder, name)).c_str());
+        }
+    } while (::FindNextFileW(find, &data));
+    ::FindClose(find);
+}
+
+std::string NextTemporaryName()
+{
+    static unsigned serial = 0;
+    static const std::string stem =
+        std::string(kTemporaryPrefix) + std::to_string(::GetCurrentProcessId()) + "-";
+    return stem + std::to_string(++serial) + ".tmp";
+}
+
+} // namespace
+
+Existing Lookup(const std::string& path)
+{
+    Existing existing{false, 0, path};
+    WIN32_FIND_DATAW data;
+    const HANDLE find = ::FindFirstFileExW(Wide(path).c_str(), FindExInfoBasic, &data,
+                                           FindExSearchNameMatch, nullptr, 0);
+    if (find != INVALID_HANDLE_VALUE) {
+        ::FindClose(find);
+        existing = {true, data.dwFileAttributes,
+                    Join(SplitPath(path).folder, Utf8(data.cFileName))};
+    }
+    return existing;
+}
+
+void RefuseFolderOrReadOnly(const char* operation, const Existing& target)
+{
+    if ((target.attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        throw FsError(EISDIR, operation, Absolute(target.path));
+    }
+    if ((target.attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+        throw FsError(EACCES, operation, Absolute(target.path));
+    }
+}
+
+PendingReplace::PendingReplace(const Existing& target)
+    : target_(target.path), folder_(SplitPath(target.path).folder)
+{
+    RefuseFolderOrReadOnly("replace", target);
+    const std::string here = folder_.empty() ? std::string(".") : folder_;
+    RemoveStaleTemporaries(here);
+    for (;;) {
+        temporary_ = Join(folder_, NextTemporaryName());
+        handle_ = ::CreateFileW(Wide(temporary_).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                FILE_ATTRIBUTE_HIDDEN, nullptr);
+        if (handle_ != INVALID_HANDLE_VALUE) {
+            return;
+        }
+        if (::GetLastError() != ERROR_FILE_EXISTS) {
+            temporary_.clear();
+            ThrowLastError("write", Absolute(target_), Intent::Change);
+        }
+    }
+}
+
+PendingReplace::~PendingReplace()
+{
+    Discard();
+}
+
+void PendingReplace::Discard()
+{
+    if (handle_ != INVALID_HANDLE_VALUE) {
+        ::CloseHandle(handle_);
+        handle_ = INVALID_HANDLE_VALUE;
+    }
+    if (!temporary_.empty()) {
+        ::DeleteFileW(Wide(temporary_).c_str());
+        temporary_.clear();
+    }
+}
+
+void PendingReplace::Fail(const std::string& operation, const std::string& path, Intent intent)
+{
+    const DWORD saved = ::GetLastError();
+    Discard();
+    ::SetLastError(saved);
+    ThrowLastError(operation, path, intent);
+}
+
+void PendingReplace::Commit(const FILETIME* lastWrite)
+{
+    // Plain before it is moved: a player's folder never holds a hidden copy, even when the
+    // program is stopped right after the move.
+    FILE_BASIC_INFO basic = {};
+    basic.FileAttributes = FILE_ATTRIBUTE_NORMAL;
+    if (lastWrite != nullptr) {
+        basic.LastWriteTime.LowPart = lastWrite->dwLowDateTime;
+        basic.LastWriteTime.HighPart = static_cast<LONG>(lastWrite->dwHighDateTime);
+    }
+    if (!::SetFileInformationByHandle(handle_, FileBasicInfo, &basic, sizeof basic) ||
+        !::FlushFileBuffers(handle_)) {
+        Fail("write", Absolute(target_));
+    }
+    ::CloseHandle(std::exchange(handle_, INVALID_HANDLE_VALUE));
+    if (!::MoveFileExW(Wide(temporary_).c_str(), Wide(target_).c_str(),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        Fail("replace", Absolute(target_));
+    }
+    temporary_.clear();
+}
+
+bool FlushFolder(const std::string& folder)
+{
+    const HANDLE handle =
+        ::CreateFileW(Wide(folder.empty() ? std::string(".") : folder).c_str(), GENERIC_WRITE,
+                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                      OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    const bool flushed = ::FlushFileBuffers(handle) != 0;
+    ::CloseHandle(handle);
+    return flushed;
+}
+
+} // namespace platform::win32
+
+namespace platform
+{
+
+Batch::Batch()
+{
+    ++win32::batchDepth;
+}
+
+Batch::~Batch()
+{
+    if (--win32::batchDepth == 0) {
+        win32::swept.clear();
+    }
+}
+
+} // namespace platform
