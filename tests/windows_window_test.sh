@@ -25,7 +25,8 @@ trap cleanup EXIT
 
 Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
 xvfb=$!
-for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
+for _ in $(seq 300); do [ -s "$work/display" ] && break; sleep 0.1; done
+[ -s "$work/display" ] || { echo "FAIL: Xvfb did not start"; exit 1; }
 export DISPLAY=:$(cat "$work/display")
 wineserver -k 2>/dev/null || true # one left from an earlier display
 
@@ -58,7 +59,7 @@ restore_stock() { click 2880 2760 2415 855; }
 # The close button at the right of a title bar that Wine draws itself.
 close_window() { xdotool mousemove $(($1 - 15)) $(($2 + 13)) click 1; }
 
-# A player's round: install, restore, Help.
+# A player's round: install, restore, Help, a failure.
 "$demo" "$work/game" >/dev/null
 cd "$work/game"
 start
@@ -110,7 +111,6 @@ sleep 2
 state_is jov || fail "a click made during the install restored the stock set afterwards"
 ! window_named Help || fail "a key pressed during the install opened Help afterwards"
 running || fail "a close made during the install closed the window afterwards"
-[ "$(xdotool getwindowname "$main")" = "JOV Enable/Disable (JOV Panel)" ] || fail "title"
 close_window "$frame_right" "$frame_top"
 await eval '! running' || fail "the window did not close"
 [ "$(cat "$work/status")" = 0 ] || fail "exit status $(cat "$work/status")"
