@@ -176,7 +176,7 @@ LRESULT frmHelp::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
     case WM_COMMAND:
-        // Escape sends IDCANCEL and Enter IDOK; OK is neither the cancel nor the default button.
+        // Escape sends IDCANCEL, and OK is not the cancel button: only OK itself puts it away.
         if (LOWORD(wParam) == kCommand1Id && HIWORD(wParam) == BN_CLICKED) {
             Command1_Click();
         }

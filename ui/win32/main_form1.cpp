@@ -255,7 +255,7 @@ void Main_Form1::OnCommand(int id)
     }
     const int index = id - kFirstButtonId;
     if (index < 0 || index >= static_cast<int>(forms::kMainForm.buttons.size())) {
-        return; // Enter and Escape: no button is the default or the cancel button
+        return; // IDCANCEL from Escape: no button is the cancel button
     }
     const switcher::Control control =
         forms::kMainForm.buttons[static_cast<std::size_t>(index)].control;
