@@ -2,6 +2,7 @@
 
 #include "platform/fs_error.h"
 #include "switcher/set_table.h"
+#include "ui/forms.h"
 
 #include <QMessageBox>
 #include <QString>
@@ -13,12 +14,12 @@ namespace ui
 namespace
 {
 
-void ShowFailure(const QString& text) noexcept
+// `text` makes the box's text; it runs inside, so that nothing it raises leaves.
+template <typename Text> void ShowFailure(const Text& text) noexcept
 {
     try {
         QMessageBox box(QMessageBox::Critical, QString::fromUtf8(switcher::kAppTitle),
-                        text + QStringLiteral("\n\nJOV Enable-Disable will close now."),
-                        QMessageBox::Ok);
+                        QString::fromLocal8Bit(text()), QMessageBox::Ok);
         box.setTextFormat(Qt::PlainText);
         box.setWindowModality(Qt::ApplicationModal);
         box.exec();
@@ -35,11 +36,11 @@ bool RunGuarded(const std::function<void()>& handler)
         handler();
         return true;
     } catch (const platform::FsError& error) {
-        ShowFailure(QString::fromLocal8Bit(error.Report()));
+        ShowFailure([&error] { return forms::FailureText(error.Report()); });
     } catch (const std::exception& error) {
-        ShowFailure(QStringLiteral("Unexpected failure: ") + QString::fromLocal8Bit(error.what()));
+        ShowFailure([&error] { return forms::UnexpectedFailureText(error.what()); });
     } catch (...) {
-        ShowFailure(QStringLiteral("Unexpected failure."));
+        ShowFailure([] { return forms::UnexpectedFailureText(nullptr); });
     }
     return false;
 }

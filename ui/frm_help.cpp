@@ -1,6 +1,6 @@
 #include "ui/frm_help.h"
 
-#include "ui/twips.h"
+#include "ui/forms.h"
 
 #include <QCloseEvent>
 #include <QIcon>
@@ -8,17 +8,27 @@
 #include <QLabel>
 #include <QPixmap>
 #include <QPushButton>
-#include <QStringList>
 
 namespace ui
 {
+namespace
+{
+
+QRect Rect(const forms::TwipRect& twips)
+{
+    return {forms::Px(twips.left), forms::Px(twips.top), forms::Px(twips.width),
+            forms::Px(twips.height)};
+}
+
+} // namespace
 
 frmHelp::frmHelp()
     : QDialog(nullptr, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                            Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint)
 {
-    setObjectName(QStringLiteral("frmHelp"));
-    setWindowTitle(QStringLiteral("Help"));
+    const forms::HelpForm& form = forms::kHelpForm;
+    setObjectName(QString::fromUtf8(form.name));
+    setWindowTitle(QString::fromUtf8(form.title));
     // An empty picture rather than a null icon, which would fall back to the program's icon.
     QPixmap blank(32, 32);
     blank.fill(Qt::transparent);
@@ -26,38 +36,26 @@ frmHelp::frmHelp()
     setSizeGripEnabled(false);
 
     Label1 = new QLabel(this);
-    Label1->setObjectName(QStringLiteral("Label1"));
-    Label1->setGeometry(Px(120), Px(120), Px(4335), Px(2175));
+    Label1->setObjectName(QString::fromUtf8(form.labelName));
+    Label1->setGeometry(Rect(form.labelRect));
     Label1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     Label1->setWordWrap(true);
     Label1->setTextFormat(Qt::PlainText);
 
-    Command1 = new QPushButton(QStringLiteral("OK"), this);
-    Command1->setObjectName(QStringLiteral("Command1"));
-    Command1->setGeometry(Px(1800), Px(2640), Px(1095), Px(375));
+    Command1 = new QPushButton(QString::fromUtf8(form.okCaption), this);
+    Command1->setObjectName(QString::fromUtf8(form.okName));
+    Command1->setGeometry(Rect(form.okRect));
     Command1->setAutoDefault(false);
     Command1->setDefault(false);
     connect(Command1, &QPushButton::clicked, this, [this] { Command1_Click(); });
 
-    resize(Px(4680), Px(3195));
+    resize(forms::Px(form.clientWidth), forms::Px(form.clientHeight));
     Form_Load();
 }
 
 QString frmHelp::HelpText()
 {
-    return QStringList{
-        QStringLiteral("KRS Flight Model Switcher V2.0"),
-        QString(),
-        QStringLiteral("Install into a clean KRS v1.2 folder."),
-        QStringLiteral("Inside the KRS  folder create the following folders:"),
-        QStringLiteral("JOV - install the JOV Panel files here "),
-        QStringLiteral("JOVO - install the JOV Online files here "),
-        QStringLiteral("TUK - install the TUK files here "),
-        QStringLiteral("KRS - copy the original KRS FLT.CDF and DATA.CDF files into this folder."),
-        QString(),
-        QStringLiteral("By the JOV Enable-Disable team."),
-    }
-        .join(QChar(u'\r'));
+    return QString::fromUtf8(forms::HelpText());
 }
 
 void frmHelp::Form_Load()

@@ -1,8 +1,8 @@
 #include "ui/main_form1.h"
 
 #include "ui/failure_guard.h"
+#include "ui/forms.h"
 #include "ui/frm_help.h"
-#include "ui/twips.h"
 
 #include "packaging/jov-enable.xpm"
 
@@ -15,6 +15,8 @@
 #include <QPixmap>
 #include <QPushButton>
 #include <QWindow>
+
+#include <stdexcept>
 
 namespace ui
 {
@@ -44,39 +46,40 @@ bool IsUserInput(QEvent::Type type)
     }
 }
 
+QRect Rect(const forms::TwipRect& twips)
+{
+    return {forms::Px(twips.left), forms::Px(twips.top), forms::Px(twips.width),
+            forms::Px(twips.height)};
+}
+
 } // namespace
 
 Main_Form1::Main_Form1(QWidget* parent) : QMainWindow(parent)
 {
-    setObjectName(QStringLiteral("Main_Form1"));
-    setWindowTitle(QString::fromUtf8(switcher::kAppTitle));
+    const forms::MainForm& form = forms::kMainForm;
+    setObjectName(QString::fromUtf8(form.name));
+    setWindowTitle(QString::fromUtf8(form.title));
     setWindowIcon(QIcon(QPixmap(jov_enable_xpm)));
 
     auto* client = new QWidget(this);
     client->setObjectName(QStringLiteral("client"));
     setCentralWidget(client);
 
-    Install = MakeButton(client, "Install", "Install JOV Panel", 2880, 360, 2415, 495);
-    Remove = MakeButton(client, "Remove", "KRS  Flight Models", 2880, 2760, 2415, 855);
-    Frame1 = new QGroupBox(QStringLiteral("Remove Flight Models"), client);
-    Frame1->setObjectName(QStringLiteral("Frame1"));
-    Frame1->setGeometry(Px(120), Px(240), Px(2415), Px(3375));
-    Country[0] = MakeButton(Frame1, "Country0", "RAF", 360, 480, 1575, 615);
-    Country[1] = MakeButton(Frame1, "Country1", "USAAF", 360, 1440, 1575, 615);
-    Country[2] = MakeButton(Frame1, "Country2", "Luftwaffe", 360, 2400, 1575, 615);
-    InstallOnline =
-        MakeButton(client, "InstallOnline", "Install JOV Online", 2880, 1200, 2415, 495);
-    InstallTUK = MakeButton(client, "InstallTUK", "Install TUK", 2880, 1920, 2415, 495);
+    Frame1 = new QGroupBox(QString::fromUtf8(form.frame.caption), client);
+    Frame1->setObjectName(QString::fromUtf8(form.frame.name));
+    Frame1->setGeometry(Rect(form.frame.rect));
+    QPushButton* previous = nullptr;
+    for (const forms::ButtonForm& button : form.buttons) {
+        QPushButton* made = MakeButton(button.inFrame ? Frame1 : client, button);
+        SlotOf(button.control) = made;
+        if (previous != nullptr) {
+            setTabOrder(previous, made);
+        }
+        previous = made;
+    }
 
-    setTabOrder(Install, Remove);
-    setTabOrder(Remove, Country[0]);
-    setTabOrder(Country[0], Country[1]);
-    setTabOrder(Country[1], Country[2]);
-    setTabOrder(Country[2], InstallOnline);
-    setTabOrder(InstallOnline, InstallTUK);
-
-    mnuHelp = menuBar()->addAction(QStringLiteral("&Help"));
-    mnuHelp->setObjectName(QStringLiteral("mnuHelp"));
+    mnuHelp = menuBar()->addAction(QString::fromUtf8(form.menuCaption));
+    mnuHelp->setObjectName(QString::fromUtf8(form.menuName));
 
     connect(Install, &QPushButton::clicked, this, [this] { Handle([this] { Install_Click(); }); });
     connect(InstallOnline, &QPushButton::clicked, this,
@@ -90,7 +93,8 @@ Main_Form1::Main_Form1(QWidget* parent) : QMainWindow(parent)
     }
     connect(mnuHelp, &QAction::triggered, this, [this] { Handle([this] { mnuHelp_Click(); }); });
 
-    resize(Px(5775), Px(3990) + menuBar()->sizeHint().height());
+    resize(forms::Px(form.clientWidth),
+           forms::Px(form.clientHeight) + menuBar()->sizeHint().height());
     qApp->installEventFilter(this);
 }
 
@@ -99,18 +103,17 @@ Main_Form1::~Main_Form1()
     qApp->removeEventFilter(this);
 }
 
-QPushButton* Main_Form1::MakeButton(QWidget* parent, const char* name, const char* caption,
-                                    int left, int top, int width, int height)
+QPushButton* Main_Form1::MakeButton(QWidget* parent, const forms::ButtonForm& form)
 {
-    auto* button = new QPushButton(QString::fromUtf8(caption), parent);
-    button->setObjectName(QString::fromUtf8(name));
-    button->setGeometry(Px(left), Px(top), Px(width), Px(height));
+    auto* button = new QPushButton(QString::fromUtf8(form.caption), parent);
+    button->setObjectName(QString::fromUtf8(form.name));
+    button->setGeometry(Rect(form.rect));
     button->setAutoDefault(false);
     button->setDefault(false);
     return button;
 }
 
-QPushButton* Main_Form1::ButtonOf(switcher::Control control) const
+QPushButton*& Main_Form1::SlotOf(switcher::Control control)
 {
     switch (control) {
     case switcher::Control::Install:
@@ -128,7 +131,7 @@ QPushButton* Main_Form1::ButtonOf(switcher::Control control) const
     case switcher::Control::Country2:
         return Country[2];
     }
-    return nullptr;
+    throw std::logic_error("no button for a control");
 }
 
 bool Main_Form1::Form_Load()
@@ -138,8 +141,7 @@ bool Main_Form1::Form_Load()
         // While the window is open no jov-switch changes the folder behind its back.
         lock_ = platform::FolderLock::Acquire(".", std::chrono::seconds(5));
         if (!lock_) {
-            ShowMessage("Another copy of JOV Enable-Disable, or jov-switch, is working on this "
-                        "game folder. Close it, then start JOV Enable-Disable again.");
+            ShowMessage(std::string(forms::kFolderBusyMessage));
             return;
         }
         locked = true;
@@ -194,7 +196,7 @@ void Main_Form1::SetCaption(const std::string& text)
 
 void Main_Form1::SetEnabled(switcher::Control control, bool flag)
 {
-    ButtonOf(control)->setEnabled(flag);
+    SlotOf(control)->setEnabled(flag);
 }
 
 void Main_Form1::SetWindowEnabled(bool flag)

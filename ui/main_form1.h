@@ -17,6 +17,10 @@ class QPushButton;
 
 namespace ui
 {
+namespace forms
+{
+struct ButtonForm;
+}
 
 class frmHelp;
 
@@ -66,9 +70,8 @@ private:
     // held back until the handler has ended and queued input has been dropped.
     void Handle(const std::function<void()>& handler);
     void EnableAfterCommand();
-    QPushButton* MakeButton(QWidget* parent, const char* name, const char* caption, int left,
-                            int top, int width, int height);
-    QPushButton* ButtonOf(switcher::Control control) const;
+    static QPushButton* MakeButton(QWidget* parent, const forms::ButtonForm& form);
+    QPushButton*& SlotOf(switcher::Control control);
 
     QPushButton* Install = nullptr;
     QPushButton* Remove = nullptr;

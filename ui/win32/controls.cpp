@@ -1,0 +1,186 @@
+#include "ui/win32/controls.h"
+
+#include "switcher/set_table.h"
+
+#include <stdexcept>
+
+#include <windows.h>
+
+namespace ui::win32
+{
+namespace
+{
+
+// A function of a system library that older versions of Windows lack, or null there.
+template <typename Function> Function SystemFunction(const wchar_t* library, const char* name)
+{
+    HMODULE module = GetModuleHandleW(library);
+    if (module == nullptr) {
+        module = LoadLibraryExW(library, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    }
+    if (module == nullptr) {
+        return nullptr;
+    }
+    // Through the generic function type, which GCC lets pass to any other.
+    return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(GetProcAddress(module, name)));
+}
+
+// Windows 10 1607 and later.
+using GetDpiForWindowFunction = UINT(WINAPI*)(HWND);
+using SystemParametersInfoForDpiFunction = BOOL(WINAPI*)(UINT, UINT, PVOID, UINT, UINT);
+using AdjustWindowRectExForDpiFunction = BOOL(WINAPI*)(LPRECT, DWORD, BOOL, DWORD, UINT);
+// Windows 8.1 and later; the second argument 0 is MDT_EFFECTIVE_DPI.
+using GetDpiForMonitorFunction = HRESULT(WINAPI*)(HMONITOR, int, UINT*, UINT*);
+
+int SystemDpi()
+{
+    HDC screen = GetDC(nullptr);
+    const int dpi = screen != nullptr ? GetDeviceCaps(screen, LOGPIXELSY) : 0;
+    if (screen != nullptr) {
+        ReleaseDC(nullptr, screen);
+    }
+    return dpi > 0 ? dpi : 96;
+}
+
+} // namespace
+
+std::wstring Wide(std::string_view utf8)
+{
+    if (utf8.empty()) {
+        return {};
+    }
+    const int size = static_cast<int>(utf8.size());
+    const int length = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, nullptr, 0);
+    std::wstring wide(static_cast<std::size_t>(length), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, wide.data(), length);
+    return wide;
+}
+
+int DpiOf(HWND window)
+{
+    static const auto getDpiForWindow =
+        SystemFunction<GetDpiForWindowFunction>(L"user32.dll", "GetDpiForWindow");
+    if (getDpiForWindow != nullptr && window != nullptr) {
+        if (const UINT dpi = getDpiForWindow(window); dpi != 0) {
+            return static_cast<int>(dpi);
+        }
+    }
+    static const auto getDpiForMonitor =
+        SystemFunction<GetDpiForMonitorFunction>(L"shcore.dll", "GetDpiForMonitor");
+    if (getDpiForMonitor != nullptr) {
+        UINT x = 0;
+        UINT y = 0;
+        if (SUCCEEDED(
+                getDpiForMonitor(MonitorFromWindow(window, MONITOR_DEFAULTTOPRIMARY), 0, &x, &y)) &&
+            y != 0) {
+            return static_cast<int>(y);
+        }
+    }
+    return SystemDpi();
+}
+
+void FontDeleter::operator()(HFONT font) const
+{
+    DeleteObject(font);
+}
+
+Font MessageFont(int dpi)
+{
+    static const auto parametersForDpi = SystemFunction<SystemParametersInfoForDpiFunction>(
+        L"user32.dll", "SystemParametersInfoForDpi");
+    NONCLIENTMETRICSW metrics{};
+    metrics.cbSize = sizeof(metrics);
+    if (parametersForDpi == nullptr || !parametersForDpi(SPI_GETNONCLIENTMETRICS, sizeof(metrics),
+                                                         &metrics, 0, static_cast<UINT>(dpi))) {
+        // Older systems give the metrics at the system's DPI.
+        if (!SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0)) {
+            return Font(static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT)));
+        }
+        metrics.lfMessageFont.lfHeight = MulDiv(metrics.lfMessageFont.lfHeight, dpi, SystemDpi());
+    }
+    return Font(CreateFontIndirectW(&metrics.lfMessageFont));
+}
+
+void SetFont(HWND window, HFONT font)
+{
+    SendMessageW(window, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+    EnumChildWindows(
+        window,
+        [](HWND child, LPARAM value) -> BOOL {
+            SendMessageW(child, WM_SETFONT, static_cast<WPARAM>(value), TRUE);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(font));
+}
+
+HWND MakeControl(HWND parent, const wchar_t* className, std::string_view text, unsigned long style,
+                 int id)
+{
+    HWND control = CreateWindowExW(
+        0, className, Wide(text).c_str(), WS_CHILD | WS_VISIBLE | style, 0, 0, 0, 0, parent,
+        reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr), nullptr);
+    if (control == nullptr) {
+        throw std::runtime_error("Could not create the window's controls.");
+    }
+    return control;
+}
+
+void Place(HWND control, const forms::TwipRect& rect, int dpi, const forms::TwipRect* container)
+{
+    int left = forms::Px(rect.left, dpi);
+    int top = forms::Px(rect.top, dpi);
+    if (container != nullptr) {
+        left += forms::Px(container->left, dpi);
+        top += forms::Px(container->top, dpi);
+    }
+    MoveWindow(control, left, top, forms::Px(rect.width, dpi), forms::Px(rect.height, dpi), TRUE);
+}
+
+void SizeClient(HWND window, int widthTwips, int heightTwips, int dpi)
+{
+    static const auto adjustForDpi =
+        SystemFunction<AdjustWindowRectExForDpiFunction>(L"user32.dll", "AdjustWindowRectExForDpi");
+    const int width = forms::Px(widthTwips, dpi);
+    const int height = forms::Px(heightTwips, dpi);
+    RECT frame{0, 0, width, height};
+    const auto style = static_cast<DWORD>(GetWindowLongPtrW(window, GWL_STYLE));
+    const auto exStyle = static_cast<DWORD>(GetWindowLongPtrW(window, GWL_EXSTYLE));
+    const BOOL menu = GetMenu(window) != nullptr;
+    if (adjustForDpi != nullptr) {
+        adjustForDpi(&frame, style, menu, exStyle, static_cast<UINT>(dpi));
+    } else {
+        AdjustWindowRectEx(&frame, style, menu, exStyle);
+    }
+    int outerWidth = frame.right - frame.left;
+    int outerHeight = frame.bottom - frame.top;
+    SetWindowPos(window, nullptr, 0, 0, outerWidth, outerHeight,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    // The estimate leaves out a menu bar that is taller than one line or drawn by the system's
+    // own rules; the client area the window really got settles it.
+    RECT client{};
+    GetClientRect(window, &client);
+    if (client.right != width || client.bottom != height) {
+        outerWidth += width - client.right;
+        outerHeight += height - client.bottom;
+        SetWindowPos(window, nullptr, 0, 0, outerWidth, outerHeight,
+                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+}
+
+bool DialogKeys(HWND window, MSG* message)
+{
+    const bool enter = (message->message == WM_KEYDOWN || message->message == WM_KEYUP ||
+                        message->message == WM_CHAR) &&
+                       (message->wParam == VK_RETURN);
+    return !enter && IsDialogMessageW(window, message);
+}
+
+void ShowBox(std::string_view text, unsigned int icon)
+{
+    // With no owner, MB_TASKMODAL disables every window of this thread while the box is up and
+    // enables again only those it disabled.
+    MessageBoxW(nullptr, Wide(text).c_str(), Wide(switcher::kAppTitle).c_str(),
+                MB_OK | MB_TASKMODAL | icon);
+}
+
+} // namespace ui::win32

@@ -1,0 +1,59 @@
+#pragma once
+
+#include "ui/forms.h"
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+// Declared as <windows.h> declares them, which the headers leave out: its DeleteFile and
+// CopyFile macros would rename the file-system methods of whatever is included after it.
+struct HWND__;
+struct HFONT__;
+struct tagMSG;
+
+// What the Win32 windows share: text in UTF-16, placement from twips at the window's DPI, the
+// platform's message font, and the program's message box.
+namespace ui::win32
+{
+
+std::wstring Wide(std::string_view utf8);
+
+// Dots per inch of the monitor that shows `window`, or of the system where the platform cannot
+// tell monitors apart.
+int DpiOf(HWND__* window);
+
+struct FontDeleter
+{
+    void operator()(HFONT__* font) const;
+};
+using Font = std::unique_ptr<HFONT__, FontDeleter>;
+
+// The platform's font for dialogs and message boxes, at `dpi`.
+Font MessageFont(int dpi);
+
+// Gives `window` and each of its controls `font`.
+void SetFont(HWND__* window, HFONT__* font);
+
+// Creates a control with `font`, at no place yet; `id` is what its notifications carry.
+HWND__* MakeControl(HWND__* parent, const wchar_t* className, std::string_view text,
+                    unsigned long style, int id);
+
+// Puts `control` at `rect`, counted from the corner of `container` where it stands in one.
+void Place(HWND__* control, const forms::TwipRect& rect, int dpi,
+           const forms::TwipRect* container = nullptr);
+
+// Sizes `window` so that its client area, below any menu bar, is the given twips at `dpi`.
+void SizeClient(HWND__* window, int widthTwips, int heightTwips, int dpi);
+
+// Keyboard navigation as in a dialog: Tab and the arrow keys move between the controls of
+// `window`, Space presses the focused button. Enter presses nothing, as no button is a default
+// button, although the dialog manager would press the focused one. Returns whether `message`
+// was taken.
+bool DialogKeys(HWND__* window, tagMSG* message);
+
+// An OK-only box titled "JOV Enable-Disable" with `icon` (an MB_ICON value, or 0 for none).
+// Every window of this thread takes no input until it is dismissed.
+void ShowBox(std::string_view text, unsigned int icon);
+
+} // namespace ui::win32

@@ -1,0 +1,43 @@
+#include "ui/failure_guard.h"
+
+#include "platform/fs_error.h"
+#include "ui/forms.h"
+#include "ui/win32/controls.h"
+
+#include <exception>
+
+#include <windows.h>
+
+namespace ui
+{
+namespace
+{
+
+// `text` makes the box's text; it runs inside, so that nothing it raises leaves.
+template <typename Text> void ShowFailure(const Text& text) noexcept
+{
+    try {
+        win32::ShowBox(text(), MB_ICONERROR);
+    } catch (...) {
+        // Nothing more can be shown; the program still ends with the failure status.
+    }
+}
+
+} // namespace
+
+bool RunGuarded(const std::function<void()>& handler)
+{
+    try {
+        handler();
+        return true;
+    } catch (const platform::FsError& error) {
+        ShowFailure([&error] { return forms::FailureText(error.Report()); });
+    } catch (const std::exception& error) {
+        ShowFailure([&error] { return forms::UnexpectedFailureText(error.what()); });
+    } catch (...) {
+        ShowFailure([] { return forms::UnexpectedFailureText(nullptr); });
+    }
+    return false;
+}
+
+} // namespace ui
