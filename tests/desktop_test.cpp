@@ -2,13 +2,12 @@
 #include "host.h"
 
 #include <chrono>
-#include <regex>
 #include <sstream>
 #include <thread>
 
 // JOV_Enable started as the desktop starts it, on a virtual X display, with the player's keys
 // typed through xdotool: with the game folder as its argument (a launcher, the file manager) and
-// from the menu, where it asks for the folder. Then the Debian package built from this tree.
+// from the menu, where it asks for the folder.
 namespace
 {
 
@@ -195,78 +194,4 @@ TEST_F(DesktopTest, MenuAsksForTheFolderAndRemembersIt)
     Answer(kDialog, "Return");
     EXPECT_EQ(StateWhenStarted(), "\"none\"\r\n");
     EXPECT_EQ(Outside(), remembered);
-}
-
-// The package as a player installs it: what it holds, what the desktop's validators say of it,
-// and what its manual and completion say of jov-switch.
-TEST(PackageTest, DebianPackage)
-{
-    std::string pattern = (fs::temp_directory_path() / "jov-package-XXXXXX").string();
-    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-    const fs::path folder = pattern;
-    const auto run = [&](std::vector<std::string> argv) { return RunChild(argv, {folder}); };
-    ASSERT_EQ(run({"cpack", "--config", JOV_BUILD_DIR "/CPackConfig.cmake", "-G", "DEB", "-B",
-                   folder.string()})
-                  .status,
-              0);
-    std::string deb;
-    for (const auto& entry : fs::directory_iterator(folder)) {
-        deb = entry.path().extension() == ".deb" ? entry.path().string() : deb;
-    }
-    const std::string listing = run({"dpkg-deb", "-c", deb}).out;
-    const fs::path share = folder / "root/usr/share";
-    ASSERT_EQ(run({"dpkg-deb", "-x", deb, (folder / "root").string()}).status, 0);
-    const std::vector<std::vector<std::string>> validators = {
-        {"desktop-file-validate", (share / "applications/jov-enable.desktop").string()},
-        {"appstreamcli", "validate-tree", "--no-net", (folder / "root").string()},
-        {"man", "--warnings", "-l", (share / "man/man1/JOV_Enable.1.gz").string()},
-        {"man", "--warnings", "-l", (share / "man/man1/jov-switch.1.gz").string()},
-    };
-    for (const auto& validator : validators) {
-        const Outcome outcome = run(validator);
-        EXPECT_EQ(outcome.status, 0) << validator.back() << '\n' << outcome.out << outcome.err;
-        EXPECT_EQ(outcome.err, "") << validator.back();
-    }
-    for (const char* path :
-         {"bin/JOV_Enable", "bin/jov-switch", "share/applications/jov-enable.desktop",
-          "share/icons/hicolor/32x32/apps/jov-enable.png", "share/man/man1/JOV_Enable.1.gz",
-          "share/man/man1/jov-switch.1.gz", "share/bash-completion/completions/jov-switch",
-          "share/metainfo/org.example.jov_enable.metainfo.xml"}) {
-        EXPECT_NE(listing.find(" ./usr/" + std::string(path) + "\n"), std::string::npos) << path;
-    }
-
-    // Every line of --help is in the manual, words in the same order.
-    const auto words = [](const std::string& text) {
-        return std::regex_replace(text, std::regex("\\s+"), " ");
-    };
-    ChildOptions wide{folder, -1, {"MANWIDTH=1000", "LC_ALL=C"}};
-    const std::string manual =
-        words(RunChild({"man", "-l", (share / "man/man1/jov-switch.1.gz").string()}, wide).out);
-    std::istringstream help(run({JOV_SWITCH_PATH, "--help"}).out);
-    for (std::string line; std::getline(help, line);) {
-        if (line.starts_with(' ')) {
-            EXPECT_NE(manual.find(words(line.substr(1))), std::string::npos) << line;
-        }
-    }
-
-    const struct
-    {
-        std::vector<std::string> words; // on the command line, the last one being completed
-        std::string offered;
-    } completions[] = {
-        {{"jov-switch", "-C", "/tmp", "re"}, "restore remove"},
-        {{"jov-switch", "install", "j"}, "jov jovo"},
-        {{"jov-switch", "--wait", "3", "remove", ""}, "raf usaaf luftwaffe"},
-        {{"jov-switch", "status", "--j"}, "--json"},
-    };
-    for (const auto& row : completions) {
-        std::vector<std::string> argv{"bash", "-c",
-                                      "source \"$0\" && COMP_WORDS=(\"$@\") && "
-                                      "COMP_CWORD=$(($# - 1)) && _jov_switch && "
-                                      "echo \"${COMPREPLY[*]}\"",
-                                      (share / "bash-completion/completions/jov-switch").string()};
-        argv.insert(argv.end(), row.words.begin(), row.words.end());
-        EXPECT_EQ(run(argv).out, row.offered + "\n") << row.words.back();
-    }
-    fs::remove_all(folder);
 }
