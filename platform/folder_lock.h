@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 
 namespace platform
 {
@@ -20,8 +21,12 @@ public:
     static std::optional<FolderLock> Acquire(const std::string& folder,
                                              std::chrono::milliseconds patience);
 
-    FolderLock(FolderLock&& other) noexcept;
-    FolderLock& operator=(FolderLock&& other) noexcept;
+    FolderLock(FolderLock&& other) noexcept : handle_(std::exchange(other.handle_, kNone)) {}
+    FolderLock& operator=(FolderLock&& other) noexcept
+    {
+        std::swap(handle_, other.handle_);
+        return *this;
+    }
     FolderLock(const FolderLock&) = delete;
     FolderLock& operator=(const FolderLock&) = delete;
     ~FolderLock();

@@ -1,11 +1,7 @@
 #include "ui/failure_guard.h"
 
 #include "platform/fs_error.h"
-#include "switcher/set_table.h"
 #include "ui/forms.h"
-
-#include <QMessageBox>
-#include <QString>
 
 #include <exception>
 
@@ -18,11 +14,7 @@ namespace
 template <typename Text> void ShowFailure(const Text& text) noexcept
 {
     try {
-        QMessageBox box(QMessageBox::Critical, QString::fromUtf8(switcher::kAppTitle),
-                        QString::fromLocal8Bit(text()), QMessageBox::Ok);
-        box.setTextFormat(Qt::PlainText);
-        box.setWindowModality(Qt::ApplicationModal);
-        box.exec();
+        ShowFailureBox(text());
     } catch (...) {
         // Nothing more can be shown; the program still ends with the failure status.
     }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <string>
 
 namespace ui
 {
@@ -13,5 +14,9 @@ inline constexpr int kFailureExitCode = 3;
 // after such a report; the caller must then end the program without writing anything. No
 // exception leaves this function.
 bool RunGuarded(const std::function<void()>& handler);
+
+// The failure box itself: OK only, the application's title, the error icon. Each window
+// toolkit shows it its own way.
+void ShowFailureBox(const std::string& text);
 
 } // namespace ui

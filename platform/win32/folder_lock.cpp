@@ -50,15 +50,6 @@ std::optional<FolderLock> FolderLock::Acquire(const std::string& folder,
     win32::ThrowLastError("lock the folder", win32::Absolute(folder));
 }
 
-FolderLock::FolderLock(FolderLock&& other) noexcept : handle_(std::exchange(other.handle_, kNone))
-{}
-
-FolderLock& FolderLock::operator=(FolderLock&& other) noexcept
-{
-    std::swap(handle_, other.handle_);
-    return *this;
-}
-
 FolderLock::~FolderLock()
 {
     if (handle_ != kNone) {
