@@ -2,6 +2,7 @@
 
 #include "ui/forms.h"
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -51,6 +52,24 @@ void SizeClient(HWND__* window, int widthTwips, int heightTwips, int dpi);
 // button, although the dialog manager would press the focused one. Returns whether `message`
 // was taken.
 bool DialogKeys(HWND__* window, tagMSG* message);
+
+// A top-level window owned by an object: the window's messages reach the object's OnMessage
+// from its creation, where the object (as a Form) is CreateWindowExW's last argument, to its
+// destruction.
+class Form
+{
+public:
+    virtual ~Form() = default;
+
+protected:
+    // The window procedure of every form's window class.
+    static std::intptr_t __stdcall Route(HWND__* window, unsigned int message,
+                                         std::uintptr_t wParam, std::intptr_t lParam);
+    virtual std::intptr_t OnMessage(unsigned int message, std::uintptr_t wParam,
+                                    std::intptr_t lParam) = 0;
+
+    HWND__* hwnd_ = nullptr;
+};
 
 // An OK-only box titled "JOV Enable-Disable" with `icon` (an MB_ICON value, or 0 for none).
 // Every window of this thread takes no input until it is dismissed.

@@ -62,11 +62,11 @@ std::vector<HWND> DisableOthers(HWND except)
 
 frmHelp::frmHelp()
 {
-    RegisterClassOnce(&frmHelp::WindowProc);
+    RegisterClassOnce(&Route);
     const forms::HelpForm& form = forms::kHelpForm;
     hwnd_ = CreateWindowExW(0, kClassName, Wide(form.title).c_str(), WS_OVERLAPPEDWINDOW,
                             CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr,
-                            nullptr, GetModuleHandleW(nullptr), this);
+                            nullptr, GetModuleHandleW(nullptr), static_cast<Form*>(this));
     if (hwnd_ == nullptr) {
         throw std::runtime_error("Could not create the help window.");
     }
@@ -150,26 +150,6 @@ void frmHelp::ShowModal()
 void frmHelp::Command1_Click()
 {
     showing_ = false; // hidden once the modal loop has ended
-}
-
-LRESULT CALLBACK frmHelp::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    if (message == WM_NCCREATE) {
-        auto* self =
-            static_cast<frmHelp*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
-        self->hwnd_ = window;
-        SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-    }
-    auto* self = reinterpret_cast<frmHelp*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-    if (self == nullptr) {
-        return DefWindowProcW(window, message, wParam, lParam);
-    }
-    if (message == WM_NCDESTROY) {
-        SetWindowLongPtrW(window, GWLP_USERDATA, 0);
-        self->hwnd_ = nullptr;
-        return DefWindowProcW(window, message, wParam, lParam);
-    }
-    return self->OnMessage(message, wParam, lParam);
 }
 
 LRESULT frmHelp::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)

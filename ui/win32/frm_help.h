@@ -12,11 +12,11 @@ namespace ui::win32
 // The help window on Windows: how to prepare the game folder. Creating it loads it and builds
 // its text. OK only hides it, so the next showing reuses it as it is; a close through the title
 // bar unloads it, and the owner then makes a new one for the next showing.
-class frmHelp final
+class frmHelp final : public Form
 {
 public:
     frmHelp();
-    ~frmHelp();
+    ~frmHelp() override;
     frmHelp(const frmHelp&) = delete;
     frmHelp& operator=(const frmHelp&) = delete;
 
@@ -26,14 +26,12 @@ public:
     bool Unloaded() const { return unloaded_; }
 
 private:
-    static std::intptr_t __stdcall WindowProc(HWND__* window, unsigned int message,
-                                              std::uintptr_t wParam, std::intptr_t lParam);
-    std::intptr_t OnMessage(unsigned int message, std::uintptr_t wParam, std::intptr_t lParam);
+    std::intptr_t OnMessage(unsigned int message, std::uintptr_t wParam,
+                            std::intptr_t lParam) override;
     void Layout(int dpi);
     void Form_Load();
     void Command1_Click();
 
-    HWND__* hwnd_ = nullptr;
     HWND__* Label1 = nullptr;
     HWND__* Command1 = nullptr;
     HICON__* blankIcon_ = nullptr;

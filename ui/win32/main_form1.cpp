@@ -61,14 +61,14 @@ std::vector<MSG> TakeQueued(UINT first, UINT last)
 
 Main_Form1::Main_Form1()
 {
-    RegisterClassOnce(&Main_Form1::WindowProc);
+    RegisterClassOnce(&Route);
     const forms::MainForm& form = forms::kMainForm;
 
     menu_ = CreateMenu();
     AppendMenuW(menu_, MF_STRING, kMenuHelpId, Wide(form.menuCaption).c_str());
     hwnd_ = CreateWindowExW(0, kClassName, Wide(form.title).c_str(), WS_OVERLAPPEDWINDOW,
                             CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr,
-                            menu_, GetModuleHandleW(nullptr), this);
+                            menu_, GetModuleHandleW(nullptr), static_cast<Form*>(this));
     if (hwnd_ == nullptr) {
         DestroyMenu(menu_);
         throw std::runtime_error("Could not create the main window.");
@@ -178,26 +178,6 @@ void Main_Form1::FocusFirstControl()
             SetFocus(GetNextDlgTabItem(hwnd_, nullptr, FALSE));
         }
     }
-}
-
-LRESULT CALLBACK Main_Form1::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    if (message == WM_NCCREATE) {
-        auto* self =
-            static_cast<Main_Form1*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
-        self->hwnd_ = window;
-        SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-    }
-    auto* self = reinterpret_cast<Main_Form1*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-    if (self == nullptr) {
-        return DefWindowProcW(window, message, wParam, lParam);
-    }
-    if (message == WM_NCDESTROY) {
-        SetWindowLongPtrW(window, GWLP_USERDATA, 0);
-        self->hwnd_ = nullptr;
-        return DefWindowProcW(window, message, wParam, lParam);
-    }
-    return self->OnMessage(message, wParam, lParam);
 }
 
 LRESULT Main_Form1::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)

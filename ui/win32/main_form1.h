@@ -27,7 +27,7 @@ class frmHelp;
 // the queued mouse and keyboard messages and close requests are taken out of the queue while
 // it is still disabled, so a click or a close made during a long copy is never carried out
 // afterwards.
-class Main_Form1 final : public switcher::SetView
+class Main_Form1 final : public switcher::SetView, public Form
 {
 public:
     Main_Form1();
@@ -57,9 +57,8 @@ public:
     void mnuHelp_Click();
 
 private:
-    static std::intptr_t __stdcall WindowProc(HWND__* window, unsigned int message,
-                                              std::uintptr_t wParam, std::intptr_t lParam);
-    std::intptr_t OnMessage(unsigned int message, std::uintptr_t wParam, std::intptr_t lParam);
+    std::intptr_t OnMessage(unsigned int message, std::uintptr_t wParam,
+                            std::intptr_t lParam) override;
     void OnCommand(int id);
     void Layout(int dpi);
     // Every handler runs through here: under the failure guard, with the window's enabling
@@ -69,7 +68,6 @@ private:
     void FocusFirstControl();
     HWND__*& SlotOf(switcher::Control control);
 
-    HWND__* hwnd_ = nullptr;
     HWND__* Install = nullptr;
     HWND__* Remove = nullptr;
     HWND__* Frame1 = nullptr;
