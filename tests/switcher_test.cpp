@@ -300,6 +300,10 @@ INSTANTIATE_TEST_SUITE_P(
                    "off|change|none|flush|write none|on", "JOVO.INI flt.cdf=krs/flt.cdf", "none"},
         // The delete acts on the file the listing found, not on a folder of the same name.
         CommandRow{"RAF beside a folder hurr.flt", "HURR.FLT hurr.flt/x", "jov", "raf",
-                   "Country(0) off|off|change|on", "jovo.ini", "jov"}),
+                   "Country(0) off|off|change|on", "jovo.ini", "jov"},
+        // A copy replaces the file of its own name where one differs only in case.
+        CommandRow{"install beside two case variants", "HURR.FLT hurr.flt jov/a.dat jov/hurr.flt",
+                   "none", "jov", "off|change|jov|flush|write jov|on",
+                   "HURR.FLT a.dat=jov/a.dat hurr.flt=jov/hurr.flt jovo.ini", "jov"}),
     RowName);
 #endif
