@@ -126,6 +126,11 @@ struct CommandRow
     std::uintmax_t free = std::numeric_limits<std::uintmax_t>::max(); // room on the disk
 };
 
+void PrintTo(const CommandRow& row, std::ostream* out)
+{
+    *out << row.name;
+}
+
 void RunCommand(switcher::Switcher& sw, const std::string& command)
 {
     const Names airForces{"raf", "usaaf", "luftwaffe"};
