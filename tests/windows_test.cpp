@@ -31,7 +31,7 @@ struct WindowsRow
     const char* game;      // the game folder, under the test's folder
     const char* installed; // the state file's word before ("" for none)
     const char* before; // files under the game folder; "h:", "s:", "r:" hidden, system, read-only
-    Names args;
+    const char* args;   // jov-switch's arguments, by blanks
     int status;
     const char* says;             // found in what jov-switch prints
     const char* after;            // the game folder's files afterwards, marked as `before`
@@ -115,7 +115,7 @@ TEST_P(WindowsTest, JovSwitchKeepsToWindowsRules)
         ASSERT_NE(held, INVALID_HANDLE_VALUE);
     }
 
-    const Outcome outcome = Switch(folder, row.args, {root});
+    const Outcome outcome = Switch(folder, Split(row.args), {root});
     ::CloseHandle(held);
     EXPECT_EQ(outcome.status, row.status) << outcome.err;
     EXPECT_NE((outcome.out + outcome.err).find(row.says), std::string::npos)
@@ -135,48 +135,19 @@ TEST_P(WindowsTest, JovSwitchKeepsToWindowsRules)
 INSTANTIATE_TEST_SUITE_P(
     Rows, WindowsTest,
     ::testing::Values(
-        WindowsRow{"HiddenAndSystemFilesAreNeitherDeletedNorCopied",
-                   "KRS Game",
-                   "jov",
+        WindowsRow{"HiddenAndSystemFilesAreNeitherDeletedNorCopied", "KRS Game", "jov",
                    "h:HURR.FLT s:MOSQ.FLT SP2A.FLT krs/flt.cdf h:krs/hidden.cdf s:krs/system.cdf",
-                   {"restore"},
-                   0,
-                   "",
-                   "flt.cdf h:HURR.FLT jovo.ini s:MOSQ.FLT"},
+                   "restore", 0, "", "flt.cdf h:HURR.FLT jovo.ini s:MOSQ.FLT"},
         // Windows matches "*.dat" against short names too: "game.data" is also "GAME~1.DAT".
-        WindowsRow{"DatTakesLongNamesOnly",
-                   "KRS Game",
-                   "jov",
-                   "krs/flt.cdf game.data SP2A.DAT",
-                   {"restore"},
-                   0,
-                   "",
-                   "flt.cdf game.data jovo.ini"},
-        WindowsRow{"NamesBeyondAscii",
-                   "Jürgen/Games/KRS 1.2",
-                   "none",
-                   "jov/Größe.dat jov/Bf109é.flt",
-                   {"-v", "install", "jov"},
-                   0,
-                   "Jürgen\\Games\\KRS 1.2\\Größe.dat",
-                   "Bf109é.flt Größe.dat jovo.ini"},
-        WindowsRow{"FileInUseIsNotReplaced",
-                   "KRS Game",
-                   "none",
-                   "jov/panel.dat PANEL.DAT",
-                   {"install", "jov"},
-                   3,
-                   "KRS Game. The game folder may be in a protected location",
-                   "PANEL.DAT jovo.ini",
-                   "PANEL.DAT"},
-        WindowsRow{"LockUnderAnotherSpelling",
-                   "KRS Game",
-                   "none",
-                   "jov/panel.dat",
-                   {"--wait", "0.3", "install", "jov"},
-                   1,
-                   "another program is working on the game folder",
-                   "jovo.ini",
-                   nullptr,
-                   true}),
+        WindowsRow{"DatTakesLongNamesOnly", "KRS Game", "jov", "krs/flt.cdf game.data SP2A.DAT",
+                   "restore", 0, "", "flt.cdf game.data jovo.ini"},
+        WindowsRow{"NamesBeyondAscii", "Jürgen/Games/KRS 1.2", "none",
+                   "jov/Größe.dat jov/Bf109é.flt", "-v install jov", 0,
+                   "Jürgen\\Games\\KRS 1.2\\Größe.dat", "Bf109é.flt Größe.dat jovo.ini"},
+        WindowsRow{"FileInUseIsNotReplaced", "KRS Game", "none", "jov/panel.dat PANEL.DAT",
+                   "install jov", 3, "KRS Game. The game folder may be in a protected location",
+                   "PANEL.DAT jovo.ini", "PANEL.DAT"},
+        WindowsRow{"LockUnderAnotherSpelling", "KRS Game", "none", "jov/panel.dat",
+                   "--wait 0.3 install jov", 1, "another program is working on the game folder",
+                   "jovo.ini", nullptr, true}),
     [](const auto& info) { return std::string(info.param.name); });
