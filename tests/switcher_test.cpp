@@ -1,4 +1,5 @@
 #include "game_folder.h"
+#include "host.h"
 
 #include "platform/file_ops.h"
 #include "platform/file_system.h"
@@ -312,3 +313,37 @@ INSTANTIATE_TEST_SUITE_P(
                    "HURR.FLT a.dat=jov/a.dat hurr.flt=jov/hurr.flt jovo.ini", "jov"}),
     RowName);
 #endif
+
+// Many install and restore cycles on one folder: the same files every time, no descriptor or
+// handle left open, no memory kept.
+TEST_F(SwitcherTest, SoakTwoHundredCyclesLeaveTheSameFilesAndNothingBehind)
+{
+    for (int i = 0; i < 50; ++i) {
+        Write("JOV/M" + std::to_string(i) + (i % 2 ? ".FLT" : ".DAT"), std::string(2000 + i, 'j'));
+    }
+    Write("KRS/FLT.CDF", "stock flight models");
+    Write("readme.txt", "mine");
+    Recorder recorder;
+    switcher::Switcher sw(recorder, recorder);
+    sw.Start();
+    const auto stock = Files();
+    sw.Install_Click();
+    const auto installed = Files();
+    sw.Remove_Click();
+
+    const std::size_t handles = OpenHandles();
+    std::size_t allocatedAfterWarmUp = 0;
+    for (int cycle = 1; cycle <= 200; ++cycle) {
+        recorder.calls.clear();
+        sw.Install_Click();
+        ASSERT_EQ(Files(), installed) << "cycle " << cycle;
+        sw.Remove_Click();
+        ASSERT_EQ(Files(), stock) << "cycle " << cycle;
+        if (cycle == 20) {
+            allocatedAfterWarmUp = AllocatedBytes();
+        }
+    }
+    EXPECT_EQ(OpenHandles(), handles);
+    EXPECT_LE(AllocatedBytes(), allocatedAfterWarmUp + 16 * 1024)
+        << "heap in use grew from " << allocatedAfterWarmUp << " to " << AllocatedBytes();
+}
