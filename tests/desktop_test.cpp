@@ -174,12 +174,15 @@ TEST_F(DesktopTest, FolderOnTheCommandLine)
 
 TEST_F(DesktopTest, MenuAsksForTheFolderAndRemembersIt)
 {
-    // Cancel ends the program and writes nothing.
-    Start(EntryArgs());
-    Answer(kDialog, "Escape");
-    EXPECT_EQ(Ended().status, 0);
-    EXPECT_EQ(Outside(), Contents{});
-    EXPECT_FALSE(Exists("jovo.ini"));
+    // Cancel ends the program and writes nothing. A folder without the game, handed over as a
+    // desktop's default folder handler would, is asked about too.
+    for (const std::string& given : {std::string(), (root / "home").string()}) {
+        Start(EntryArgs(given));
+        Answer(kDialog, "Escape");
+        EXPECT_EQ(Ended().status, 0);
+        EXPECT_EQ(Outside(), Contents{});
+        EXPECT_FALSE(Exists("jovo.ini"));
+    }
 
     Start(EntryArgs());
     Answer(kDialog, "Return", game.string());

@@ -54,8 +54,10 @@ int main(int argc, char* argv[])
     if (!problem.empty()) {
         return ui::RefuseCommandLine(problem);
     }
-    if (request.choose && !request.folder) {
-        const std::optional<std::string> chosen = ui::ChooseGameFolder();
+    if (request.choose && (!request.folder || !ui::HoldsStockSet())) {
+        // A folder that was given but holds no game is where the dialog starts.
+        const std::optional<std::string> chosen = ui::ChooseGameFolder(
+            request.folder ? std::optional(platform::WorkingDir()) : std::nullopt);
         if (!chosen) {
             return 0;
         }

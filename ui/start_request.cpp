@@ -22,8 +22,8 @@ namespace
 constexpr const char* kUsage =
     "Usage: JOV_Enable [--choose-folder] [GAMEDIR]\n\n"
     "Starts JOV Enable-Disable on the KRS 1.2 game folder GAMEDIR, or on the current folder "
-    "when none is given. With --choose-folder and no GAMEDIR (as the desktop menu starts it), "
-    "it first asks for the game folder.";
+    "when none is given. With --choose-folder (as the desktop entry starts it), it first asks "
+    "for the game folder unless GAMEDIR holds the game's krs folder.";
 
 const QString kLastFolderKey = QStringLiteral("LastGameFolder");
 
@@ -82,16 +82,28 @@ int RefuseCommandLine(const std::string& problem)
     return kUsageExitCode;
 }
 
-std::optional<std::string> ChooseGameFolder()
+bool HoldsStockSet()
+{
+    try {
+        return !platform::ListPlainFiles(std::string("krs") + platform::kSeparator + "*.cdf")
+                    .empty();
+    } catch (const platform::FsError&) {
+        return true; // the window reports what keeps it from the folder
+    }
+}
+
+std::optional<std::string> ChooseGameFolder(const std::optional<std::string>& startAt)
 {
     // Qt's file dialog records its own history in the user's settings (QtProject.conf) each
     // time it closes, Cancel included. That would be a write outside any game folder, so the
     // user-scope settings Qt keeps for itself point where no file can be created.
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("/dev/null"));
 
-    // The last choice, or the nearest folder above it that is still there.
+    // The folder given, else the last choice, or the nearest folder above it still there.
     QString start =
-        QSettings(RememberedFile(), QSettings::IniFormat).value(kLastFolderKey).toString();
+        startAt
+            ? QFile::decodeName(QByteArray::fromStdString(*startAt))
+            : QSettings(RememberedFile(), QSettings::IniFormat).value(kLastFolderKey).toString();
     while (!start.isEmpty() && !QFileInfo(start).isDir()) {
         const QString parent = QFileInfo(start).path();
         start = parent == start ? QString() : parent;

@@ -15,7 +15,9 @@ namespace ui
 inline constexpr int kUsageExitCode = 2;
 
 // The desktop entry starts the program with this option: without a folder after it, the
-// program asks for one; with one (the file manager's "Open with"), it starts there.
+// program asks for one; with one (the file manager's "Open with"), it starts there when the
+// folder holds the game, and otherwise asks, starting at that folder. A desktop that makes the
+// entry its default for folders then writes nothing into folders that are not the game's.
 inline constexpr std::string_view kChooseFolderOption = "--choose-folder";
 
 struct StartRequest
@@ -35,9 +37,13 @@ std::string EnterFolder(const std::string& folder);
 // titled "JOV Enable-Disable"; returns the exit status once the box is dismissed.
 int RefuseCommandLine(const std::string& problem);
 
-// Asks for the game folder in the desktop's folder dialog, starting at the folder chosen last
-// time. Nothing when the player cancels.
-std::optional<std::string> ChooseGameFolder();
+// Whether the working folder holds the game's stock flight models ("krs", any letter case),
+// so that it is a KRS 1.2 game folder and not a folder handed over by mistake.
+bool HoldsStockSet();
+
+// Asks for the game folder in the desktop's folder dialog, starting at `startAt` or else at the
+// folder chosen last time. Nothing when the player cancels.
+std::optional<std::string> ChooseGameFolder(const std::optional<std::string>& startAt = {});
 
 // Keeps `folder` as the next dialog's starting point, in the user's configuration folder
 // ($XDG_CONFIG_HOME, by default ~/.config) under jov-enable/.
