@@ -76,7 +76,7 @@ void Switcher::FormPaths()
     fields_.JovDir = Under(fields_.GameDir, "jov");
     fields_.JovoDir = Under(fields_.GameDir, "jovo");
     fields_.TukDir = Under(fields_.GameDir, "tuk");
-    fields_.StockDir = Under(fields_.GameDir, "krs");
+    fields_.StockDir = Under(fields_.GameDir, kStockFolderName);
     fields_.StateFile = Under(fields_.GameDir, kStateFileName);
 }
 

@@ -27,6 +27,9 @@ inline constexpr std::array<std::string_view, 9> kCleanOut{
 
 inline constexpr std::string_view kStateFileName = "jovo.ini";
 
+// The game folder's subfolder that holds the stock set.
+inline constexpr std::string_view kStockFolderName = "krs";
+
 // What the switcher holds for the whole run: the game folder, the four set folders and the
 // state file, all fixed at start-up from the working folder, and the installed set's word.
 struct Fields

@@ -3,6 +3,7 @@
 #include "platform/file_ops.h"
 #include "platform/fs_error.h"
 #include "switcher/set_table.h"
+#include "switcher/switcher.h"
 
 #include <QDir>
 #include <QFile>
@@ -85,8 +86,11 @@ int RefuseCommandLine(const std::string& problem)
 bool HoldsStockSet()
 {
     try {
-        return !platform::ListPlainFiles(std::string("krs") + platform::kSeparator + "*.cdf")
-                    .empty();
+        // The switcher's own presence test for the stock set.
+        const std::string pattern =
+            std::string(switcher::kStockFolderName) + platform::kSeparator +
+            std::string(switcher::RowOf(switcher::SetFolder::Stock).testPattern);
+        return !platform::ListPlainFiles(pattern).empty();
     } catch (const platform::FsError&) {
         return true; // the window reports what keeps it from the folder
     }

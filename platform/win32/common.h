@@ -1,13 +1,7 @@
 #pragma once
 
-// <windows.h> as the platform layer uses it: lean, without the min and max macros, and without
-// the macros DeleteFile and CopyFile, which would rename the platform's own operations.
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
+// <windows.h> as the platform layer uses it: without the macros DeleteFile and CopyFile, which
+// would rename the platform's own operations.
 #include <windows.h>
 #undef DeleteFile
 #undef CopyFile

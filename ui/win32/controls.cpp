@@ -199,6 +199,16 @@ LRESULT CALLBACK Form::Route(HWND window, UINT message, WPARAM wParam, LPARAM lP
         self->hwnd_ = nullptr;
         return DefWindowProcW(window, message, wParam, lParam);
     }
+    if (message == WM_DPICHANGED) {
+        // Moved to a monitor of another DPI: the controls follow, and the window takes the
+        // place and size the platform suggests.
+        self->Layout(HIWORD(wParam));
+        const auto* suggested = reinterpret_cast<const RECT*>(lParam);
+        SetWindowPos(window, nullptr, suggested->left, suggested->top,
+                     suggested->right - suggested->left, suggested->bottom - suggested->top,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+        return 0;
+    }
     return self->OnMessage(message, wParam, lParam);
 }
 

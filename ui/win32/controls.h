@@ -67,6 +67,8 @@ protected:
                                          std::uintptr_t wParam, std::intptr_t lParam);
     virtual std::intptr_t OnMessage(unsigned int message, std::uintptr_t wParam,
                                     std::intptr_t lParam) = 0;
+    // Places the controls for `dpi`, also when the window moves to a monitor of another DPI.
+    virtual void Layout(int dpi) = 0;
 
     HWND__* hwnd_ = nullptr;
 };

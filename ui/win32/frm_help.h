@@ -28,7 +28,7 @@ public:
 private:
     std::intptr_t OnMessage(unsigned int message, std::uintptr_t wParam,
                             std::intptr_t lParam) override;
-    void Layout(int dpi);
+    void Layout(int dpi) override;
     void Form_Load();
     void Command1_Click();
 

@@ -60,7 +60,7 @@ private:
     std::intptr_t OnMessage(unsigned int message, std::uintptr_t wParam,
                             std::intptr_t lParam) override;
     void OnCommand(int id);
-    void Layout(int dpi);
+    void Layout(int dpi) override;
     // Every handler runs through here: under the failure guard, with the window's enabling
     // held back until the handler has ended and queued input has been dropped.
     void Handle(const std::function<void()>& handler);
