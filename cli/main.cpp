@@ -9,7 +9,10 @@
 
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
 #include <iostream>
+#include <string>
+#include <vector>
 
 #ifdef _WIN32
 #include "platform/win32/unicode.h"
@@ -57,10 +60,32 @@ EXAMPLES
   jov-switch -C ~/games/KRS install jov
   jov-switch -C ~/games/KRS --dry-run restore)";
 
-const char* AirForceName(int index)
+// jov-switch's words for the sets it installs and for the air forces.
+std::vector<std::string> SetWords()
 {
-    static constexpr std::array<const char*, 3> names{"RAF", "USAAF", "Luftwaffe"};
-    return names[static_cast<std::size_t>(index)];
+    std::vector<std::string> words;
+    for (const switcher::SetRow& row : switcher::kSets) {
+        if (row.folder != SetFolder::Stock) {
+            words.emplace_back(row.word);
+        }
+    }
+    return words;
+}
+
+std::vector<std::string> AirForceWords()
+{
+    std::vector<std::string> words;
+    for (const switcher::AirForceRow& row : switcher::kAirForces) {
+        words.emplace_back(row.word);
+    }
+    return words;
+}
+
+const switcher::AirForceRow& AirForceOfWord(const std::string& word)
+{
+    const auto* found = std::find_if(switcher::kAirForces.begin(), switcher::kAirForces.end(),
+                                     [&](const auto& row) { return row.word == word; });
+    return found != switcher::kAirForces.end() ? *found : switcher::kAirForces.back();
 }
 
 // Why the window would have the button for this command switched off, and what to do.
@@ -126,19 +151,15 @@ int Run(CLI::App& app, const Options& options)
     const auto& fields = sw.State();
     const switcher::ControlStates states = switcher::StatesFor(fields.InstalledSet);
     if (command == "install") {
-        const SetFolder folder = options.set == "jov"    ? SetFolder::Jov
-                                 : options.set == "jovo" ? SetFolder::Jovo
-                                                         : SetFolder::Tuk;
+        const switcher::SetRow& set = *switcher::RowOfWord(options.set);
         if (!states.install) {
-            std::cerr << Refusal(fields, "install " + std::string(switcher::RowOf(folder).name),
+            std::cerr << Refusal(fields, "install " + std::string(set.name),
                                  "Restore the stock set first: jov-switch restore")
                       << '\n';
             return cli::kRefused;
         }
         const int before = view.MessagesShown();
-        folder == SetFolder::Jov    ? sw.Install_Click()
-        : folder == SetFolder::Jovo ? sw.InstallOnline_Click()
-                                    : sw.InstallTUK_Click();
+        sw.Click(set.control);
         return view.MessagesShown() > before ? cli::kRefused : cli::kDone;
     }
     if (command == "restore") {
@@ -151,16 +172,15 @@ int Run(CLI::App& app, const Options& options)
         sw.Remove_Click();
         return cli::kDone;
     }
-    const int index = options.airForce == "raf" ? 0 : options.airForce == "usaaf" ? 1 : 2;
+    const switcher::AirForceRow& airForce = AirForceOfWord(options.airForce);
     if (!states.countries) {
-        std::cerr << Refusal(fields,
-                             "remove the " + std::string(AirForceName(index)) + " flight models",
+        std::cerr << Refusal(fields, "remove the " + std::string(airForce.name) + " flight models",
                              "Flight models can be removed only while JOV Panel or JOV Online "
                              "is installed.")
                   << '\n';
         return cli::kRefused;
     }
-    sw.Country_Click(static_cast<std::int16_t>(index));
+    sw.Click(airForce.control);
     return cli::kDone;
 }
 
@@ -191,12 +211,12 @@ int Main(int argc, char** argv)
     app.add_subcommand("install", "Install a set: jov, jovo or tuk")
         ->add_option("SET", options.set, "jov, jovo or tuk")
         ->required()
-        ->transform(CLI::IsMember({"jov", "jovo", "tuk"}, CLI::ignore_case));
+        ->transform(CLI::IsMember(SetWords(), CLI::ignore_case));
     app.add_subcommand("restore", "Restore the stock set");
     app.add_subcommand("remove", "Delete one air force's flight models")
         ->add_option("AIRFORCE", options.airForce, "raf, usaaf or luftwaffe")
         ->required()
-        ->transform(CLI::IsMember({"raf", "usaaf", "luftwaffe"}, CLI::ignore_case));
+        ->transform(CLI::IsMember(AirForceWords(), CLI::ignore_case));
     app.add_subcommand("verify", "Compare the game folder with the installed set");
 
     try {

@@ -1,14 +1,7 @@
 #include "cli/report.h"
 
-#include "platform/file_ops.h"
-#include "platform/name_match.h"
-
 #include <nlohmann/json.hpp>
 
-#include <algorithm>
-#include <array>
-#include <fstream>
-#include <set>
 #include <vector>
 
 namespace cli
@@ -19,19 +12,11 @@ namespace
 using switcher::Control;
 using switcher::SetFolder;
 
-// The control's name as the JSON keys give it.
+// The control's name as the JSON keys give it: an air force's by its name.
 std::string KeyOf(Control control)
 {
-    switch (control) {
-    case Control::Country0:
-        return "RAF";
-    case Control::Country1:
-        return "USAAF";
-    case Control::Country2:
-        return "Luftwaffe";
-    default:
-        return switcher::ControlName(control);
-    }
+    const switcher::AirForceRow* airForce = switcher::AirForceOf(control);
+    return airForce != nullptr ? std::string(airForce->name) : switcher::ControlName(control);
 }
 
 std::string CaptionOf(Control control)
@@ -42,6 +27,12 @@ std::string CaptionOf(Control control)
         }
     }
     return KeyOf(control);
+}
+
+// A set folder as status names it: "stock" for the stock set's, else the set's word.
+std::string PresenceKey(const switcher::SetRow& row)
+{
+    return row.folder == SetFolder::Stock ? std::string("stock") : std::string(row.word);
 }
 
 std::string Hex(unsigned char byte)
@@ -59,51 +50,17 @@ std::string Join(const std::vector<std::string>& items, const char* separator)
     return joined;
 }
 
-bool SameContent(const std::string& a, const std::string& b)
+const char* KindName(switcher::Comparison::Kind kind)
 {
-    std::ifstream left(platform::ResolvePath(a), std::ios::binary);
-    std::ifstream right(platform::ResolvePath(b), std::ios::binary);
-    if (!left || !right) {
-        return false;
+    switch (kind) {
+    case switcher::Comparison::Kind::Missing:
+        return "missing";
+    case switcher::Comparison::Kind::Differs:
+        return "differs";
+    case switcher::Comparison::Kind::Extra:
+        break;
     }
-    std::array<char, 1 << 16> x{};
-    std::array<char, 1 << 16> y{};
-    for (;;) {
-        left.read(x.data(), x.size());
-        right.read(y.data(), y.size());
-        if (left.gcount() != right.gcount() ||
-            !std::equal(x.begin(), x.begin() + left.gcount(), y.begin())) {
-            return false;
-        }
-        if (left.gcount() == 0) {
-            return true;
-        }
-    }
-}
-
-std::string Under(const std::string& folder, const std::string& name)
-{
-    return folder + platform::kSeparator + name;
-}
-
-// The game-folder file that `name` resolves to: the exact name, else the smallest variant.
-std::string InGame(const switcher::Fields& fields, const std::string& name)
-{
-    const auto variants = platform::ListPlainFiles(Under(fields.GameDir, name));
-    if (variants.empty()) {
-        return {};
-    }
-    const bool exact = std::find(variants.begin(), variants.end(), name) != variants.end();
-    return exact ? name : variants.front();
-}
-
-std::set<std::string> FoldedNames(const std::vector<std::string>& names)
-{
-    std::set<std::string> folded;
-    for (const auto& name : names) {
-        folded.insert(platform::FoldCase(name));
-    }
-    return folded;
+    return "extra";
 }
 
 } // namespace
@@ -129,42 +86,38 @@ std::string ErrorStateSentence(const switcher::Fields& fields)
 
 void PrintStatus(switcher::Switcher& sw, bool json, std::ostream& out)
 {
-    sw.FormPaths();
-    const bool recorded = sw.StateFileExists();
-    if (recorded) {
-        sw.LoadState();
-    }
+    const switcher::Status status = sw.Inspect();
     const auto& fields = sw.State();
     // Without a state file the next start restores the stock set and shows it.
-    const std::string shownWord =
-        recorded ? fields.InstalledSet : std::string(switcher::RowOf(SetFolder::Stock).word);
+    const std::string shownWord = status.recorded
+                                      ? fields.InstalledSet
+                                      : std::string(switcher::RowOf(SetFolder::Stock).word);
     const switcher::ControlStates states = switcher::StatesFor(shownWord);
 
+    // The set folders as status lists them: the three sets, then the stock set.
     std::vector<std::pair<std::string, bool>> present;
     for (const SetFolder folder :
          {SetFolder::Jov, SetFolder::Jovo, SetFolder::Tuk, SetFolder::Stock}) {
-        const std::string key = folder == SetFolder::Stock
-                                    ? std::string("stock")
-                                    : std::string(switcher::RowOf(folder).word);
-        present.emplace_back(key, sw.SetPresent(folder));
+        present.emplace_back(PresenceKey(switcher::RowOf(folder)),
+                             status.present[static_cast<std::size_t>(folder)]);
     }
 
     if (json) {
         // Bytes of a path or word that are no UTF-8 show as U+FFFD.
-        nlohmann::ordered_json status{{"game_dir", fields.GameDir},
-                                      {"state_file", fields.StateFile},
-                                      {"installed", nullptr},
-                                      {"title", states.title}};
-        if (recorded) {
-            status["installed"] = fields.InstalledSet;
+        nlohmann::ordered_json shown{{"game_dir", fields.GameDir},
+                                     {"state_file", fields.StateFile},
+                                     {"installed", nullptr},
+                                     {"title", states.title}};
+        if (status.recorded) {
+            shown["installed"] = fields.InstalledSet;
         }
         for (const Control control : switcher::kControls) {
-            status["buttons"][KeyOf(control)] = switcher::IsEnabled(states, control);
+            shown["buttons"][KeyOf(control)] = switcher::IsEnabled(states, control);
         }
         for (const auto& [key, yes] : present) {
-            status["sets_present"][key] = yes;
+            shown["sets_present"][key] = yes;
         }
-        out << status.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';
+        out << shown.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';
         return;
     }
 
@@ -180,14 +133,15 @@ void PrintStatus(switcher::Switcher& sw, bool json, std::ostream& out)
     }
     const switcher::SetRow* row = switcher::RowOfWord(fields.InstalledSet);
     std::string installed = "nothing recorded; the next start restores the stock set";
-    if (recorded) {
+    if (status.recorded) {
         installed = '"';
         installed += Printable(fields.InstalledSet);
         installed += row != nullptr ? "\" (" + std::string(row->name) + ")"
                                     : std::string("\" (names no set: error state)");
     }
     out << "Game folder:  " << fields.GameDir << '\n'
-        << "State file:   " << fields.StateFile << (recorded ? "" : " (not there yet)") << '\n'
+        << "State file:   " << fields.StateFile << (status.recorded ? "" : " (not there yet)")
+        << '\n'
         << "Installed:    " << installed << '\n'
         << "Title:        " << states.title << '\n'
         << "Buttons on:   " << (on.empty() ? "none" : Join(on, ", ")) << '\n'
@@ -198,67 +152,33 @@ void PrintStatus(switcher::Switcher& sw, bool json, std::ostream& out)
 
 int Verify(switcher::Switcher& sw, std::ostream& out, std::ostream& err)
 {
-    sw.FormPaths();
+    using Outcome = switcher::Comparison::Outcome;
+    const switcher::Comparison comparison = sw.Compare();
     const auto& fields = sw.State();
-    if (!sw.StateFileExists()) {
+    switch (comparison.outcome) {
+    case Outcome::Unrecorded:
         err << "jov-switch: nothing is recorded in " << fields.GameDir
             << " yet (no state file), so there is nothing to verify. Run 'jov-switch status'.\n";
         return kRefused;
-    }
-    sw.LoadState();
-    const switcher::SetRow* row = switcher::RowOfWord(fields.InstalledSet);
-    if (row == nullptr) {
+    case Outcome::ErrorState:
         err << ErrorStateSentence(fields) << '\n';
         return kRefused;
-    }
-    if (!sw.SetPresent(row->folder)) {
-        err << row->missing << '\n';
+    case Outcome::SetMissing:
+        err << comparison.set->missing << '\n';
         return kRefused;
+    case Outcome::Compared:
+        break;
     }
-
-    const std::string& setDir = sw.FolderOf(row->folder);
-    std::vector<std::string> setFiles = platform::ListPlainFiles(Under(setDir, "*.*"));
-    // A state file inside a set folder is copied in and then written anew: no difference.
-    std::erase_if(setFiles, [](const std::string& name) {
-        return platform::FoldCase(name) == switcher::kStateFileName;
-    });
-    const auto setNames = FoldedNames(setFiles);
-    const auto stockNames = FoldedNames(platform::ListPlainFiles(Under(fields.StockDir, "*.*")));
-
-    int differences = 0;
-    const auto report = [&](const char* kind, const std::string& name) {
-        out << kind << ' ' << name << '\n';
-        ++differences;
-    };
-    for (const std::string& name : setFiles) {
-        const std::string inGame = InGame(fields, name);
-        if (inGame.empty()) {
-            report("missing", name);
-        } else if (!SameContent(Under(setDir, name), Under(fields.GameDir, inGame))) {
-            report("differs", inGame);
-        }
+    for (const auto& difference : comparison.differences) {
+        out << KindName(difference.kind) << ' ' << difference.name << '\n';
     }
-    // Add-on file types that neither this set nor the stock set brought.
-    std::set<std::string> extra;
-    for (const std::string_view pattern : switcher::kCleanOut) {
-        for (const std::string& name :
-             platform::ListPlainFiles(Under(fields.GameDir, std::string(pattern)))) {
-            const std::string folded = platform::FoldCase(name);
-            if (!setNames.contains(folded) && !stockNames.contains(folded)) {
-                extra.insert(name);
-            }
-        }
-    }
-    for (const std::string& name : extra) {
-        report("extra", name);
-    }
-
-    if (differences == 0) {
-        out << "The game folder matches the " << row->name << " set.\n";
+    const std::size_t count = comparison.differences.size();
+    if (count == 0) {
+        out << "The game folder matches the " << comparison.set->name << " set.\n";
         return kDone;
     }
-    out << differences << (differences == 1 ? " difference" : " differences") << " from the "
-        << row->name << " set.\n";
+    out << count << (count == 1 ? " difference" : " differences") << " from the "
+        << comparison.set->name << " set.\n";
     return kDiffers;
 }
 

@@ -4,27 +4,6 @@
 
 namespace cli
 {
-namespace
-{
-
-// An absolute path: "/games/krs", or on Windows "C:\Games\KRS".
-bool IsAbsolute(const std::string& path)
-{
-    return (!path.empty() && path.front() == platform::kSeparator) ||
-           (platform::kSeparator == '\\' && path.size() > 2 && path[1] == ':');
-}
-
-// Relative names are shown with the working folder in front, as the change will resolve them.
-std::string Shown(const std::string& path)
-{
-    if (IsAbsolute(path)) {
-        return path;
-    }
-    return platform::WorkingDir() + platform::kSeparator + path;
-}
-
-} // namespace
-
 template <typename Line, typename Change> void ReportingFiles::Report(Line line, Change change)
 {
     if (!dryRun_) {
@@ -35,21 +14,21 @@ template <typename Line, typename Change> void ReportingFiles::Report(Line line,
     }
 }
 
-void ReportingFiles::DeleteFile(const std::string& name)
+void ReportingFiles::RemoveFile(const std::string& name)
 {
-    Report([&] { return "delete " + Shown(name); },
-           [&] { platform::FileSystem::DeleteFile(name); });
+    Report([&] { return "delete " + platform::Absolute(name); },
+           [&] { platform::FileSystem::RemoveFile(name); });
 }
 
-void ReportingFiles::CopyFile(const std::string& source, const std::string& destination)
+void ReportingFiles::CopyFileReplacing(const std::string& source, const std::string& destination)
 {
-    Report([&] { return "copy " + Shown(source) + " -> " + Shown(destination); },
-           [&] { platform::FileSystem::CopyFile(source, destination); });
+    Report([&] { return "copy " + platform::Absolute(source) + " -> " + platform::Absolute(destination); },
+           [&] { platform::FileSystem::CopyFileReplacing(source, destination); });
 }
 
 void ReportingFiles::WriteTextField(const std::string& path, std::string_view value)
 {
-    Report([&] { return "write " + Shown(path) + " \"" + std::string(value) + "\""; },
+    Report([&] { return "write " + platform::Absolute(path) + " \"" + std::string(value) + "\""; },
            [&] { platform::FileSystem::WriteTextField(path, value); });
 }
 

@@ -18,8 +18,8 @@ public:
         : out_(out), dryRun_(dryRun), verbose_(verbose)
     {}
 
-    void DeleteFile(const std::string& name) override;
-    void CopyFile(const std::string& source, const std::string& destination) override;
+    void RemoveFile(const std::string& name) override;
+    void CopyFileReplacing(const std::string& source, const std::string& destination) override;
     void WriteTextField(const std::string& path, std::string_view value) override;
 
 private:

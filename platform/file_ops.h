@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/path_text.h"
+
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -18,12 +20,6 @@
 namespace platform
 {
 
-#ifdef _WIN32
-inline constexpr char kSeparator = '\\';
-#else
-inline constexpr char kSeparator = '/';
-#endif
-
 // A file's path as the operations resolve it: each folder component the exact name when it is a
 // folder, else its smallest case variant that is one; the last component likewise among regular
 // files; else as given. On Windows the path as given.
@@ -31,6 +27,9 @@ std::string ResolvePath(const std::string& path);
 
 // Absolute path of the working folder, without a closing separator except at the root.
 std::string WorkingDir();
+
+// `path` as messages show it: a relative one with the working folder in front.
+std::string Absolute(const std::string& path);
 void SetWorkingDir(const std::string& folder);
 
 // Bare names of the plain files that match `pattern`, sorted byte-wise and taken whole before
@@ -38,13 +37,13 @@ void SetWorkingDir(const std::string& folder);
 // exist matches nothing.
 std::vector<std::string> ListPlainFiles(const std::string& pattern);
 
-void DeleteFile(const std::string& name);
+void RemoveFile(const std::string& name);
 
 // Replaces `destination` with a copy of `source` through a hidden temporary in the destination
 // folder, so a reader sees the old file or the new one, never a mix; a link at the destination
 // is replaced, not written through. The copy is writable and keeps the source's modification
 // time. A destination that differs from an existing name only in case replaces that file.
-void CopyFile(const std::string& source, const std::string& destination);
+void CopyFileReplacing(const std::string& source, const std::string& destination);
 
 // Writes `value` as one quoted line ending in CR LF, replacing the file atomically and durably.
 void WriteTextField(const std::string& path, std::string_view value);
@@ -79,9 +78,25 @@ std::uintmax_t FreeSpace(const std::string& folder);
 // a command can find out before it changes anything. A missing file passes.
 void CheckReplaceable(const std::string& path);
 
-// Hidden temporaries start with this prefix; an interrupted run's leftovers are removed by the
-// next write into their folder.
-inline constexpr std::string_view kTemporaryPrefix = ".jov-enable-";
+// Whether two files hold the same bytes.
+bool SameContent(const std::string& a, const std::string& b);
+
+// A file read from its start, in pieces. Raises FsError when it cannot be opened or read.
+class FileReader final
+{
+public:
+    explicit FileReader(const std::string& path);
+    ~FileReader();
+    FileReader(const FileReader&) = delete;
+    FileReader& operator=(const FileReader&) = delete;
+
+    // Fills `buffer` as far as the file goes; returns how much it filled, 0 at the end.
+    std::size_t Read(char* buffer, std::size_t size);
+
+private:
+    std::string path_;
+    std::intptr_t handle_; // the descriptor (POSIX) or handle (Windows)
+};
 
 // While a Batch is alive, each folder is read once and then kept up to date by the
 // operations' own changes, so a command touching N files in a folder of M costs O(N + M)

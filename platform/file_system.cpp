@@ -20,14 +20,14 @@ std::vector<std::string> FileSystem::ListPlainFiles(const std::string& pattern)
     return platform::ListPlainFiles(pattern);
 }
 
-void FileSystem::DeleteFile(const std::string& name)
+void FileSystem::RemoveFile(const std::string& name)
 {
-    platform::DeleteFile(name);
+    platform::RemoveFile(name);
 }
 
-void FileSystem::CopyFile(const std::string& source, const std::string& destination)
+void FileSystem::CopyFileReplacing(const std::string& source, const std::string& destination)
 {
-    platform::CopyFile(source, destination);
+    platform::CopyFileReplacing(source, destination);
 }
 
 void FileSystem::WriteTextField(const std::string& path, std::string_view value)
@@ -38,6 +38,11 @@ void FileSystem::WriteTextField(const std::string& path, std::string_view value)
 std::string FileSystem::ReadTextField(const std::string& path)
 {
     return platform::ReadTextField(path);
+}
+
+bool FileSystem::SameContent(const std::string& a, const std::string& b)
+{
+    return platform::SameContent(a, b);
 }
 
 std::uintmax_t FileSystem::FileSize(const std::string& path)

@@ -1,5 +1,7 @@
 #include "platform/fs_error.h"
 
+#include "platform/path_text.h"
+
 #include <cerrno>
 
 namespace platform
@@ -23,14 +25,7 @@ FsError::FsError(SystemError error, std::string operation, std::string path, std
 
 std::string FsError::Report() const
 {
-    std::string folder;
-    std::string name = path_;
-    if (const auto cut = path_.find_last_of("/\\"); cut != std::string::npos) {
-        // A root keeps its separator: "/", "C:\".
-        const bool root = cut == 0 || path_[cut - 1] == ':';
-        folder = path_.substr(0, root ? cut + 1 : cut);
-        name = path_.substr(cut + 1);
-    }
+    const auto [folder, name] = SplitPath(path_);
     std::string text = "Error " + std::to_string(number_) + ": " + explanation_ + "\n";
     text += "Could not " + operation_ + " \"" + name + "\"";
     if (!folder.empty()) {

@@ -1,43 +1,17 @@
 #include "switcher/set_table.h"
 
+#include <algorithm>
 #include <stdexcept>
+#include <string>
 
 namespace switcher
 {
 
-Control CountryControl(int index)
-{
-    switch (index) {
-    case 0:
-        return Control::Country0;
-    case 1:
-        return Control::Country1;
-    case 2:
-        return Control::Country2;
-    default:
-        throw std::out_of_range("no Country button with index " + std::to_string(index));
-    }
-}
-
 const char* ControlName(Control control)
 {
-    switch (control) {
-    case Control::Install:
-        return "Install";
-    case Control::InstallOnline:
-        return "InstallOnline";
-    case Control::InstallTUK:
-        return "InstallTUK";
-    case Control::Remove:
-        return "Remove";
-    case Control::Country0:
-        return "Country(0)";
-    case Control::Country1:
-        return "Country(1)";
-    case Control::Country2:
-        return "Country(2)";
-    }
-    return "?";
+    static constexpr std::array<const char*, kControlCount> kNames{
+        "Install", "InstallOnline", "InstallTUK", "Remove", "Country(0)", "Country(1)", "Country(2)"};
+    return kNames.at(static_cast<std::size_t>(control));
 }
 
 const SetRow& RowOf(SetFolder folder)
@@ -47,29 +21,18 @@ const SetRow& RowOf(SetFolder folder)
 
 const SetRow* RowOfWord(std::string_view installedSet)
 {
-    for (const SetRow& row : kSets) {
-        if (row.word == installedSet) {
-            return &row;
-        }
-    }
-    return nullptr;
+    const auto* found = std::find_if(kSets.begin(), kSets.end(),
+                                     [&](const SetRow& row) { return row.word == installedSet; });
+    return found == kSets.end() ? nullptr : &*found;
 }
 
 ControlStates StatesFor(std::string_view installedSet)
 {
-    if (installedSet == RowOf(SetFolder::Stock).word) {
-        return {RowOf(SetFolder::Stock).title, true, false, false};
+    const SetRow* row = RowOfWord(installedSet);
+    if (row == nullptr) {
+        return {kErrorTitle, false, false, false};
     }
-    if (installedSet == RowOf(SetFolder::Jov).word) {
-        return {RowOf(SetFolder::Jov).title, false, true, true};
-    }
-    if (installedSet == RowOf(SetFolder::Jovo).word) {
-        return {RowOf(SetFolder::Jovo).title, false, true, true};
-    }
-    if (installedSet == RowOf(SetFolder::Tuk).word) {
-        return {RowOf(SetFolder::Tuk).title, false, true, false};
-    }
-    return {kErrorTitle, false, false, false};
+    return {row->title, row->installsOn, row->removeOn, row->airForcesOn};
 }
 
 bool IsEnabled(const ControlStates& states, Control control)
@@ -87,6 +50,22 @@ bool IsEnabled(const ControlStates& states, Control control)
         return states.countries;
     }
     return false;
+}
+
+const AirForceRow& AirForceOf(int index)
+{
+    if (index < 0 || index >= static_cast<int>(kAirForces.size())) {
+        throw std::out_of_range("no Country button with index " + std::to_string(index));
+    }
+    return kAirForces[static_cast<std::size_t>(index)];
+}
+
+const AirForceRow* AirForceOf(Control control)
+{
+    const auto* found =
+        std::find_if(kAirForces.begin(), kAirForces.end(),
+                     [control](const AirForceRow& row) { return row.control == control; });
+    return found == kAirForces.end() ? nullptr : &*found;
 }
 
 } // namespace switcher

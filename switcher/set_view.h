@@ -6,7 +6,8 @@
 namespace switcher
 {
 
-// The seven buttons the switcher switches on and off, by their names in the main window.
+// The seven buttons the switcher switches on and off, by their names in the main window, in
+// the order UpdateControls sets them.
 enum class Control
 {
     Install,
@@ -18,15 +19,11 @@ enum class Control
     Country2
 };
 
-inline constexpr int kCountryCount = 3;
+inline constexpr std::size_t kControlCount = 7;
 
-// All seven, in the order UpdateControls sets them.
-inline constexpr std::array<Control, 7> kControls{
+inline constexpr std::array<Control, kControlCount> kControls{
     Control::Install,  Control::InstallOnline, Control::InstallTUK, Control::Remove,
     Control::Country0, Control::Country1,      Control::Country2};
-
-// `index` must be 0, 1 or 2.
-Control CountryControl(int index);
 
 // The control's name in the window: "Install", ..., "Country(0)".
 const char* ControlName(Control control);

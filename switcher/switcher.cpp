@@ -6,8 +6,7 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <span>
-#include <stdexcept>
+#include <set>
 #include <unordered_set>
 
 namespace switcher
@@ -21,26 +20,19 @@ platform::FileSystem& DefaultFiles()
     return files;
 }
 
-std::string Under(const std::string& folder, std::string_view name)
-{
-    std::string path = folder;
-    path += platform::kSeparator;
-    path += name;
-    return path;
-}
+using platform::Under;
 
-std::span<const std::string_view> ModelsOf(std::int16_t index)
+// Where each set folder's path is kept, by SetFolder.
+constexpr std::array<std::string Fields::*, kSets.size()> kSetDirs{
+    &Fields::StockDir, &Fields::JovDir, &Fields::JovoDir, &Fields::TukDir};
+
+std::set<std::string> FoldedNames(const std::vector<std::string>& names)
 {
-    switch (index) {
-    case 0:
-        return kRafModels;
-    case 1:
-        return kUsaafModels;
-    case 2:
-        return kLuftwaffeModels;
-    default:
-        throw std::out_of_range("no Country button with index " + std::to_string(index));
+    std::set<std::string> folded;
+    for (const auto& name : names) {
+        folded.insert(platform::FoldCase(name));
     }
+    return folded;
 }
 
 std::string MegaBytes(std::uintmax_t bytes)
@@ -56,27 +48,17 @@ Switcher::Switcher(SetView& view, platform::FileSystem& files) : view_(view), fi
 
 const std::string& Switcher::FolderOf(SetFolder folder) const
 {
-    switch (folder) {
-    case SetFolder::Jov:
-        return fields_.JovDir;
-    case SetFolder::Jovo:
-        return fields_.JovoDir;
-    case SetFolder::Tuk:
-        return fields_.TukDir;
-    case SetFolder::Stock:
-        break;
-    }
-    return fields_.StockDir;
+    return fields_.*kSetDirs[static_cast<std::size_t>(folder)];
 }
 
 // The names are appended as they stand, without looking at how the working folder ends.
 void Switcher::FormPaths()
 {
     fields_.GameDir = files_.WorkingDir();
-    fields_.JovDir = Under(fields_.GameDir, "jov");
-    fields_.JovoDir = Under(fields_.GameDir, "jovo");
-    fields_.TukDir = Under(fields_.GameDir, "tuk");
-    fields_.StockDir = Under(fields_.GameDir, kStockFolderName);
+    for (const SetFolder folder : {SetFolder::Jov, SetFolder::Jovo, SetFolder::Tuk, SetFolder::Stock}) {
+        fields_.*kSetDirs[static_cast<std::size_t>(folder)] =
+            Under(fields_.GameDir, RowOf(folder).folderName);
+    }
     fields_.StateFile = Under(fields_.GameDir, kStateFileName);
 }
 
@@ -140,7 +122,7 @@ void Switcher::RestoreStock()
     files_.SetWorkingDir(fields_.GameDir);
     for (const std::string_view pattern : kCleanOut) {
         for (const std::string& name : files_.ListPlainFiles(std::string(pattern))) {
-            files_.DeleteFile(name);
+            files_.RemoveFile(name);
         }
     }
     CopySetFolder(fields_.StockDir);
@@ -186,7 +168,7 @@ void Switcher::CopySetFolder(const std::string& folder)
 {
     files_.SetWorkingDir(folder);
     for (const std::string& name : files_.ListPlainFiles("*.*")) {
-        files_.CopyFile(name, Under(fields_.GameDir, name));
+        files_.CopyFileReplacing(name, Under(fields_.GameDir, name));
     }
 }
 
@@ -235,18 +217,106 @@ void Switcher::InstallTUK_Click()
 
 void Switcher::Country_Click(std::int16_t index)
 {
-    const auto models = ModelsOf(index);
+    const AirForceRow& airForce = AirForceOf(index);
     platform::Batch batch;
-    view_.SetEnabled(CountryControl(index), false);
+    view_.SetEnabled(airForce.control, false);
     view_.SetWindowEnabled(false);
     files_.SetWorkingDir(fields_.GameDir);
-    for (const std::string_view model : models) {
+    for (const std::string_view model : airForce.models) {
         const std::string name(model);
         if (!files_.ListPlainFiles(name).empty()) {
-            files_.DeleteFile(name);
+            files_.RemoveFile(name);
         }
     }
     view_.SetWindowEnabled(true);
+}
+
+void Switcher::Click(Control control)
+{
+    if (const AirForceRow* airForce = AirForceOf(control)) {
+        Country_Click(airForce->index);
+        return;
+    }
+    const auto* set = std::find_if(kSets.begin(), kSets.end(),
+                                   [control](const SetRow& row) { return row.control == control; });
+    if (set->folder == SetFolder::Stock) {
+        Remove_Click();
+    } else {
+        InstallSet(set->folder);
+    }
+}
+
+Status Switcher::Inspect()
+{
+    platform::Batch batch;
+    Status status;
+    FormPaths();
+    status.recorded = StateFileExists();
+    if (status.recorded) {
+        LoadState();
+    }
+    for (const SetRow& row : kSets) {
+        status.present[static_cast<std::size_t>(row.folder)] = SetPresent(row.folder);
+    }
+    return status;
+}
+
+Comparison Switcher::Compare()
+{
+    using Kind = Comparison::Kind;
+    platform::Batch batch;
+    Comparison result;
+    FormPaths();
+    if (!StateFileExists()) {
+        return result;
+    }
+    LoadState();
+    result.set = RowOfWord(fields_.InstalledSet);
+    if (result.set == nullptr) {
+        result.outcome = Comparison::Outcome::ErrorState;
+        return result;
+    }
+    if (!SetPresent(result.set->folder)) {
+        result.outcome = Comparison::Outcome::SetMissing;
+        return result;
+    }
+    result.outcome = Comparison::Outcome::Compared;
+
+    const std::string& setDir = FolderOf(result.set->folder);
+    std::vector<std::string> setFiles = files_.ListPlainFiles(Under(setDir, "*.*"));
+    // A state file inside a set folder is copied in and then written anew: no difference.
+    std::erase_if(setFiles, [](const std::string& name) {
+        return platform::FoldCase(name) == kStateFileName;
+    });
+    for (const std::string& name : setFiles) {
+        // The game-folder file the name resolves to: the exact name, else the smallest variant.
+        const std::vector<std::string> inGame = files_.ListPlainFiles(Under(fields_.GameDir, name));
+        if (inGame.empty()) {
+            result.differences.push_back({Kind::Missing, name});
+            continue;
+        }
+        const bool exact = std::find(inGame.begin(), inGame.end(), name) != inGame.end();
+        const std::string& found = exact ? name : inGame.front();
+        if (!files_.SameContent(Under(setDir, name), Under(fields_.GameDir, found))) {
+            result.differences.push_back({Kind::Differs, found});
+        }
+    }
+    // Add-on file types that neither this set nor the stock set brought.
+    const auto setNames = FoldedNames(setFiles);
+    const auto stockNames = FoldedNames(files_.ListPlainFiles(Under(fields_.StockDir, "*.*")));
+    std::set<std::string> extra;
+    for (const std::string_view pattern : kCleanOut) {
+        for (const std::string& name : files_.ListPlainFiles(Under(fields_.GameDir, pattern))) {
+            const std::string folded = platform::FoldCase(name);
+            if (!setNames.contains(folded) && !stockNames.contains(folded)) {
+                extra.insert(name);
+            }
+        }
+    }
+    for (const std::string& name : extra) {
+        result.differences.push_back({Kind::Extra, name});
+    }
+    return result;
 }
 
 } // namespace switcher

@@ -8,27 +8,16 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace switcher
 {
-
-// Flight-model files of each air force, by Country index, in the order they are deleted.
-inline constexpr std::array<std::string_view, 5> kRafModels{"hurr.flt", "mosq.flt", "sp2a.flt",
-                                                            "sp09.flt", "sp14.flt"};
-inline constexpr std::array<std::string_view, 7> kUsaafModels{
-    "b24a.flt", "b26a.flt", "bb17.flt", "p47c.flt", "p47d.flt", "p51b.flt", "p51d.flt"};
-inline constexpr std::array<std::string_view, 12> kLuftwaffeModels{
-    "110c.flt", "110g.flt", "190a.flt", "190d.flt", "109e.flt", "109g.flt",
-    "109k.flt", "262a.flt", "h111.flt", "j88a.flt", "ju87.flt", "m410.flt"};
 
 // The add-on file types and names the stock restore clears from the game folder, in order.
 inline constexpr std::array<std::string_view, 9> kCleanOut{
     "*.flt", "*.dat", "*.str", "*.mpc", "*.cpt", "*.3dz", "jovpanel.exe", "flt.cdf", "data.cdf"};
 
 inline constexpr std::string_view kStateFileName = "jovo.ini";
-
-// The game folder's subfolder that holds the stock set.
-inline constexpr std::string_view kStockFolderName = "krs";
 
 // What the switcher holds for the whole run: the game folder, the four set folders and the
 // state file, all fixed at start-up from the working folder, and the installed set's word.
@@ -41,6 +30,40 @@ struct Fields
     std::string StockDir;
     std::string StateFile;
     std::string InstalledSet;
+};
+
+// What the game folder records and holds, as a start would find it; nothing is changed.
+struct Status
+{
+    bool recorded = false;                    // a state file is there; InstalledSet is its word
+    std::array<bool, kSets.size()> present{}; // by SetFolder: the set folder passes its test
+};
+
+// How the game folder stands against the installed set, file by file.
+struct Comparison
+{
+    enum class Outcome
+    {
+        Unrecorded, // no state file: nothing to compare with
+        ErrorState, // the state file names no set
+        SetMissing, // the installed set's folder fails its presence test
+        Compared,
+    };
+    enum class Kind
+    {
+        Missing, // a file of the set is not in the game folder
+        Differs, // it is there with other content
+        Extra,   // an add-on file that neither the set nor the stock set holds
+    };
+    struct Difference
+    {
+        Kind kind;
+        std::string name;
+    };
+
+    Outcome outcome = Outcome::Unrecorded;
+    const SetRow* set = nullptr; // the installed set, where the state file names one
+    std::vector<Difference> differences;
 };
 
 // Decides and carries out everything the main window's buttons do. Each command runs to its
@@ -63,26 +86,29 @@ public:
     void InstallTUK_Click();
     void Remove_Click();
     void Country_Click(std::int16_t index);
+    // The command of the button `control`: one of the five above.
+    void Click(Control control);
 
-    // The steps the commands are made of, open for tools that drive them one by one.
+    // Queries that change nothing and show nothing.
+    Status Inspect();
+    Comparison Compare();
+
+    const Fields& State() const { return fields_; }
+
+private:
     void FormPaths();
     bool StateFileExists();
     bool SetPresent(SetFolder folder);
+    const std::string& FolderOf(SetFolder folder) const;
     void UpdateControls();
     void SaveState();
     void LoadState();
     void RestoreStock();
     void CopySetFolder(const std::string& folder);
-
-    const Fields& State() const { return fields_; }
-    const std::string& FolderOf(SetFolder folder) const;
-
+    void InstallSet(SetFolder folder);
     // Before the first change: fails as a later step would (a state file that cannot be
     // replaced, too little room for the copies), so that nothing is done halfway.
     void Preflight(const std::string& copyFrom, bool cleanOut);
-
-private:
-    void InstallSet(SetFolder folder);
 
     SetView& view_;
     platform::FileSystem& files_;

@@ -89,15 +89,15 @@ TEST_F(FileOpsTest, RefusalsCarryTheSystemsNumber)
         return 0;
     };
     const auto number = [](int error) { return platform::FromErrno(error).number; };
-    EXPECT_EQ(failure([] { platform::DeleteFile("gone.flt"); }), number(ENOENT));
-    EXPECT_EQ(failure([] { platform::DeleteFile("sub"); }), number(EISDIR));
-    EXPECT_EQ(failure([] { platform::DeleteFile("MOSQ.flt"); }), number(EACCES));
-    EXPECT_EQ(failure([] { platform::CopyFile("sub/x", "Mosq.flt"); }), number(EACCES));
+    EXPECT_EQ(failure([] { platform::RemoveFile("gone.flt"); }), number(ENOENT));
+    EXPECT_EQ(failure([] { platform::RemoveFile("sub"); }), number(EISDIR));
+    EXPECT_EQ(failure([] { platform::RemoveFile("MOSQ.flt"); }), number(EACCES));
+    EXPECT_EQ(failure([] { platform::CopyFileReplacing("sub/x", "Mosq.flt"); }), number(EACCES));
     EXPECT_EQ(failure([] { platform::WriteTextField("sub", "none"); }), number(EISDIR));
 #ifndef _WIN32
     // A link goes, its read-only target stays.
     fs::create_symlink("mosq.flt", game / "link.flt");
-    EXPECT_EQ(failure([] { platform::DeleteFile("link.flt"); }), 0);
+    EXPECT_EQ(failure([] { platform::RemoveFile("link.flt"); }), 0);
 #endif
     EXPECT_EQ(Entries(), (Names{"mosq.flt", "sub"}));
 }

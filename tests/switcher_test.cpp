@@ -37,15 +37,15 @@ public:
         calls.push_back(flag ? "window on" : "window off");
     }
     void ShowMessage(const std::string& text) override { calls.push_back("message " + text); }
-    void DeleteFile(const std::string& name) override
+    void RemoveFile(const std::string& name) override
     {
         Log("change");
-        FileSystem::DeleteFile(name);
+        FileSystem::RemoveFile(name);
     }
-    void CopyFile(const std::string& source, const std::string& destination) override
+    void CopyFileReplacing(const std::string& source, const std::string& destination) override
     {
         Log("change");
-        FileSystem::CopyFile(source, destination);
+        FileSystem::CopyFileReplacing(source, destination);
     }
     void FlushToDisk(const std::string& folder) override
     {

@@ -1,7 +1,7 @@
 #include "game_folder.h"
 
 #include "ui/failure_guard.h"
-#include "ui/main_form1.h"
+#include "ui/qt/main_window.h"
 
 #include <QAction>
 #include <QApplication>
@@ -43,10 +43,10 @@ class UiTest : public GameFolderTest
 {
 protected:
     // The window after a start-up that must succeed, shown and active.
-    ui::Main_Form1& Shown()
+    ui::qt::MainWindow& Shown()
     {
-        window = std::make_unique<ui::Main_Form1>();
-        EXPECT_TRUE(window->Form_Load());
+        window = std::make_unique<ui::qt::MainWindow>();
+        EXPECT_TRUE(window->Logic().Form_Load());
         window->show();
         QApplication::setActiveWindow(window.get());
         return *window;
@@ -86,7 +86,7 @@ protected:
         });
     }
 
-    std::unique_ptr<ui::Main_Form1> window;
+    std::unique_ptr<ui::qt::MainWindow> window;
     int boxesAccepted = 0;
 };
 
@@ -95,9 +95,9 @@ protected:
 TEST_F(UiTest, ControlsStandWhereAndAsTheyShould)
 {
     Record("none");
-    window = std::make_unique<ui::Main_Form1>();
+    window = std::make_unique<ui::qt::MainWindow>();
     EXPECT_EQ(window->windowTitle(), "JOV Enable-Disable");
-    ASSERT_TRUE(window->Form_Load());
+    ASSERT_TRUE(window->Logic().Form_Load());
     EXPECT_EQ(window->windowTitle(), "JOV Enable/Disable (KRS Flight Models)"); // before showing
     window->show();
 
@@ -137,13 +137,13 @@ TEST_F(UiTest, ControlsStandWhereAndAsTheyShould)
 
 TEST_F(UiTest, FirstStartWithoutStockTellsBeforeTheWindowShows)
 {
-    window = std::make_unique<ui::Main_Form1>();
+    window = std::make_unique<ui::qt::MainWindow>();
     AcceptNextBox([this](QMessageBox& box) {
         EXPECT_EQ(box.text(), "KRS folder does not exist!");
         EXPECT_EQ(box.icon(), QMessageBox::NoIcon);
         EXPECT_FALSE(window->isVisible() || window->isEnabled());
     });
-    ASSERT_TRUE(window->Form_Load());
+    ASSERT_TRUE(window->Logic().Form_Load());
 
     EXPECT_EQ(boxesAccepted, 1);
     EXPECT_TRUE(window->isEnabled());
@@ -212,7 +212,7 @@ TEST_F(UiTest, FailureIsReportedAndEndsTheProgramWithoutEnablingOrWriting)
     EXPECT_EQ(QApplication::exec(), ui::kFailureExitCode);
 
     EXPECT_EQ(boxesAccepted, 1);
-    EXPECT_TRUE(form.Failed());
+    EXPECT_TRUE(form.Logic().Failed());
     EXPECT_FALSE(form.isEnabled());
     EXPECT_EQ(Read("jovo.ini"), "\"jov\"\r\n");
 

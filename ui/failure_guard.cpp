@@ -11,10 +11,11 @@ namespace
 {
 
 // `text` makes the box's text; it runs inside, so that nothing it raises leaves.
-template <typename Text> void ShowFailure(const Text& text) noexcept
+template <typename Text>
+void ShowFailure(const std::function<void(const std::string&)>& show, const Text& text) noexcept
 {
     try {
-        ShowFailureBox(text());
+        show(text());
     } catch (...) {
         // Nothing more can be shown; the program still ends with the failure status.
     }
@@ -22,17 +23,18 @@ template <typename Text> void ShowFailure(const Text& text) noexcept
 
 } // namespace
 
-bool RunGuarded(const std::function<void()>& handler)
+bool RunGuarded(const std::function<void()>& handler,
+                const std::function<void(const std::string&)>& showFailure)
 {
     try {
         handler();
         return true;
     } catch (const platform::FsError& error) {
-        ShowFailure([&error] { return forms::FailureText(error.Report()); });
+        ShowFailure(showFailure, [&error] { return forms::FailureText(error.Report()); });
     } catch (const std::exception& error) {
-        ShowFailure([&error] { return forms::UnexpectedFailureText(error.what()); });
+        ShowFailure(showFailure, [&error] { return forms::UnexpectedFailureText(error.what()); });
     } catch (...) {
-        ShowFailure([] { return forms::UnexpectedFailureText(nullptr); });
+        ShowFailure(showFailure, [] { return forms::UnexpectedFailureText(nullptr); });
     }
     return false;
 }

@@ -9,14 +9,11 @@ namespace ui
 // Exit status of the program after a failure has been reported.
 inline constexpr int kFailureExitCode = 3;
 
-// Runs `handler` and reports any failure that escapes it in a box titled "JOV Enable-Disable"
+// Runs `handler` and reports any failure that escapes it through `showFailure`, with a text
 // that names the number, the system's explanation, the operation and the file. Returns false
 // after such a report; the caller must then end the program without writing anything. No
 // exception leaves this function.
-bool RunGuarded(const std::function<void()>& handler);
-
-// The failure box itself: OK only, the application's title, the error icon. Each window
-// toolkit shows it its own way.
-void ShowFailureBox(const std::string& text);
+bool RunGuarded(const std::function<void()>& handler,
+                const std::function<void(const std::string&)>& showFailure);
 
 } // namespace ui

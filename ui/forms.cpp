@@ -1,21 +1,7 @@
 #include "ui/forms.h"
 
-#include <algorithm>
-#include <stdexcept>
-
 namespace ui::forms
 {
-
-const ButtonForm& ButtonOf(switcher::Control control)
-{
-    const auto* found =
-        std::find_if(kMainForm.buttons.begin(), kMainForm.buttons.end(),
-                     [control](const ButtonForm& b) { return b.control == control; });
-    if (found == kMainForm.buttons.end()) {
-        throw std::logic_error("no button for a control");
-    }
-    return *found;
-}
 
 std::string HelpText()
 {

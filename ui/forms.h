@@ -60,7 +60,8 @@ struct MainForm
     std::string_view menuCaption; // "&" marks the access key
 };
 
-// The install and restore buttons take their captions from the set table (none, jov, jovo, tuk).
+// The install and restore buttons take their captions from the set table (none, jov, jovo, tuk),
+// the air forces' buttons from the air-force table.
 inline constexpr MainForm kMainForm{
     "Main_Form1",
     switcher::kAppTitle,
@@ -78,9 +79,21 @@ inline constexpr MainForm kMainForm{
          switcher::kSets[0].caption,
          {2880, 2760, 2415, 855},
          false},
-        {"Country0", switcher::Control::Country0, "RAF", {360, 480, 1575, 615}, true},
-        {"Country1", switcher::Control::Country1, "USAAF", {360, 1440, 1575, 615}, true},
-        {"Country2", switcher::Control::Country2, "Luftwaffe", {360, 2400, 1575, 615}, true},
+        {"Country0",
+         switcher::Control::Country0,
+         switcher::kAirForces[0].name,
+         {360, 480, 1575, 615},
+         true},
+        {"Country1",
+         switcher::Control::Country1,
+         switcher::kAirForces[1].name,
+         {360, 1440, 1575, 615},
+         true},
+        {"Country2",
+         switcher::Control::Country2,
+         switcher::kAirForces[2].name,
+         {360, 2400, 1575, 615},
+         true},
         {"InstallOnline",
          switcher::Control::InstallOnline,
          switcher::kSets[2].caption,
@@ -95,9 +108,6 @@ inline constexpr MainForm kMainForm{
     "mnuHelp",
     "&Help",
 };
-
-// The entry of kMainForm.buttons for `control`.
-const ButtonForm& ButtonOf(switcher::Control control);
 
 struct HelpForm
 {

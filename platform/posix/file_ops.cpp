@@ -166,7 +166,7 @@ std::vector<std::string> ListPlainFiles(const std::string& pattern)
     return names;
 }
 
-void DeleteFile(const std::string& name)
+void RemoveFile(const std::string& name)
 {
     const std::string target = ResolveFile(name).path;
     if (!RefuseFolderOrReadOnly("delete", target) || ::unlink(target.c_str()) != 0) {
@@ -176,7 +176,7 @@ void DeleteFile(const std::string& name)
     NoteRemoved(FolderOrHere(split.folder), split.leaf);
 }
 
-void CopyFile(const std::string& source, const std::string& destination)
+void CopyFileReplacing(const std::string& source, const std::string& destination)
 {
     const Source from = OpenSource(source);
     const ResolvedFile to = ResolveFile(destination);
@@ -214,17 +214,24 @@ void WriteTextField(const std::string& path, std::string_view value)
     }
 }
 
-std::string ReadTextField(const std::string& path)
+FileReader::FileReader(const std::string& path)
+    : path_(ResolveFile(path).path), handle_(::open(path_.c_str(), O_RDONLY | O_CLOEXEC))
 {
-    const std::string target = ResolveFile(path).path;
-    Fd in(::open(target.c_str(), O_RDONLY | O_CLOEXEC));
-    if (in.Get() < 0) {
-        ThrowErrno("read", Absolute(target));
+    if (handle_ < 0) {
+        ThrowErrno("read", Absolute(path_));
     }
-    std::string text(kTextFieldReadLimit, '\0');
-    std::size_t size = 0;
-    while (size < text.size()) {
-        const ssize_t got = ::read(in.Get(), text.data() + size, text.size() - size);
+}
+
+FileReader::~FileReader()
+{
+    ::close(static_cast<int>(handle_));
+}
+
+std::size_t FileReader::Read(char* buffer, std::size_t size)
+{
+    std::size_t filled = 0;
+    while (filled < size) {
+        const ssize_t got = ::read(static_cast<int>(handle_), buffer + filled, size - filled);
         if (got == 0) {
             break;
         }
@@ -232,12 +239,11 @@ std::string ReadTextField(const std::string& path)
             if (errno == EINTR) {
                 continue;
             }
-            ThrowErrno("read", Absolute(target));
+            ThrowErrno("read", Absolute(path_));
         }
-        size += static_cast<std::size_t>(got);
+        filled += static_cast<std::size_t>(got);
     }
-    text.resize(size);
-    return ParseFirstField(text);
+    return filled;
 }
 
 std::uintmax_t FileSize(const std::string& path)

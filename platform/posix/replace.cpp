@@ -5,7 +5,6 @@
 
 #include <cerrno>
 #include <csignal>
-#include <cstdlib>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -15,16 +14,13 @@ namespace platform::posix
 namespace
 {
 
-bool ProcessIsGone(const std::string& temporaryName)
+bool ProcessIsAlive(unsigned long id)
 {
-    // Names are <prefix><pid>-<serial>.tmp; anything else with the prefix counts as stale.
-    const std::string rest = temporaryName.substr(kTemporaryPrefix.size());
-    char* end = nullptr;
-    const long pid = std::strtol(rest.c_str(), &end, 10);
-    if (end == rest.c_str() || *end != '-' || pid <= 0) {
-        return true;
+    const auto pid = static_cast<pid_t>(id);
+    if (pid <= 0 || static_cast<unsigned long>(pid) != id) {
+        return false;
     }
-    return pid == ::getpid() || (::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH);
+    return ::kill(pid, 0) == 0 || errno != ESRCH;
 }
 
 void RemoveStaleTemporaries(const std::string& folder)
@@ -34,7 +30,8 @@ void RemoveStaleTemporaries(const std::string& folder)
         return;
     }
     for (const std::string& name : index->TakeTemporaries()) {
-        if (ProcessIsGone(name) && ::unlink(Join(folder, name).c_str()) == 0) {
+        if (IsStaleTemporary(name, static_cast<unsigned long>(::getpid()), ProcessIsAlive) &&
+            ::unlink(Join(folder, name).c_str()) == 0) {
             index->Remove(name);
         }
     }
@@ -43,9 +40,7 @@ void RemoveStaleTemporaries(const std::string& folder)
 std::string NextTemporaryName()
 {
     static unsigned serial = 0;
-    static const std::string stem =
-        std::string(kTemporaryPrefix) + std::to_string(::getpid()) + "-";
-    return stem + std::to_string(++serial) + ".tmp";
+    return TemporaryName(static_cast<unsigned long>(::getpid()), ++serial);
 }
 
 bool IsReadOnly(const struct stat& info)

@@ -142,40 +142,6 @@ const Entry* Choose(const std::vector<Entry>& variants, const std::string& leaf,
 
 } // namespace
 
-Split SplitPath(const std::string& path)
-{
-    const auto cut = path.rfind(kSeparator);
-    if (cut == std::string::npos) {
-        return {"", path};
-    }
-    return {path.substr(0, cut == 0 ? 1 : cut), path.substr(cut + 1)};
-}
-
-std::string Join(const std::string& folder, const std::string& leaf)
-{
-    if (folder.empty()) {
-        return leaf;
-    }
-    return folder.back() == kSeparator ? folder + leaf : folder + kSeparator + leaf;
-}
-
-std::string FolderOrHere(const std::string& folder)
-{
-    return folder.empty() ? std::string(".") : folder;
-}
-
-std::string Absolute(const std::string& path)
-{
-    if (!path.empty() && path.front() == kSeparator) {
-        return path;
-    }
-    try {
-        return Join(WorkingDir(), path);
-    } catch (const FsError&) {
-        return path;
-    }
-}
-
 FolderIndex::FolderIndex(std::vector<Entry> entries)
 {
     variants_.reserve(entries.size());

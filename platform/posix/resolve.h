@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/path_text.h"
+
 #include <optional>
 #include <string>
 #include <string_view>
@@ -13,20 +15,6 @@
 // listed, so it may deny listing.
 namespace platform::posix
 {
-
-struct Split
-{
-    std::string folder; // empty: the working folder
-    std::string leaf;
-};
-
-Split SplitPath(const std::string& path);
-std::string Join(const std::string& folder, const std::string& leaf);
-// "." for the working folder's empty name.
-std::string FolderOrHere(const std::string& folder);
-
-// For messages: a relative name with the working folder in front.
-std::string Absolute(const std::string& path);
 
 struct Entry
 {

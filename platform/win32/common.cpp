@@ -31,11 +31,6 @@ namespace platform::win32
 namespace
 {
 
-bool IsSeparator(char c)
-{
-    return c == '\\' || c == '/';
-}
-
 // The system's text in English where Windows has it, else in the user's language.
 std::string Explain(DWORD code)
 {
@@ -60,42 +55,6 @@ std::string Explain(DWORD code)
 }
 
 } // namespace
-
-Split SplitPath(const std::string& path)
-{
-    const auto cut = path.find_last_of("\\/");
-    if (cut == std::string::npos) {
-        return {"", path};
-    }
-    // A root keeps its separator: "C:\", "\".
-    const bool root = cut == 0 || path[cut - 1] == ':';
-    return {path.substr(0, root ? cut + 1 : cut), path.substr(cut + 1)};
-}
-
-std::string Join(const std::string& folder, const std::string& leaf)
-{
-    if (folder.empty()) {
-        return leaf;
-    }
-    if (IsSeparator(folder.back()) || folder.back() == ':') {
-        return folder + leaf;
-    }
-    return folder + kSeparator + leaf;
-}
-
-std::string Absolute(const std::string& path)
-{
-    const bool absolute =
-        (!path.empty() && IsSeparator(path.front())) || (path.size() > 1 && path[1] == ':');
-    if (absolute) {
-        return path;
-    }
-    try {
-        return Join(WorkingDir(), path);
-    } catch (const FsError&) {
-        return path;
-    }
-}
 
 bool IsPlain(DWORD attributes)
 {

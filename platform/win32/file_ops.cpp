@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <utility>
 
 namespace platform
 {
@@ -30,6 +31,7 @@ public:
     Handle& operator=(const Handle&) = delete;
     bool Valid() const { return handle_ != INVALID_HANDLE_VALUE; }
     HANDLE Get() const { return handle_; }
+    HANDLE Release() { return std::exchange(handle_, INVALID_HANDLE_VALUE); }
 
 private:
     HANDLE handle_;
@@ -104,7 +106,7 @@ std::vector<std::string> ListPlainFiles(const std::string& pattern)
         case ERROR_INVALID_NAME: // an asterisk in the folder part: no such folder
             return names;
         default:
-            ThrowLastError("list", Absolute(split.folder.empty() ? "." : split.folder));
+            ThrowLastError("list", Absolute(FolderOrHere(split.folder)));
         }
     }
     do {
@@ -122,13 +124,13 @@ std::vector<std::string> ListPlainFiles(const std::string& pattern)
     ::FindClose(find);
     if (ended != ERROR_NO_MORE_FILES) {
         ::SetLastError(ended);
-        ThrowLastError("list", Absolute(split.folder.empty() ? "." : split.folder));
+        ThrowLastError("list", Absolute(FolderOrHere(split.folder)));
     }
     std::sort(names.begin(), names.end());
     return names;
 }
 
-void DeleteFile(const std::string& name)
+void RemoveFile(const std::string& name)
 {
     const Existing target = Lookup(name);
     if (!target.found) {
@@ -140,7 +142,7 @@ void DeleteFile(const std::string& name)
     }
 }
 
-void CopyFile(const std::string& source, const std::string& destination)
+void CopyFileReplacing(const std::string& source, const std::string& destination)
 {
     const Handle from = OpenForReading(source);
     BY_HANDLE_FILE_INFORMATION info;
@@ -182,27 +184,34 @@ void WriteTextField(const std::string& path, std::string_view value)
     FlushFolder(replace.Folder());
 }
 
-std::string ReadTextField(const std::string& path)
+FileReader::FileReader(const std::string& path)
+    : path_(path), handle_(reinterpret_cast<std::intptr_t>(OpenForReading(path).Release()))
 {
-    const Handle in = OpenForReading(path);
-    if (!in.Valid()) {
-        ThrowLastError("read", Absolute(path));
+    if (reinterpret_cast<HANDLE>(handle_) == INVALID_HANDLE_VALUE) {
+        ThrowLastError("read", Absolute(path_));
     }
-    std::string text(kTextFieldReadLimit, '\0');
-    std::size_t size = 0;
-    while (size < text.size()) {
+}
+
+FileReader::~FileReader()
+{
+    ::CloseHandle(reinterpret_cast<HANDLE>(handle_));
+}
+
+std::size_t FileReader::Read(char* buffer, std::size_t size)
+{
+    std::size_t filled = 0;
+    while (filled < size) {
         DWORD got = 0;
-        if (!::ReadFile(in.Get(), text.data() + size, static_cast<DWORD>(text.size() - size), &got,
-                        nullptr)) {
-            ThrowLastError("read", Absolute(path));
+        const DWORD want = static_cast<DWORD>(std::min<std::size_t>(size - filled, 1 << 30));
+        if (!::ReadFile(reinterpret_cast<HANDLE>(handle_), buffer + filled, want, &got, nullptr)) {
+            ThrowLastError("read", Absolute(path_));
         }
         if (got == 0) {
             break;
         }
-        size += got;
+        filled += got;
     }
-    text.resize(size);
-    return ParseFirstField(text);
+    return filled;
 }
 
 std::uintmax_t FileSize(const std::string& path)
@@ -217,7 +226,7 @@ std::uintmax_t FileSize(const std::string& path)
 
 std::uintmax_t FreeSpace(const std::string& folder)
 {
-    const std::string here = folder.empty() ? std::string(".") : folder;
+    const std::string here = FolderOrHere(folder);
     ULARGE_INTEGER available = {};
     if (!::GetDiskFreeSpaceExW(Wide(here).c_str(), &available, nullptr, nullptr)) {
         ThrowLastError("measure the free space of", Absolute(here));

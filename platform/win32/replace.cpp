@@ -4,7 +4,6 @@
 #include "platform/win32/unicode.h"
 
 #include <cerrno>
-#include <cstdlib>
 #include <set>
 #include <utility>
 
@@ -17,25 +16,15 @@ namespace
 int batchDepth = 0;
 std::set<std::string> swept;
 
-bool ProcessIsGone(const std::string& temporaryName)
+bool ProcessIsAlive(unsigned long id)
 {
-    // Names are <prefix><pid>-<serial>.tmp; anything else with the prefix counts as stale.
-    const std::string rest = temporaryName.substr(kTemporaryPrefix.size());
-    char* end = nullptr;
-    const unsigned long pid = std::strtoul(rest.c_str(), &end, 10);
-    if (end == rest.c_str() || *end != '-' || pid == 0) {
-        return true;
-    }
-    if (pid == ::GetCurrentProcessId()) {
-        return true;
-    }
-    const HANDLE process = ::OpenProcess(SYNCHRONIZE, FALSE, pid);
+    const HANDLE process = ::OpenProcess(SYNCHRONIZE, FALSE, static_cast<DWORD>(id));
     if (process == nullptr) {
-        return ::GetLastError() != ERROR_ACCESS_DENIED; // another user's process is alive
+        return ::GetLastError() == ERROR_ACCESS_DENIED; // another user's process is alive
     }
-    const bool ended = ::WaitForSingleObject(process, 0) == WAIT_OBJECT_0;
+    const bool running = ::WaitForSingleObject(process, 0) != WAIT_OBJECT_0;
     ::CloseHandle(process);
-    return ended;
+    return running;
 }
 
 void RemoveStaleTemporaries(const std::string& folder)
@@ -52,7 +41,7 @@ void RemoveStaleTemporaries(const std::string& folder)
     }
     do {
         const std::string name = Utf8(data.cFileName);
-        if (name.starts_with(kTemporaryPrefix) && ProcessIsGone(name)) {
+        if (IsStaleTemporary(name, ::GetCurrentProcessId(), ProcessIsAlive)) {
             ::DeleteFileW(Wide(Join(folder, name)).c_str());
         }
     } while (::FindNextFileW(find, &data));
@@ -62,9 +51,7 @@ void RemoveStaleTemporaries(const std::string& folder)
 std::string NextTemporaryName()
 {
     static unsigned serial = 0;
-    static const std::string stem =
-        std::string(kTemporaryPrefix) + std::to_string(::GetCurrentProcessId()) + "-";
-    return stem + std::to_string(++serial) + ".tmp";
+    return TemporaryName(::GetCurrentProcessId(), ++serial);
 }
 
 } // namespace
@@ -97,8 +84,7 @@ PendingReplace::PendingReplace(const Existing& target)
     : target_(target.path), folder_(SplitPath(target.path).folder)
 {
     RefuseFolderOrReadOnly("replace", target);
-    const std::string here = folder_.empty() ? std::string(".") : folder_;
-    RemoveStaleTemporaries(here);
+    RemoveStaleTemporaries(FolderOrHere(folder_));
     for (;;) {
         temporary_ = Join(folder_, NextTemporaryName());
         handle_ = ::CreateFileW(Wide(temporary_).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
@@ -163,7 +149,7 @@ void PendingReplace::Commit(const FILETIME* lastWrite)
 bool FlushFolder(const std::string& folder)
 {
     const HANDLE handle =
-        ::CreateFileW(Wide(folder.empty() ? std::string(".") : folder).c_str(), GENERIC_WRITE,
+        ::CreateFileW(Wide(FolderOrHere(folder)).c_str(), GENERIC_WRITE,
                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                       OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {

@@ -4,8 +4,6 @@
 
 #include <stdexcept>
 
-#include <windows.h>
-
 namespace ui::win32
 {
 namespace
@@ -43,18 +41,6 @@ int SystemDpi()
 }
 
 } // namespace
-
-std::wstring Wide(std::string_view utf8)
-{
-    if (utf8.empty()) {
-        return {};
-    }
-    const int size = static_cast<int>(utf8.size());
-    const int length = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, nullptr, 0);
-    std::wstring wide(static_cast<std::size_t>(length), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, wide.data(), length);
-    return wide;
-}
 
 int DpiOf(HWND window)
 {
@@ -175,12 +161,15 @@ bool DialogKeys(HWND window, MSG* message)
     return !enter && IsDialogMessageW(window, message);
 }
 
-void ShowBox(std::string_view text, unsigned int icon)
+void ShowBox(std::string_view text, BoxIcon icon)
 {
+    const UINT shown = icon == BoxIcon::Error     ? MB_ICONERROR
+                       : icon == BoxIcon::Warning ? MB_ICONWARNING
+                                                  : 0;
     // With no owner, MB_TASKMODAL disables every window of this thread while the box is up and
     // enables again only those it disabled.
     MessageBoxW(nullptr, Wide(text).c_str(), Wide(switcher::kAppTitle).c_str(),
-                MB_OK | MB_TASKMODAL | icon);
+                MB_OK | MB_TASKMODAL | shown);
 }
 
 LRESULT CALLBACK Form::Route(HWND window, UINT message, WPARAM wParam, LPARAM lParam)

@@ -1,57 +1,55 @@
 #pragma once
 
+#include "platform/win32/unicode.h"
 #include "ui/forms.h"
+#include "ui/toolkit.h"
 
-#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <type_traits>
 
-// Declared as <windows.h> declares them, which the headers leave out: its DeleteFile and
-// CopyFile macros would rename the file-system methods of whatever is included after it.
-struct HWND__;
-struct HFONT__;
-struct tagMSG;
+#include <windows.h>
 
 // What the Win32 windows share: text in UTF-16, placement from twips at the window's DPI, the
 // platform's message font, and the program's message box.
 namespace ui::win32
 {
 
-std::wstring Wide(std::string_view utf8);
+using platform::win32::Wide;
 
 // Dots per inch of the monitor that shows `window`, or of the system where the platform cannot
 // tell monitors apart.
-int DpiOf(HWND__* window);
+int DpiOf(HWND window);
 
 struct FontDeleter
 {
-    void operator()(HFONT__* font) const;
+    void operator()(HFONT font) const;
 };
-using Font = std::unique_ptr<HFONT__, FontDeleter>;
+using Font = std::unique_ptr<std::remove_pointer_t<HFONT>, FontDeleter>;
 
 // The platform's font for dialogs and message boxes, at `dpi`.
 Font MessageFont(int dpi);
 
 // Gives `window` and each of its controls `font`.
-void SetFont(HWND__* window, HFONT__* font);
+void SetFont(HWND window, HFONT font);
 
 // Creates a control with `font`, at no place yet; `id` is what its notifications carry.
-HWND__* MakeControl(HWND__* parent, const wchar_t* className, std::string_view text,
+HWND MakeControl(HWND parent, const wchar_t* className, std::string_view text,
                     unsigned long style, int id);
 
 // Puts `control` at `rect`, counted from the corner of `container` where it stands in one.
-void Place(HWND__* control, const forms::TwipRect& rect, int dpi,
+void Place(HWND control, const forms::TwipRect& rect, int dpi,
            const forms::TwipRect* container = nullptr);
 
 // Sizes `window` so that its client area, below any menu bar, is the given twips at `dpi`.
-void SizeClient(HWND__* window, int widthTwips, int heightTwips, int dpi);
+void SizeClient(HWND window, int widthTwips, int heightTwips, int dpi);
 
 // Keyboard navigation as in a dialog: Tab and the arrow keys move between the controls of
 // `window`, Space presses the focused button. Enter presses nothing, as no button is a default
 // button, although the dialog manager would press the focused one. Returns whether `message`
 // was taken.
-bool DialogKeys(HWND__* window, tagMSG* message);
+bool DialogKeys(HWND window, MSG* message);
 
 // A top-level window owned by an object: the window's messages reach the object's OnMessage
 // from its creation, where the object (as a Form) is CreateWindowExW's last argument, to its
@@ -63,18 +61,16 @@ public:
 
 protected:
     // The window procedure of every form's window class.
-    static std::intptr_t __stdcall Route(HWND__* window, unsigned int message,
-                                         std::uintptr_t wParam, std::intptr_t lParam);
-    virtual std::intptr_t OnMessage(unsigned int message, std::uintptr_t wParam,
-                                    std::intptr_t lParam) = 0;
+    static LRESULT CALLBACK Route(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    virtual LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam) = 0;
     // Places the controls for `dpi`, also when the window moves to a monitor of another DPI.
     virtual void Layout(int dpi) = 0;
 
-    HWND__* hwnd_ = nullptr;
+    HWND hwnd_ = nullptr;
 };
 
-// An OK-only box titled "JOV Enable-Disable" with `icon` (an MB_ICON value, or 0 for none).
-// Every window of this thread takes no input until it is dismissed.
-void ShowBox(std::string_view text, unsigned int icon);
+// An OK-only box titled "JOV Enable-Disable". Every window of this thread takes no input until
+// it is dismissed.
+void ShowBox(std::string_view text, BoxIcon icon);
 
 } // namespace ui::win32

@@ -6,8 +6,6 @@
 #include <stdexcept>
 #include <vector>
 
-#include <windows.h>
-
 namespace ui::win32
 {
 namespace

@@ -1,9 +1,7 @@
 #include "ui/failure_guard.h"
-#include "ui/win32/main_form1.h"
+#include "ui/win32/main_window.h"
 
 #include <memory>
-
-#include <windows.h>
 
 #include <commctrl.h>
 
@@ -14,12 +12,9 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int showCommand)
     INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_STANDARD_CLASSES};
     InitCommonControlsEx(&controls);
 
-    std::unique_ptr<ui::win32::Main_Form1> window;
-    if (!ui::RunGuarded([&window] { window = std::make_unique<ui::win32::Main_Form1>(); })) {
-        return ui::kFailureExitCode;
-    }
-    if (!window->Form_Load()) {
-        return window->ExitCode();
-    }
-    return window->Run(showCommand);
+    std::unique_ptr<ui::win32::MainWindow> window;
+    const bool made = ui::RunGuarded(
+        [&] { window = std::make_unique<ui::win32::MainWindow>(showCommand); },
+        [](const std::string& text) { ui::win32::ShowBox(text, ui::BoxIcon::Error); });
+    return made ? window->Logic().Run() : ui::kFailureExitCode;
 }

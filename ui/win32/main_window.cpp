@@ -1,15 +1,10 @@
-#include "ui/win32/main_form1.h"
+#include "ui/win32/main_window.h"
 
 #include "packaging/windows/resource_ids.h"
-#include "ui/failure_guard.h"
-#include "ui/forms.h"
 #include "ui/win32/frm_help.h"
 
 #include <stdexcept>
 #include <vector>
-
-// After the project's headers: its DeleteFile and CopyFile macros would rename their methods.
-#include <windows.h>
 
 namespace ui::win32
 {
@@ -59,7 +54,7 @@ std::vector<MSG> TakeQueued(UINT first, UINT last)
 
 } // namespace
 
-Main_Form1::Main_Form1()
+MainWindow::MainWindow(int showCommand) : showCommand_(showCommand)
 {
     RegisterClassOnce(&Route);
     const forms::MainForm& form = forms::kMainForm;
@@ -79,7 +74,7 @@ Main_Form1::Main_Form1()
     Frame1 = MakeControl(hwnd_, L"BUTTON", form.frame.caption, BS_GROUPBOX, -1);
     for (std::size_t i = 0; i < form.buttons.size(); ++i) {
         const forms::ButtonForm& button = form.buttons[i];
-        SlotOf(button.control) =
+        buttons_[static_cast<std::size_t>(button.control)] =
             MakeControl(hwnd_, L"BUTTON", button.caption, WS_TABSTOP | BS_PUSHBUTTON,
                         kFirstButtonId + static_cast<int>(i));
     }
@@ -88,36 +83,14 @@ Main_Form1::Main_Form1()
     Layout(DpiOf(hwnd_));
 }
 
-Main_Form1::~Main_Form1()
+MainWindow::~MainWindow()
 {
-    help_.reset();
     if (hwnd_ != nullptr) {
         DestroyWindow(hwnd_);
     }
 }
 
-HWND& Main_Form1::SlotOf(switcher::Control control)
-{
-    switch (control) {
-    case switcher::Control::Install:
-        return Install;
-    case switcher::Control::InstallOnline:
-        return InstallOnline;
-    case switcher::Control::InstallTUK:
-        return InstallTUK;
-    case switcher::Control::Remove:
-        return Remove;
-    case switcher::Control::Country0:
-        return Country[0];
-    case switcher::Control::Country1:
-        return Country[1];
-    case switcher::Control::Country2:
-        return Country[2];
-    }
-    throw std::logic_error("no button for a control");
-}
-
-void Main_Form1::Layout(int dpi)
+void MainWindow::Layout(int dpi)
 {
     const forms::MainForm& form = forms::kMainForm;
     dpi_ = dpi;
@@ -125,39 +98,15 @@ void Main_Form1::Layout(int dpi)
     SetFont(hwnd_, font_.get());
     Place(Frame1, form.frame.rect, dpi);
     for (const forms::ButtonForm& button : form.buttons) {
-        Place(SlotOf(button.control), button.rect, dpi,
+        Place(buttons_[static_cast<std::size_t>(button.control)], button.rect, dpi,
               button.inFrame ? &form.frame.rect : nullptr);
     }
 }
 
-bool Main_Form1::Form_Load()
-{
-    bool locked = false;
-    Handle([this, &locked] {
-        // While the window is open no jov-switch changes the folder behind its back.
-        lock_ = platform::FolderLock::Acquire(".", std::chrono::seconds(5));
-        if (!lock_) {
-            ShowMessage(std::string(forms::kFolderBusyMessage));
-            return;
-        }
-        locked = true;
-        switcher_.Start();
-    });
-    if (failed_) {
-        exitCode_ = kFailureExitCode;
-        return false;
-    }
-    if (!locked) {
-        exitCode_ = 1;
-        return false;
-    }
-    return true;
-}
-
-int Main_Form1::Run(int showCommand)
+int MainWindow::ShowAndRun()
 {
     SizeClient(hwnd_, forms::kMainForm.clientWidth, forms::kMainForm.clientHeight, dpi_);
-    ShowWindow(hwnd_, showCommand);
+    ShowWindow(hwnd_, showCommand_);
     UpdateWindow(hwnd_);
     FocusFirstControl();
     MSG message;
@@ -170,7 +119,7 @@ int Main_Form1::Run(int showCommand)
     return static_cast<int>(message.wParam);
 }
 
-void Main_Form1::FocusFirstControl()
+void MainWindow::FocusFirstControl()
 {
     if (GetActiveWindow() == hwnd_) {
         HWND focus = GetFocus();
@@ -180,13 +129,20 @@ void Main_Form1::FocusFirstControl()
     }
 }
 
-LRESULT Main_Form1::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)
+LRESULT MainWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
     case WM_COMMAND:
         // A button's click, or the menu item (which reports 0 as BN_CLICKED does).
         if (HIWORD(wParam) == BN_CLICKED) {
-            OnCommand(LOWORD(wParam));
+            const int id = LOWORD(wParam);
+            const auto index = static_cast<std::size_t>(id - kFirstButtonId);
+            if (id == kMenuHelpId) {
+                form_.mnuHelp_Click();
+            } else if (id >= kFirstButtonId && index < forms::kMainForm.buttons.size()) {
+                form_.Click(forms::kMainForm.buttons[index].control);
+            }
+            // Anything else is IDCANCEL from Escape: no button is the cancel button.
         }
         return 0;
     case WM_CLOSE:
@@ -219,67 +175,30 @@ LRESULT Main_Form1::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)
     return DefWindowProcW(hwnd_, message, wParam, lParam);
 }
 
-void Main_Form1::OnCommand(int id)
+void MainWindow::SetCaption(const std::string& text)
 {
-    if (id == kMenuHelpId) {
-        Handle([this] { mnuHelp_Click(); });
-        return;
-    }
-    const int index = id - kFirstButtonId;
-    if (index < 0 || index >= static_cast<int>(forms::kMainForm.buttons.size())) {
-        return; // IDCANCEL from Escape: no button is the cancel button
-    }
-    const switcher::Control control =
-        forms::kMainForm.buttons[static_cast<std::size_t>(index)].control;
-    switch (control) {
-    case switcher::Control::Install:
-        Handle([this] { Install_Click(); });
-        break;
-    case switcher::Control::InstallOnline:
-        Handle([this] { InstallOnline_Click(); });
-        break;
-    case switcher::Control::InstallTUK:
-        Handle([this] { InstallTUK_Click(); });
-        break;
-    case switcher::Control::Remove:
-        Handle([this] { Remove_Click(); });
-        break;
-    case switcher::Control::Country0:
-    case switcher::Control::Country1:
-    case switcher::Control::Country2: {
-        const int country =
-            static_cast<int>(control) - static_cast<int>(switcher::Control::Country0);
-        Handle([this, country] { Country_Click(country); });
-        break;
-    }
+    SetWindowTextW(hwnd_, Wide(text).c_str());
+}
+
+void MainWindow::SetButtonEnabled(switcher::Control control, bool flag)
+{
+    EnableWindow(buttons_[static_cast<std::size_t>(control)], flag ? TRUE : FALSE);
+}
+
+void MainWindow::SetWindowEnabled(bool flag)
+{
+    EnableWindow(hwnd_, flag ? TRUE : FALSE);
+    if (flag) {
+        FocusFirstControl();
+    } else if (IsWindowVisible(hwnd_)) {
+        UpdateWindow(hwnd_); // paints what changed without a turn of the message loop
     }
 }
 
-void Main_Form1::Handle(const std::function<void()>& handler)
+void MainWindow::DropQueuedInput()
 {
-    if (failed_) {
-        return;
-    }
-    ++handlerDepth_;
-    const bool done = RunGuarded(handler);
-    --handlerDepth_;
-    if (!done) {
-        // The window stays disabled and takes no input until the program has ended.
-        failed_ = true;
-        EnableWindow(hwnd_, FALSE);
-        PostQuitMessage(kFailureExitCode);
-        return;
-    }
-    if (handlerDepth_ == 0 && enablePending_) {
-        EnableAfterCommand();
-    }
-}
-
-void Main_Form1::EnableAfterCommand()
-{
-    // Input made while the command ran waits in the queue; taken out now, while the window is
-    // still disabled, it never reaches the buttons. Requests to close are input too. Other
-    // system commands posted meanwhile (restore, minimise) are left for the loop, in order.
+    // Requests to close are input too. Other system commands posted meanwhile (restore,
+    // minimise) are left for the loop, in order.
     TakeQueued(WM_KEYFIRST, WM_KEYLAST);
     TakeQueued(WM_MOUSEFIRST, WM_MOUSELAST);
     TakeQueued(WM_NCMOUSEMOVE, WM_NCXBUTTONDBLCLK);
@@ -289,77 +208,21 @@ void Main_Form1::EnableAfterCommand()
             PostMessageW(command.hwnd, command.message, command.wParam, command.lParam);
         }
     }
-    enablePending_ = false;
-    EnableWindow(hwnd_, TRUE);
-    FocusFirstControl();
 }
 
-void Main_Form1::SetCaption(const std::string& text)
+void MainWindow::ShowBox(const std::string& text, BoxIcon icon)
 {
-    SetWindowTextW(hwnd_, Wide(text).c_str());
+    win32::ShowBox(text, icon);
 }
 
-void Main_Form1::SetEnabled(switcher::Control control, bool flag)
+std::unique_ptr<HelpWindow> MainWindow::LoadHelp()
 {
-    EnableWindow(SlotOf(control), flag ? TRUE : FALSE);
+    return std::make_unique<frmHelp>();
 }
 
-void Main_Form1::SetWindowEnabled(bool flag)
+void MainWindow::EndProgram(int status)
 {
-    if (!flag) {
-        enablePending_ = false;
-        EnableWindow(hwnd_, FALSE);
-        if (IsWindowVisible(hwnd_)) {
-            UpdateWindow(hwnd_); // paints what changed without a turn of the message loop
-        }
-        return;
-    }
-    if (handlerDepth_ > 0) {
-        enablePending_ = true;
-        return;
-    }
-    EnableWindow(hwnd_, TRUE);
-}
-
-void Main_Form1::ShowMessage(const std::string& text)
-{
-    ShowBox(text, 0);
-}
-
-void Main_Form1::Install_Click()
-{
-    switcher_.Install_Click();
-}
-
-void Main_Form1::InstallOnline_Click()
-{
-    switcher_.InstallOnline_Click();
-}
-
-void Main_Form1::InstallTUK_Click()
-{
-    switcher_.InstallTUK_Click();
-}
-
-void Main_Form1::Remove_Click()
-{
-    switcher_.Remove_Click();
-}
-
-void Main_Form1::Country_Click(int index)
-{
-    switcher_.Country_Click(static_cast<std::int16_t>(index));
-}
-
-void Main_Form1::mnuHelp_Click()
-{
-    if (!help_ || help_->Unloaded()) {
-        help_ = std::make_unique<frmHelp>();
-    }
-    help_->ShowModal();
-    if (help_->Unloaded()) {
-        help_.reset();
-    }
+    PostQuitMessage(status);
 }
 
 } // namespace ui::win32

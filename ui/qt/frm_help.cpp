@@ -1,6 +1,7 @@
-#include "ui/frm_help.h"
+#include "ui/qt/frm_help.h"
 
 #include "ui/forms.h"
+#include "ui/qt/main_window.h"
 
 #include <QCloseEvent>
 #include <QIcon>
@@ -9,19 +10,8 @@
 #include <QPixmap>
 #include <QPushButton>
 
-namespace ui
+namespace ui::qt
 {
-namespace
-{
-
-QRect Rect(const forms::TwipRect& twips)
-{
-    return {forms::Px(twips.left), forms::Px(twips.top), forms::Px(twips.width),
-            forms::Px(twips.height)};
-}
-
-} // namespace
-
 frmHelp::frmHelp()
     : QDialog(nullptr, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                            Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint)
@@ -37,14 +27,14 @@ frmHelp::frmHelp()
 
     Label1 = new QLabel(this);
     Label1->setObjectName(QString::fromUtf8(form.labelName));
-    Label1->setGeometry(Rect(form.labelRect));
+    Label1->setGeometry(Pixels(form.labelRect));
     Label1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     Label1->setWordWrap(true);
     Label1->setTextFormat(Qt::PlainText);
 
     Command1 = new QPushButton(QString::fromUtf8(form.okCaption), this);
     Command1->setObjectName(QString::fromUtf8(form.okName));
-    Command1->setGeometry(Rect(form.okRect));
+    Command1->setGeometry(Pixels(form.okRect));
     Command1->setAutoDefault(false);
     Command1->setDefault(false);
     connect(Command1, &QPushButton::clicked, this, [this] { Command1_Click(); });
@@ -103,4 +93,4 @@ void frmHelp::keyPressEvent(QKeyEvent* event)
     QDialog::keyPressEvent(event);
 }
 
-} // namespace ui
+} // namespace ui::qt

@@ -1,18 +1,20 @@
 #pragma once
 
+#include "ui/toolkit.h"
+
 #include <QDialog>
 #include <QString>
 
 class QLabel;
 class QPushButton;
 
-namespace ui
+namespace ui::qt
 {
 
 // The help window: how to prepare the game folder. OK only hides it, so the next showing
 // reuses it as it is; a close through the title bar unloads it, and the next showing loads it
 // anew and builds the text again.
-class frmHelp final : public QDialog
+class frmHelp final : public QDialog, public HelpWindow
 {
     Q_OBJECT
 
@@ -24,10 +26,8 @@ public:
     // The help text: its lines joined by single carriage returns.
     static QString HelpText();
 
-    // Shows the window modally, with no owner; returns once it is hidden or closed.
-    void ShowModal();
-    // True after a close through the title bar: the owner then lets the window go.
-    bool Unloaded() const { return unloaded_; }
+    void ShowModal() override;
+    bool Unloaded() const override { return unloaded_; }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -43,4 +43,4 @@ private:
     bool unloaded_ = false;
 };
 
-} // namespace ui
+} // namespace ui::qt

@@ -8,7 +8,7 @@
 // the command line (a launcher's or the file manager's), or, for the desktop menu, on a folder
 // the player chooses in the desktop's folder dialog. Outside a game folder the program writes
 // only the remembered choice, and only once the player has chosen a folder.
-namespace ui
+namespace ui::qt
 {
 
 // Exit status when the command line cannot be used.
@@ -49,4 +49,4 @@ std::optional<std::string> ChooseGameFolder(const std::optional<std::string>& st
 // ($XDG_CONFIG_HOME, by default ~/.config) under jov-enable/.
 void RememberGameFolder(const std::string& folder);
 
-} // namespace ui
+} // namespace ui::qt

@@ -1,4 +1,6 @@
-#include "ui/start_request.h"
+#include "ui/qt/start_request.h"
+
+#include "ui/qt/main_window.h"
 
 #include "platform/file_ops.h"
 #include "platform/fs_error.h"
@@ -9,13 +11,12 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QMessageBox>
 #include <QSettings>
 #include <QStandardPaths>
 
 #include <iostream>
 
-namespace ui
+namespace ui::qt
 {
 namespace
 {
@@ -74,12 +75,7 @@ std::string EnterFolder(const std::string& folder)
 int RefuseCommandLine(const std::string& problem)
 {
     std::cerr << "JOV_Enable: " << problem << "\n\n" << kUsage << '\n';
-    QMessageBox box(QMessageBox::Warning, QString::fromUtf8(switcher::kAppTitle),
-                    QString::fromLocal8Bit(problem) + QStringLiteral("\n\n") +
-                        QString::fromUtf8(kUsage),
-                    QMessageBox::Ok);
-    box.setTextFormat(Qt::PlainText);
-    box.exec();
+    ShowBox(problem + "\n\n" + kUsage, BoxIcon::Warning);
     return kUsageExitCode;
 }
 
@@ -87,9 +83,8 @@ bool HoldsStockSet()
 {
     try {
         // The switcher's own presence test for the stock set.
-        const std::string pattern =
-            std::string(switcher::kStockFolderName) + platform::kSeparator +
-            std::string(switcher::RowOf(switcher::SetFolder::Stock).testPattern);
+        const switcher::SetRow& stock = switcher::RowOf(switcher::SetFolder::Stock);
+        const std::string pattern = platform::Under(stock.folderName, stock.testPattern);
         return !platform::ListPlainFiles(pattern).empty();
     } catch (const platform::FsError&) {
         return true; // the window reports what keeps it from the folder
@@ -127,4 +122,4 @@ void RememberGameFolder(const std::string& folder)
     settings.setValue(kLastFolderKey, QFile::decodeName(QByteArray::fromStdString(folder)));
 }
 
-} // namespace ui
+} // namespace ui::qt

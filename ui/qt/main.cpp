@@ -1,6 +1,6 @@
 #include "ui/failure_guard.h"
-#include "ui/main_form1.h"
-#include "ui/start_request.h"
+#include "ui/qt/main_window.h"
+#include "ui/qt/start_request.h"
 
 #include "platform/file_ops.h"
 
@@ -16,10 +16,10 @@ int main(int argc, char* argv[])
 {
     // A game folder on the command line becomes the working folder before anything else, so
     // the program then runs exactly as if started there.
-    const ui::StartRequest request = ui::ReadCommandLine(argc, argv);
+    const ui::qt::StartRequest request = ui::qt::ReadCommandLine(argc, argv);
     std::string problem = request.problem;
     if (problem.empty() && request.folder) {
-        problem = ui::EnterFolder(*request.folder);
+        problem = ui::qt::EnterFolder(*request.folder);
     }
 
     // Qt sees only the program's name, so its own options (-platform, -style, -reverse, ...)
@@ -52,25 +52,24 @@ int main(int argc, char* argv[])
     QGuiApplication::setDesktopFileName(QStringLiteral("jov-enable"));
 
     if (!problem.empty()) {
-        return ui::RefuseCommandLine(problem);
+        return ui::qt::RefuseCommandLine(problem);
     }
-    if (request.choose && (!request.folder || !ui::HoldsStockSet())) {
+    if (request.choose && (!request.folder || !ui::qt::HoldsStockSet())) {
         // A folder that was given but holds no game is where the dialog starts.
-        const std::optional<std::string> chosen = ui::ChooseGameFolder(
+        const std::optional<std::string> chosen = ui::qt::ChooseGameFolder(
             request.folder ? std::optional(platform::WorkingDir()) : std::nullopt);
         if (!chosen) {
             return 0;
         }
-        if (!ui::RunGuarded([&chosen] { platform::SetWorkingDir(*chosen); })) {
+        const auto showFailure = [](const std::string& text) {
+            ui::qt::ShowBox(text, ui::BoxIcon::Error);
+        };
+        if (!ui::RunGuarded([&chosen] { platform::SetWorkingDir(*chosen); }, showFailure)) {
             return ui::kFailureExitCode;
         }
-        ui::RememberGameFolder(*chosen);
+        ui::qt::RememberGameFolder(*chosen);
     }
 
-    ui::Main_Form1 window;
-    if (!window.Form_Load()) {
-        return window.ExitCode();
-    }
-    window.show();
-    return QApplication::exec();
+    ui::qt::MainWindow window;
+    return window.Logic().Run();
 }

@@ -1,0 +1,60 @@
+#pragma once
+
+#include "switcher/set_view.h"
+#include "ui/forms.h"
+#include "ui/main_form1.h"
+#include "ui/toolkit.h"
+
+#include <QMainWindow>
+#include <QRect>
+
+#include <array>
+
+class QAction;
+class QGroupBox;
+class QPushButton;
+
+namespace ui::qt
+{
+
+// The main window in Qt Widgets: four command buttons beside the framed air-force buttons, and
+// the Help menu, routed to Main_Form1, which decides everything else. While Main_Form1 is busy,
+// every mouse and key event meant for the window, and every request to close it, is dropped.
+class MainWindow final : public QMainWindow, public Toolkit
+{
+    Q_OBJECT
+
+public:
+    explicit MainWindow(QWidget* parent = nullptr);
+    ~MainWindow() override;
+    MainWindow(const MainWindow&) = delete;
+    MainWindow& operator=(const MainWindow&) = delete;
+
+    Main_Form1& Logic() { return form_; }
+
+    void SetCaption(const std::string& text) override;
+    void SetButtonEnabled(switcher::Control control, bool flag) override;
+    void SetWindowEnabled(bool flag) override;
+    void DropQueuedInput() override;
+    void ShowBox(const std::string& text, BoxIcon icon) override;
+    std::unique_ptr<HelpWindow> LoadHelp() override;
+    int ShowAndRun() override;
+    void EndProgram(int status) override;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    QGroupBox* Frame1 = nullptr;
+    std::array<QPushButton*, switcher::kControlCount> buttons_{}; // by switcher::Control
+    QAction* mnuHelp = nullptr;
+    Main_Form1 form_{*this};
+};
+
+// An OK-only box titled "JOV Enable-Disable", modal for the whole program.
+void ShowBox(const std::string& text, BoxIcon icon);
+
+// Pixels for a place in twips, at 15 twips to the pixel.
+QRect Pixels(const forms::TwipRect& twips);
+
+} // namespace ui::qt
