@@ -89,9 +89,8 @@ void PrintStatus(switcher::Switcher& sw, bool json, std::ostream& out)
     const switcher::Status status = sw.Inspect();
     const auto& fields = sw.State();
     // Without a state file the next start restores the stock set and shows it.
-    const std::string shownWord = status.recorded
-                                      ? fields.InstalledSet
-                                      : std::string(switcher::RowOf(SetFolder::Stock).word);
+    const std::string shownWord =
+        status.recorded ? fields.InstalledSet : std::string(switcher::RowOf(SetFolder::Stock).word);
     const switcher::ControlStates states = switcher::StatesFor(shownWord);
 
     // The set folders as status lists them: the three sets, then the stock set.

@@ -22,8 +22,11 @@ void ReportingFiles::RemoveFile(const std::string& name)
 
 void ReportingFiles::CopyFileReplacing(const std::string& source, const std::string& destination)
 {
-    Report([&] { return "copy " + platform::Absolute(source) + " -> " + platform::Absolute(destination); },
-           [&] { platform::FileSystem::CopyFileReplacing(source, destination); });
+    Report(
+        [&] {
+            return "copy " + platform::Absolute(source) + " -> " + platform::Absolute(destination);
+        },
+        [&] { platform::FileSystem::CopyFileReplacing(source, destination); });
 }
 
 void ReportingFiles::WriteTextField(const std::string& path, std::string_view value)

@@ -34,7 +34,6 @@ std::string ParseFirstField(std::string_view text)
     return field;
 }
 
-
 std::string ReadTextField(const std::string& path)
 {
     FileReader in(path);
@@ -51,7 +50,8 @@ bool SameContent(const std::string& a, const std::string& b)
     std::array<char, 1 << 16> y{};
     for (;;) {
         const std::size_t got = left.Read(x.data(), x.size());
-        if (right.Read(y.data(), y.size()) != got || !std::equal(x.begin(), x.begin() + got, y.begin())) {
+        if (right.Read(y.data(), y.size()) != got ||
+            !std::equal(x.begin(), x.begin() + got, y.begin())) {
             return false;
         }
         if (got == 0) {

@@ -10,7 +10,8 @@ namespace switcher
 const char* ControlName(Control control)
 {
     static constexpr std::array<const char*, kControlCount> kNames{
-        "Install", "InstallOnline", "InstallTUK", "Remove", "Country(0)", "Country(1)", "Country(2)"};
+        "Install",    "InstallOnline", "InstallTUK", "Remove",
+        "Country(0)", "Country(1)",    "Country(2)"};
     return kNames.at(static_cast<std::size_t>(control));
 }
 

@@ -55,7 +55,8 @@ const std::string& Switcher::FolderOf(SetFolder folder) const
 void Switcher::FormPaths()
 {
     fields_.GameDir = files_.WorkingDir();
-    for (const SetFolder folder : {SetFolder::Jov, SetFolder::Jovo, SetFolder::Tuk, SetFolder::Stock}) {
+    for (const SetFolder folder :
+         {SetFolder::Jov, SetFolder::Jovo, SetFolder::Tuk, SetFolder::Stock}) {
         fields_.*kSetDirs[static_cast<std::size_t>(folder)] =
             Under(fields_.GameDir, RowOf(folder).folderName);
     }

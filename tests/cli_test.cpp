@@ -155,6 +155,8 @@ TEST_F(CliTest, VerifyNoticesChangedMissingAndExtraFiles)
 
 #ifndef _WIN32
 // A game folder below a folder that may be entered but not listed, as an ordinary user has it.
+// The program runs from a copy beside the game folder, which "nobody" can reach wherever the
+// build lies.
 TEST_F(CliTest, FolderAboveTheGameFolderNeedNotBeListable)
 {
     if (::geteuid() != 0) {
@@ -167,10 +169,16 @@ TEST_F(CliTest, FolderAboveTheGameFolderNeedNotBeListable)
     for (const auto& entry : fs::recursive_directory_iterator(game)) {
         ::lchown(entry.path().c_str(), user->pw_uid, user->pw_gid);
     }
+    const fs::path program = root / "jov-switch";
+    fs::copy_file(JOV_SWITCH_PATH, program);
+    fs::permissions(program, fs::perms::owner_all | fs::perms::group_exec | fs::perms::others_exec |
+                                 fs::perms::group_read | fs::perms::others_read);
     ChildOptions nobody{root};
     nobody.asNobody = true;
     for (const Names& args : std::vector<Names>{{"status"}, {"install", "jov"}}) {
-        const auto outcome = Switch(game, args, nobody);
+        Names argv{program.string(), "-C", Utf8(game)};
+        argv.insert(argv.end(), args.begin(), args.end());
+        const auto outcome = RunChild(argv, nobody);
         EXPECT_EQ(outcome.status, 0) << outcome.err;
     }
     EXPECT_EQ(Read("jovo.ini"), "\"jov\"\r\n");

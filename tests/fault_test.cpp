@@ -27,13 +27,6 @@ std::string Blob(std::mt19937& random, std::size_t size)
     return data;
 }
 
-// The first line of a failure report: "Error 13: Permission denied" as the host words it.
-std::string ErrorLine(int number)
-{
-    const platform::SystemError error = platform::FromErrno(number);
-    return "Error " + std::to_string(error.number) + ": " + error.explanation;
-}
-
 class FaultTest : public GameFolderTest
 {
 protected:

@@ -2,6 +2,8 @@
 
 #include "host.h"
 
+#include "platform/fs_error.h"
+
 #include <algorithm>
 #include <fstream>
 #include <random>
@@ -63,6 +65,12 @@ std::string Utf8(const fs::path& path)
 fs::path FromUtf8(const std::string& text)
 {
     return fs::path(std::u8string(text.begin(), text.end()));
+}
+
+std::string ErrorLine(int number)
+{
+    const platform::SystemError error = platform::FromErrno(number);
+    return "Error " + std::to_string(error.number) + ": " + error.explanation;
 }
 
 bool GameFolderTest::Exists(const std::string& relative) const

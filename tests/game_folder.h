@@ -17,6 +17,9 @@ std::string Slurp(const std::filesystem::path& path);
 std::string Utf8(const std::filesystem::path& path);
 std::filesystem::path FromUtf8(const std::string& text);
 
+// The first line of a failure report: "Error 13: Permission denied" as the host words it.
+std::string ErrorLine(int number);
+
 // A fresh game folder under a temporary directory for each test; the test runs with it as the
 // working folder, as the program does. The folder name holds a blank on purpose.
 class GameFolderTest : public ::testing::Test

@@ -86,6 +86,7 @@ Calls Row(const std::string& title, bool install, bool remove, bool countries)
 }
 
 const std::map<std::string, Calls> kRows{
+    {"error", Row("Error", false, false, false)},
     {"none", Row("KRS Flight Models", true, false, false)},
     {"jov", Row("JOV Panel", false, true, true)},
     {"jovo", Row("JOV Online", false, true, true)},
@@ -118,7 +119,7 @@ struct CommandRow
 {
     const char* name;
     const char* before; // files under the game folder, each holding its own path; "!x": read-only
-    const char* installed; // the state file's word before ("" for none)
+    const char* installed; // the state file's word before (null: no state file)
     const char* command;   // "start", or what runs after start-up
     const char* calls;     // what the command does, in order (see Expand)
     const char* after; // the game folder's files: "x" as before, "x=y" a copy of y, the state file
@@ -162,39 +163,13 @@ std::string RowName(const ::testing::TestParamInfo<CommandRow>& info)
 
 } // namespace
 
-// Start-up with a state file shows its word, compared exactly, and touches nothing. The state
-// file in capitals beside a folder "jovo.ini" is the file that is listed and read.
-TEST_F(SwitcherTest, StartShowsTheRecordedWord)
-{
-    const std::vector<std::pair<std::string, std::string>> cases{
-        {"none", "none"}, {"jov", "jov"},   {"jovo", "jovo"},  {"tuk", "tuk"},
-        {"JOV", "error"}, {"Tuk", "error"}, {" jov", "error"}, {"", "error"},
-    };
-    Write("a.dat");
-    Write("krs/FLT.CDF");
-#ifndef _WIN32
-    Write("jovo.ini/x"); // a folder of that name in another case: POSIX file systems only
-#endif
-    for (const auto& [word, row] : cases) {
-        Write("JOVO.INI", "\"" + word + "\"\r\nsecond line\r\n");
-        const Names before = Entries();
-        Recorder recorder;
-        switcher::Switcher sw(recorder, recorder);
-        sw.Start();
-        EXPECT_EQ(recorder.calls, row == "error" ? Row("Error", false, false, false) : Expand(row))
-            << "word \"" << word << "\"";
-        EXPECT_EQ(sw.State().InstalledSet, word);
-        EXPECT_EQ(Entries(), before);
-    }
-}
-
 TEST_P(SwitcherTest, CommandDoesItsStepsInOrder)
 {
     const CommandRow& row = GetParam();
     for (const std::string& path : Split(row.before)) {
         path.starts_with('!') ? WriteReadOnly(path.substr(1), path.substr(1)) : Write(path, path);
     }
-    if (*row.installed != '\0') {
+    if (row.installed != nullptr) {
         Record(row.installed);
     }
     Recorder recorder;
@@ -230,12 +205,23 @@ INSTANTIATE_TEST_SUITE_P(
                    "HURR.FLT a.dat b.STR c.mpc d.Cpt e.3DZ JovPanel.EXE flt.cdf DATA.cdf "
                    "readme.txt .hidden.dat sub/x.dat krs/FLT.CDF krs/DATA.CDF krs/notes.txt "
                    "krs/extras/inner.cdf krs/.secret.cdf",
-                   "", "start", "off|change|flush|write none|none|on",
+                   nullptr, "start", "off|change|flush|write none|none|on",
                    ".hidden.dat DATA.CDF=krs/DATA.CDF FLT.CDF=krs/FLT.CDF jovo.ini "
                    "notes.txt=krs/notes.txt readme.txt",
                    "none"},
+        // Start-up with a state file shows its word, compared exactly, and touches nothing.
+        CommandRow{"start with none", "a.dat krs/F.CDF", "none", "start", "none", "a.dat jovo.ini",
+                   "none"},
+        CommandRow{"start with jov", "a.dat krs/F.CDF", "jov", "start", "jov", "a.dat jovo.ini",
+                   "jov"},
+        CommandRow{"start with jovo", "", "jovo", "start", "jovo", "jovo.ini", "jovo"},
+        CommandRow{"start with tuk", "", "tuk", "start", "tuk", "jovo.ini", "tuk"},
+        CommandRow{"start with JOV", "a.dat", "JOV", "start", "error", "a.dat jovo.ini", "JOV"},
+        CommandRow{"start with Tuk", "", "Tuk", "start", "error", "jovo.ini", "Tuk"},
+        CommandRow{"start with a blank", "", " jov", "start", "error", "jovo.ini", " jov"},
+        CommandRow{"start with the empty word", "", "", "start", "error", "jovo.ini", ""},
         // A stock folder without a .cdf file does not count.
-        CommandRow{"first start without stock set", "a.dat krs/FLT.TXT", "", "start",
+        CommandRow{"first start without stock set", "a.dat krs/FLT.TXT", nullptr, "start",
                    "off|message KRS folder does not exist!|flush|write none|none|on",
                    "a.dat jovo.ini", "none"},
         CommandRow{"restore", "hurr.flt FLT.cdf krs/FLT.CDF", "jov", "remove",
@@ -302,7 +288,7 @@ INSTANTIATE_TEST_SUITE_P(
     CaseVariants, SwitcherTest,
     ::testing::Values(
         CommandRow{"restore into a state file in capitals beside a folder jovo.ini",
-                   "JOVO.INI jovo.ini/x krs/flt.cdf", "", "remove",
+                   "JOVO.INI jovo.ini/x krs/flt.cdf", nullptr, "remove",
                    "off|change|none|flush|write none|on", "JOVO.INI flt.cdf=krs/flt.cdf", "none"},
         // The delete acts on the file the listing found, not on a folder of the same name.
         CommandRow{"RAF beside a folder hurr.flt", "HURR.FLT hurr.flt/x", "jov", "raf",

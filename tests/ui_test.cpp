@@ -1,4 +1,5 @@
 #include "game_folder.h"
+#include "window_geometry.h"
 
 #include "ui/failure_guard.h"
 #include "ui/qt/main_window.h"
@@ -19,9 +20,9 @@
 namespace
 {
 
-QRect Twips(int left, int top, int width, int height)
+QRect PixelsOf(const Place& place)
 {
-    return {left / 15, top / 15, width / 15, height / 15};
+    return {Pixels(place.left), Pixels(place.top), Pixels(place.width), Pixels(place.height)};
 }
 
 // Calls `run` for each event of one type that reaches the objects it watches.
@@ -101,56 +102,29 @@ TEST_F(UiTest, ControlsStandWhereAndAsTheyShould)
     EXPECT_EQ(window->windowTitle(), "JOV Enable/Disable (KRS Flight Models)"); // before showing
     window->show();
 
-    EXPECT_EQ(window->centralWidget()->size(), QSize(385, 266));
-    auto* frame = Find<QGroupBox>("Frame1");
-    EXPECT_EQ(frame->geometry(), Twips(120, 240, 2415, 3375));
-    EXPECT_EQ(frame->title(), "Remove Flight Models");
-    const std::vector<std::tuple<const char*, QString, QRect>> controls{
-        // in tab order
-        {"Install", "Install JOV Panel", Twips(2880, 360, 2415, 495)},
-        {"Remove", "KRS  Flight Models", Twips(2880, 2760, 2415, 855)},
-        {"Country0", "RAF", Twips(360, 480, 1575, 615)},
-        {"Country1", "USAAF", Twips(360, 1440, 1575, 615)},
-        {"Country2", "Luftwaffe", Twips(360, 2400, 1575, 615)},
-        {"InstallOnline", "Install JOV Online", Twips(2880, 1200, 2415, 495)},
-        {"InstallTUK", "Install TUK", Twips(2880, 1920, 2415, 495)},
-    };
+    EXPECT_EQ(window->centralWidget()->size(),
+              QSize(Pixels(kMainClientWidth), Pixels(kMainClientHeight)));
+    auto* frame = Find<QGroupBox>(kFrame1.name);
+    EXPECT_EQ(frame->geometry(), PixelsOf(kFrame1));
+    EXPECT_EQ(frame->title(), kFrame1.caption);
     window->resize(900, 700); // moves nothing
     QApplication::processEvents();
-    QWidget* previous = Find("InstallTUK");
-    for (const auto& [name, caption, where] : controls) {
-        auto* button = Find(name);
-        EXPECT_EQ(button->text(), caption) << name;
-        EXPECT_EQ(button->geometry(), where) << name;
-        EXPECT_FALSE(button->isDefault() || button->autoDefault()) << name;
-        EXPECT_EQ(button->parentWidget() == frame, QString(name).startsWith("Country")) << name;
+    QWidget* previous = Find(kMainButtons.back().name);
+    for (const Place& place : kMainButtons) {
+        auto* button = Find(place.name);
+        EXPECT_EQ(button->text(), place.caption) << place.name;
+        EXPECT_EQ(button->geometry(), PixelsOf(place)) << place.name;
+        EXPECT_FALSE(button->isDefault() || button->autoDefault()) << place.name;
+        EXPECT_EQ(button->parentWidget() == frame, QString(place.name).startsWith("Country"));
         QWidget* next = previous->nextInFocusChain();
         while (!(next->focusPolicy() & Qt::TabFocus)) {
             next = next->nextInFocusChain();
         }
-        EXPECT_EQ(next, button) << name; // the tab order
+        EXPECT_EQ(next, button) << place.name; // the tab order
         previous = button;
     }
     EXPECT_EQ(Find<QAction>("mnuHelp")->text(), "&Help");
     EXPECT_EQ(window->windowIcon().availableSizes().value(0), QSize(32, 32));
-}
-
-TEST_F(UiTest, FirstStartWithoutStockTellsBeforeTheWindowShows)
-{
-    window = std::make_unique<ui::qt::MainWindow>();
-    AcceptNextBox([this](QMessageBox& box) {
-        EXPECT_EQ(box.text(), "KRS folder does not exist!");
-        EXPECT_EQ(box.icon(), QMessageBox::NoIcon);
-        EXPECT_FALSE(window->isVisible() || window->isEnabled());
-    });
-    ASSERT_TRUE(window->Logic().Form_Load());
-
-    EXPECT_EQ(boxesAccepted, 1);
-    EXPECT_TRUE(window->isEnabled());
-    EXPECT_EQ(window->windowTitle(), "JOV Enable/Disable (KRS Flight Models)");
-    EXPECT_TRUE(Find("Install")->isEnabled());
-    EXPECT_FALSE(Find("Remove")->isEnabled());
-    EXPECT_EQ(Read("jovo.ini"), "\"none\"\r\n");
 }
 
 TEST_F(UiTest, CommandDisablesWindowAndDropsInputQueuedMeanwhile)
@@ -197,100 +171,81 @@ TEST_F(UiTest, CommandDisablesWindowAndDropsInputQueuedMeanwhile)
     EXPECT_EQ(Read("jovo.ini"), "\"none\"\r\n");
 }
 
-TEST_F(UiTest, FailureIsReportedAndEndsTheProgramWithoutEnablingOrWriting)
+// A failure as the player meets it in Qt: the box, then the event loop ends with the status.
+TEST_F(UiTest, FailureBoxEndsTheEventLoop)
 {
     Record("jov");
     Write("krs/flt.cdf");
     WriteReadOnly("HURR.FLT");
     auto& form = Shown();
-
     AcceptNextBox([this](QMessageBox& box) {
-        EXPECT_TRUE(box.text().contains("Error 13: Permission denied")) << box.text().toStdString();
+        EXPECT_EQ(box.icon(), QMessageBox::Critical);
         EXPECT_TRUE(box.text().contains("delete \"HURR.FLT\" in " + QString::fromStdString(game)));
     });
     QTimer::singleShot(0, [&] { QTest::mouseClick(Find("Remove"), Qt::LeftButton); });
     EXPECT_EQ(QApplication::exec(), ui::kFailureExitCode);
-
     EXPECT_EQ(boxesAccepted, 1);
-    EXPECT_TRUE(form.Logic().Failed());
     EXPECT_FALSE(form.isEnabled());
-    EXPECT_EQ(Read("jovo.ini"), "\"jov\"\r\n");
-
-    // Nothing runs after the failure, not even a later click.
-    QTest::mouseClick(Find("Remove"), Qt::LeftButton);
-    EXPECT_TRUE(Exists("HURR.FLT"));
 }
 
-TEST_F(UiTest, HelpWindowTextLoadsOnceUntilClosedThroughTitleBar)
+// The help window as Qt shows it: its look and text, over a main window that takes no input;
+// OK hides it with what it shows, a close through the title bar unloads it.
+TEST_F(UiTest, HelpWindowHidesOnOkAndUnloadsOnClose)
 {
     Record("none");
-    Write("krs/flt.cdf");
     Write("jov/panel.dat");
     auto& form = Shown();
     int helpChosen = 0;
     QObject::connect(Find<QAction>("mnuHelp"), &QAction::triggered, [&] { ++helpChosen; });
-
-    // Each showing: how the help window looks, what its label shows, and that the main window
-    // takes no input meanwhile; then it is left as `leave` does.
     std::vector<QString> captions;
-    const auto showing = [&](std::function<void(QWidget*, QLabel*)> leave) {
-        WhenModal([&, leave](QWidget* help) {
-            auto* label = help->findChild<QLabel*>("Label1");
+    const auto showing = [&](bool close) {
+        WhenModal([&, close](QWidget* help) {
+            auto* label = help->findChild<QLabel*>(kLabel1.name);
             EXPECT_EQ(help->windowTitle(), "Help");
-            EXPECT_EQ(help->size(), QSize(312, 213));
-            EXPECT_EQ(label->geometry(), Twips(120, 120, 4335, 2175));
-            EXPECT_EQ(help->findChild<QPushButton*>("Command1")->geometry(),
-                      Twips(1800, 2640, 1095, 375));
+            EXPECT_EQ(help->size(), QSize(Pixels(kHelpClientWidth), Pixels(kHelpClientHeight)));
+            EXPECT_EQ(label->geometry(), PixelsOf(kLabel1));
+            EXPECT_EQ(help->findChild<QPushButton*>(kCommand1.name)->geometry(),
+                      PixelsOf(kCommand1));
             EXPECT_EQ(help->parentWidget(), nullptr);
             QPixmap empty(32, 32);
             empty.fill(Qt::transparent);
             EXPECT_TRUE(help->windowIcon().pixmap(32).toImage() == empty.toImage());
-            // Placed by the platform, as the main window is; not centred on the screen.
-            EXPECT_EQ(help->pos(), form.pos());
+            EXPECT_EQ(help->pos(), form.pos()); // placed by the platform, not centred
             const QString caption = label->property("caption").toString();
+            EXPECT_EQ(label->text(), QString(caption).replace('\r', QChar::LineSeparator));
             // The credit, the last line, fits the label's width: one line, not wrapped.
             EXPECT_LE(label->fontMetrics().horizontalAdvance(caption.split('\r').last()),
                       label->width());
             captions.push_back(caption);
-            EXPECT_EQ(label->text(), QString(caption).replace('\r', QChar::LineSeparator));
 
-            // A click on "Install JOV Panel", then Alt+H, even with the main window made active.
-            const QPoint install = Find("Install")->mapTo(&form, QPoint(5, 5));
-            QTest::mouseClick(form.windowHandle(), Qt::LeftButton, {}, install);
+            // A click on "Install JOV Panel", then Alt+H, even with the main window active.
+            QTest::mouseClick(form.windowHandle(), Qt::LeftButton, {},
+                              Find("Install")->mapTo(&form, QPoint(5, 5)));
             QApplication::setActiveWindow(&form);
             QTest::keyClick(form.windowHandle(), Qt::Key_H, Qt::AltModifier);
-            leave(help, label);
+            label->setProperty("caption", "kept while hidden");
+            label->setText("kept while hidden");
+            close ? (void)help->windowHandle()->close()
+                  : help->findChild<QPushButton*>(kCommand1.name)->click();
         });
     };
-
-    // Alt+H chooses Help; OK hides the window, which keeps what its label shows.
-    showing([](QWidget* help, QLabel* label) {
-        label->setProperty("caption", "kept while hidden");
-        label->setText("kept while hidden");
-        help->findChild<QPushButton*>("Command1")->click();
-    });
+    showing(false);
     QTest::keyClick(&form, Qt::Key_H, Qt::AltModifier);
-    ASSERT_EQ(captions.size(), 1U);
-    const QStringList lines = captions[0].split('\r'); // the credit, the tenth, is free
-    EXPECT_EQ(lines.size(), 10);
-    EXPECT_EQ(lines.mid(0, 9),
+    showing(true);
+    Find<QAction>("mnuHelp")->trigger();
+    showing(false);
+    Find<QAction>("mnuHelp")->trigger();
+
+    ASSERT_EQ(captions.size(), 3U);
+    EXPECT_EQ(captions[0].split('\r').mid(0, 9), // the tenth line, the credit, is free
               (QStringList{
                   "KRS Flight Model Switcher V2.0", "", "Install into a clean KRS v1.2 folder.",
                   "Inside the KRS  folder create the following folders:",
                   "JOV - install the JOV Panel files here ",
                   "JOVO - install the JOV Online files here ", "TUK - install the TUK files here ",
                   "KRS - copy the original KRS FLT.CDF and DATA.CDF files into this folder.", ""}));
-
-    showing([](QWidget* help, QLabel*) { help->windowHandle()->close(); });
-    Find<QAction>("mnuHelp")->trigger();
-    ASSERT_EQ(captions.size(), 2U);
     EXPECT_EQ(captions[1], "kept while hidden");
-
-    showing([](QWidget* help, QLabel*) { help->windowHandle()->close(); });
-    Find<QAction>("mnuHelp")->trigger();
-    ASSERT_EQ(captions.size(), 3U);
     EXPECT_EQ(captions[2], captions[0]); // built anew after the close
-
     EXPECT_EQ(helpChosen, 3);
     EXPECT_EQ(Read("jovo.ini"), "\"none\"\r\n");
 }

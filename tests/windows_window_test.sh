@@ -96,7 +96,7 @@ state_is jov || fail "the state file changed after the failure"
 
 # Input made during a long install.
 "$demo" "$work/slow" >/dev/null
-for i in $(seq 40); do head -c 8M /dev/zero >"$work/slow/JOV/BIG$i.DAT"; done
+for i in $(seq 96); do head -c 8M /dev/zero >"$work/slow/JOV/BIG$i.DAT"; done
 cd "$work/slow"
 start
 await state_is none || fail "first start recorded no stock set"

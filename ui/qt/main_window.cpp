@@ -67,7 +67,8 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent)
     Frame1->setGeometry(Pixels(form.frame.rect));
     QPushButton* previous = nullptr;
     for (const forms::ButtonForm& spec : form.buttons) {
-        auto* button = new QPushButton(QString::fromUtf8(spec.caption), spec.inFrame ? Frame1 : client);
+        auto* button =
+            new QPushButton(QString::fromUtf8(spec.caption), spec.inFrame ? Frame1 : client);
         button->setObjectName(QString::fromUtf8(spec.name));
         button->setGeometry(Pixels(spec.rect));
         button->setAutoDefault(false);

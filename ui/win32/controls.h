@@ -35,8 +35,8 @@ Font MessageFont(int dpi);
 void SetFont(HWND window, HFONT font);
 
 // Creates a control with `font`, at no place yet; `id` is what its notifications carry.
-HWND MakeControl(HWND parent, const wchar_t* className, std::string_view text,
-                    unsigned long style, int id);
+HWND MakeControl(HWND parent, const wchar_t* className, std::string_view text, unsigned long style,
+                 int id);
 
 // Puts `control` at `rect`, counted from the corner of `container` where it stands in one.
 void Place(HWND control, const forms::TwipRect& rect, int dpi,

@@ -1,0 +1,103 @@
+#include "game_folder.h"
+
+#include "ui/failure_guard.h"
+#include "ui/main_form1.h"
+
+#include <cerrno>
+#include <functional>
+#include <memory>
+
+// Main_Form1 as both windows run it, through a toolkit that records what it is asked to do.
+namespace
+{
+
+using Calls = std::vector<std::string>;
+
+class FakeHelp final : public ui::HelpWindow
+{
+public:
+    FakeHelp(Calls& calls, const bool& closeNext) : calls_(calls), closeNext_(closeNext) {}
+    void ShowModal() override
+    {
+        calls_.push_back(closeNext_ ? "help closed" : "help hidden");
+        unloaded_ = closeNext_;
+    }
+    bool Unloaded() const override { return unloaded_; }
+
+private:
+    Calls& calls_;
+    const bool& closeNext_;
+    bool unloaded_ = false;
+};
+
+// Records the window's enabling, the dropping of queued input, boxes, help windows and the end
+// of the program; title and buttons are the switcher's own business.
+class FakeToolkit final : public ui::Toolkit
+{
+public:
+    void SetCaption(const std::string&) override {}
+    void SetButtonEnabled(switcher::Control, bool) override {}
+    void SetWindowEnabled(bool flag) override { calls.push_back(flag ? "on" : "off"); }
+    void DropQueuedInput() override { calls.push_back("drop"); }
+    void ShowBox(const std::string& text, ui::BoxIcon icon) override
+    {
+        calls.push_back(std::string(icon == ui::BoxIcon::Error ? "failure " : "box ") +
+                        text.substr(0, text.find('\n')));
+    }
+    std::unique_ptr<ui::HelpWindow> LoadHelp() override
+    {
+        calls.push_back("help loaded");
+        return std::make_unique<FakeHelp>(calls, closeHelp);
+    }
+    int ShowAndRun() override { return 0; }
+    void EndProgram(int status) override { calls.push_back("end " + std::to_string(status)); }
+
+    Calls calls;
+    bool closeHelp = false;
+};
+
+using MainForm1Test = GameFolderTest;
+
+} // namespace
+
+// One window's life: each step and what the window is asked to do. A command's window is
+// enabled only after its handler has ended and the input queued meanwhile is dropped; Help is
+// loaded once and again only after a close through its title bar; a failure is reported,
+// leaves the window disabled, ends the program and lets no later handler run.
+TEST_F(MainForm1Test, HandlersKeepTheWindowsRules)
+{
+    FakeToolkit toolkit;
+    ui::Main_Form1 form(toolkit);
+    const auto step = [&](const std::function<void()>& action) {
+        toolkit.calls.clear();
+        action();
+        return toolkit.calls;
+    };
+
+    // A first start without the stock set tells so over the disabled window.
+    EXPECT_EQ(step([&] { EXPECT_TRUE(form.Form_Load()); }),
+              (Calls{"off", "box KRS folder does not exist!", "drop", "on"}));
+    EXPECT_FALSE(form.Busy());
+    Write("jov/panel.dat");
+    EXPECT_EQ(step([&] { form.Install_Click(); }), (Calls{"off", "drop", "on"}));
+    EXPECT_EQ(Read("jovo.ini"), "\"jov\"\r\n");
+    EXPECT_EQ(step([&] { form.Country_Click(2); }), (Calls{"off", "drop", "on"}));
+
+    EXPECT_EQ(step([&] { form.mnuHelp_Click(); }), (Calls{"help loaded", "help hidden"}));
+    EXPECT_EQ(step([&] { form.mnuHelp_Click(); }), (Calls{"help hidden"}));
+    toolkit.closeHelp = true;
+    EXPECT_EQ(step([&] { form.mnuHelp_Click(); }), (Calls{"help closed"}));
+    EXPECT_EQ(step([&] { form.mnuHelp_Click(); }), (Calls{"help loaded", "help closed"}));
+
+    Write("krs/flt.cdf");
+    WriteReadOnly("HURR.FLT");
+    EXPECT_EQ(step([&] { form.Remove_Click(); }),
+              (Calls{"off", "failure " + ErrorLine(EACCES), "off", "end 3"}));
+    EXPECT_TRUE(form.Failed() && form.Busy());
+    EXPECT_EQ(step([&] {
+                  form.Remove_Click();
+                  form.mnuHelp_Click();
+              }),
+              Calls{});
+    EXPECT_EQ(Read("jovo.ini"), "\"jov\"\r\n");
+}

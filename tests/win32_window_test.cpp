@@ -1,0 +1,114 @@
+#include "game_folder.h"
+#include "window_geometry.h"
+
+#include "ui/win32/frm_help.h"
+#include "ui/win32/main_window.h"
+
+#include <string>
+
+// The Win32 windows under Wine, in a virtual display: where their controls stand.
+namespace
+{
+
+std::string TextOf(HWND window)
+{
+    wchar_t text[256] = {};
+    GetWindowTextW(window, text, 256);
+    return platform::win32::Utf8(text);
+}
+
+HWND ChildCaptioned(HWND parent, const std::string& caption)
+{
+    for (HWND child = GetWindow(parent, GW_CHILD); child != nullptr;
+         child = GetWindow(child, GW_HWNDNEXT)) {
+        if (TextOf(child) == caption) {
+            return child;
+        }
+    }
+    return nullptr;
+}
+
+// A child's rectangle in its parent's client area, and the place it should have, in pixels.
+RECT RectIn(HWND parent, HWND child)
+{
+    RECT rect{};
+    GetWindowRect(child, &rect);
+    MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&rect), 2);
+    return rect;
+}
+
+RECT Expected(const Place& place, int dpi, const Place* container = nullptr)
+{
+    const int left = Pixels(place.left, dpi) + (container ? Pixels(container->left, dpi) : 0);
+    const int top = Pixels(place.top, dpi) + (container ? Pixels(container->top, dpi) : 0);
+    return {left, top, left + Pixels(place.width, dpi), top + Pixels(place.height, dpi)};
+}
+
+void ExpectAt(HWND parent, const Place& place, int dpi, const Place* container = nullptr)
+{
+    const HWND child = ChildCaptioned(parent, place.caption);
+    ASSERT_NE(child, nullptr) << place.name;
+    const RECT got = RectIn(parent, child);
+    const RECT want = Expected(place, dpi, container);
+    EXPECT_TRUE(EqualRect(&got, &want)) << place.name << ": " << got.left << "," << got.top << " "
+                                        << got.right - got.left << "x" << got.bottom - got.top;
+}
+
+SIZE ClientSize(HWND window)
+{
+    RECT client{};
+    GetClientRect(window, &client);
+    return {client.right, client.bottom};
+}
+
+constexpr wchar_t kMainClass[] = L"JOV_Enable.Main_Form1";
+SIZE shownClient{};
+
+using Win32WindowTest = GameFolderTest;
+
+} // namespace
+
+TEST_F(Win32WindowTest, ControlsStandWhereTheyShouldInTabOrder)
+{
+    Record("none");
+    ui::win32::MainWindow window(SW_SHOWNOACTIVATE);
+    const HWND main = FindWindowW(kMainClass, nullptr);
+    ASSERT_NE(main, nullptr);
+    const int dpi = ui::win32::DpiOf(main);
+    ExpectAt(main, kFrame1, dpi);
+    HWND previous = nullptr;
+    for (const Place& place : kMainButtons) {
+        const bool inFrame = std::string(place.name).starts_with("Country");
+        ExpectAt(main, place, dpi, inFrame ? &kFrame1 : nullptr);
+        const HWND next = GetNextDlgTabItem(main, previous, FALSE);
+        EXPECT_EQ(TextOf(next), place.caption) << "tab order";
+        previous = next;
+    }
+
+    // Shown, the client area below the menu bar has its size; the run ends with a close.
+    SetTimer(nullptr, 0, 50, [](HWND, UINT, UINT_PTR timer, DWORD) {
+        KillTimer(nullptr, timer);
+        const HWND shown = FindWindowW(kMainClass, nullptr);
+        shownClient = ClientSize(shown);
+        PostMessageW(shown, WM_CLOSE, 0, 0);
+    });
+    EXPECT_EQ(window.Logic().Run(), 0);
+    EXPECT_EQ(shownClient.cx, Pixels(kMainClientWidth, dpi));
+    EXPECT_EQ(shownClient.cy, Pixels(kMainClientHeight, dpi));
+}
+
+TEST_F(Win32WindowTest, HelpWindowControlsStandWhereTheyShould)
+{
+    ui::win32::frmHelp help;
+    const HWND window = FindWindowW(L"JOV_Enable.frmHelp", nullptr);
+    ASSERT_NE(window, nullptr);
+    const int dpi = ui::win32::DpiOf(window);
+    const SIZE size = ClientSize(window);
+    EXPECT_EQ(size.cx, Pixels(kHelpClientWidth, dpi));
+    EXPECT_EQ(size.cy, Pixels(kHelpClientHeight, dpi));
+    ExpectAt(window, kCommand1, dpi);
+    const HWND label = GetWindow(window, GW_CHILD);
+    const RECT got = RectIn(window, label);
+    const RECT want = Expected(kLabel1, dpi);
+    EXPECT_TRUE(EqualRect(&got, &want));
+}
