@@ -34,6 +34,19 @@ std::string ParseFirstField(std::string_view text)
     return field;
 }
 
+void WriteTextField(const std::string& path, std::string_view value)
+{
+    WriteTextFile(path, TextFieldLine(value));
+}
+
+std::string ReadTextFile(const std::string& path)
+{
+    FileReader in(path);
+    std::string text(kTextFileReadLimit, '\0');
+    text.resize(in.Read(text.data(), text.size()));
+    return text;
+}
+
 std::string ReadTextField(const std::string& path)
 {
     FileReader in(path);

@@ -45,8 +45,16 @@ void RemoveFile(const std::string& name);
 // time. A destination that differs from an existing name only in case replaces that file.
 void CopyFileReplacing(const std::string& source, const std::string& destination);
 
-// Writes `value` as one quoted line ending in CR LF, replacing the file atomically and durably.
+// Replaces a file with `text` as a copy does, atomically, and flushes it to disk.
+void WriteTextFile(const std::string& path, std::string_view text);
+
+// Writes `value` as one quoted line ending in CR LF, as WriteTextFile does.
 void WriteTextField(const std::string& path, std::string_view value);
+
+// The whole of a small text file (at most kTextFileReadLimit bytes of it).
+std::string ReadTextFile(const std::string& path);
+
+inline constexpr std::size_t kTextFileReadLimit = 1 << 20;
 
 // Reads the first field of a text file: the text between the first pair of double quotes when
 // the field is quoted (blanks before the quote are skipped, tabs are not), else the text before
@@ -68,8 +76,18 @@ std::string TextFieldLine(std::string_view value);
 // record of names where the file system allows it.
 void FlushToDisk(const std::string& folder);
 
-// Size in bytes of the file a path resolves to (following links), 0 when there is none.
-std::uintmax_t FileSize(const std::string& path);
+// A file as a copy keeps it: its size and last change.
+struct FileStamp
+{
+    bool exists = false;
+    std::string path;          // as resolved: the stored name's letter case
+    std::uintmax_t size = 0;
+    std::int64_t modified = 0; // nanoseconds since 1970-01-01 UTC
+    bool readOnly = false;
+};
+
+// The regular file a path resolves to (following links); `exists` false when there is none.
+FileStamp StampOf(const std::string& path);
 
 // Bytes an unprivileged writer may still use on the file system that holds `folder`.
 std::uintmax_t FreeSpace(const std::string& folder);
@@ -77,6 +95,41 @@ std::uintmax_t FreeSpace(const std::string& folder);
 // Fails as replacing `path` by a copy or a state write would (a read-only file, a folder), so
 // a command can find out before it changes anything. A missing file passes.
 void CheckReplaceable(const std::string& path);
+
+enum class Keeping
+{
+    Move, // the file leaves its folder
+    Link, // the file stays and gets a second name; a copy where the file system has no links
+};
+
+// Keeps the file `path` resolves to under the new name `kept`, which must not exist: its folder
+// is one this program made, and nothing there is replaced or written through. Folders and
+// read-only files are refused as deleting (Move) or replacing (Link) them would be.
+void KeepFile(const std::string& path, const std::string& kept, Keeping how);
+
+// Moves the kept file back to `path` in one step, replacing the file that stands there. A
+// read-only file or a folder there is refused.
+void PutBack(const std::string& kept, const std::string& path);
+
+enum class EntryKind
+{
+    Missing,
+    Folder,
+    Other, // a file, or a link, whatever it points to
+};
+
+// What stands at `path`, the last component not followed when it is a link.
+EntryKind KindOf(const std::string& path);
+
+// Makes the folder `path`. Returns false when a folder (not a link) stands there already;
+// raises FsError when anything else does.
+bool MakeFolder(const std::string& path);
+
+// Removes an empty folder.
+void RemoveFolder(const std::string& path);
+
+// Names of the folders directly in `folder`, links left out, sorted byte-wise.
+std::vector<std::string> ListFolders(const std::string& folder);
 
 // Whether two files hold the same bytes.
 bool SameContent(const std::string& a, const std::string& b);

@@ -45,9 +45,49 @@ bool FileSystem::SameContent(const std::string& a, const std::string& b)
     return platform::SameContent(a, b);
 }
 
-std::uintmax_t FileSystem::FileSize(const std::string& path)
+FileStamp FileSystem::StampOf(const std::string& path)
 {
-    return platform::FileSize(path);
+    return platform::StampOf(path);
+}
+
+void FileSystem::KeepFile(const std::string& path, const std::string& kept, Keeping how)
+{
+    platform::KeepFile(path, kept, how);
+}
+
+void FileSystem::PutBack(const std::string& kept, const std::string& path)
+{
+    platform::PutBack(kept, path);
+}
+
+void FileSystem::WriteTextFile(const std::string& path, std::string_view text)
+{
+    platform::WriteTextFile(path, text);
+}
+
+std::string FileSystem::ReadTextFile(const std::string& path)
+{
+    return platform::ReadTextFile(path);
+}
+
+EntryKind FileSystem::KindOf(const std::string& path)
+{
+    return platform::KindOf(path);
+}
+
+bool FileSystem::MakeFolder(const std::string& path)
+{
+    return platform::MakeFolder(path);
+}
+
+void FileSystem::RemoveFolder(const std::string& path)
+{
+    platform::RemoveFolder(path);
+}
+
+std::vector<std::string> FileSystem::ListFolders(const std::string& folder)
+{
+    return platform::ListFolders(folder);
 }
 
 std::uintmax_t FileSystem::FreeSpace(const std::string& folder)

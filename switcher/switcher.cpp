@@ -46,9 +46,9 @@ Switcher::Switcher(SetView& view) : Switcher(view, DefaultFiles()) {}
 
 Switcher::Switcher(SetView& view, platform::FileSystem& files) : view_(view), files_(files) {}
 
-const std::string& Switcher::FolderOf(SetFolder folder) const
+const std::string& FolderOf(const Fields& fields, SetFolder folder)
 {
-    return fields_.*kSetDirs[static_cast<std::size_t>(folder)];
+    return fields.*kSetDirs[static_cast<std::size_t>(folder)];
 }
 
 // The names are appended as they stand, without looking at how the working folder ends.
@@ -70,7 +70,7 @@ bool Switcher::StateFileExists()
 
 bool Switcher::SetPresent(SetFolder folder)
 {
-    return !files_.ListPlainFiles(Under(FolderOf(folder), RowOf(folder).testPattern)).empty();
+    return !files_.ListPlainFiles(Under(FolderOf(fields_, folder), RowOf(folder).testPattern)).empty();
 }
 
 void Switcher::Start()
@@ -84,7 +84,8 @@ void Switcher::Start()
     }
     // A first start brings the folder to the stock state, so the folder and the record agree.
     view_.SetWindowEnabled(false);
-    RestoreStock();
+    Backup backup(files_, fields_, "first start");
+    Keeping(backup, [&] { RestoreStock(backup); });
     fields_.InstalledSet = RowOf(SetFolder::Stock).word;
     SaveState();
     UpdateControls();
@@ -113,46 +114,69 @@ void Switcher::LoadState()
     fields_.InstalledSet = files_.ReadTextField(fields_.StateFile);
 }
 
-void Switcher::RestoreStock()
+template <typename Work> void Switcher::Keeping(Backup& backup, Work work)
+{
+    try {
+        work();
+    } catch (...) {
+        try {
+            backup.Finish();
+        } catch (...) {
+            // The failure of the work is the one to report; what was kept stays kept.
+        }
+        throw;
+    }
+    backup.Finish();
+    if (backup.KeptFiles() > 0) {
+        kept_.push_back({backup.RunFolder(), backup.KeptFiles()});
+    }
+}
+
+void Switcher::RestoreStock(Backup& backup)
 {
     if (!SetPresent(SetFolder::Stock)) {
         view_.ShowMessage(std::string(RowOf(SetFolder::Stock).missing));
         return;
     }
-    Preflight(fields_.StockDir, true);
+    Preflight(fields_.StockDir, true, backup);
     files_.SetWorkingDir(fields_.GameDir);
     for (const std::string_view pattern : kCleanOut) {
         for (const std::string& name : files_.ListPlainFiles(std::string(pattern))) {
-            files_.RemoveFile(name);
+            backup.Remove(name, "cleared by the restore of the stock set");
         }
     }
-    CopySetFolder(fields_.StockDir);
+    CopySetFolder(fields_.StockDir, backup, "replaced by the restore of the stock set");
+    backup.PutBackOriginals();
 }
 
-void Switcher::Preflight(const std::string& copyFrom, bool cleanOut)
+void Switcher::Preflight(const std::string& copyFrom, bool cleanOut, Backup& backup)
 {
     files_.CheckReplaceable(fields_.StateFile);
+    backup.Check();
 
     // Room for every copy, less what the copies replace and the clean-out frees, plus the
-    // largest file, whose temporary stands beside the file it replaces until the rename.
+    // largest file, whose temporary stands beside the file it replaces until the rename. The
+    // player's own files are kept, which frees nothing.
     std::uintmax_t incoming = 0;
     std::uintmax_t largest = 0;
     std::uintmax_t leaving = 0;
     std::unordered_set<std::string> counted;
+    const auto leaves = [&](const std::string& name) {
+        if (counted.insert(platform::FoldCase(name)).second) {
+            const platform::FileStamp stamp = files_.StampOf(Under(fields_.GameDir, name));
+            leaving += backup.IsPlayers(stamp) ? 0 : stamp.size;
+        }
+    };
     for (const std::string& name : files_.ListPlainFiles(Under(copyFrom, "*.*"))) {
-        const std::uintmax_t size = files_.FileSize(Under(copyFrom, name));
+        const std::uintmax_t size = files_.StampOf(Under(copyFrom, name)).size;
         incoming += size;
         largest = std::max(largest, size);
-        if (counted.insert(platform::FoldCase(name)).second) {
-            leaving += files_.FileSize(Under(fields_.GameDir, name));
-        }
+        leaves(name);
     }
     if (cleanOut) {
         for (const std::string_view pattern : kCleanOut) {
             for (const std::string& name : files_.ListPlainFiles(Under(fields_.GameDir, pattern))) {
-                if (counted.insert(platform::FoldCase(name)).second) {
-                    leaving += files_.FileSize(Under(fields_.GameDir, name));
-                }
+                leaves(name);
             }
         }
     }
@@ -165,11 +189,16 @@ void Switcher::Preflight(const std::string& copyFrom, bool cleanOut)
     }
 }
 
-void Switcher::CopySetFolder(const std::string& folder)
+void Switcher::CopySetFolder(const std::string& folder, Backup& backup, const std::string& why)
 {
     files_.SetWorkingDir(folder);
     for (const std::string& name : files_.ListPlainFiles("*.*")) {
-        files_.CopyFileReplacing(name, Under(fields_.GameDir, name));
+        const std::string destination = Under(fields_.GameDir, name);
+        // The state file is the program's own record, written anew after the copies.
+        if (platform::FoldCase(name) != kStateFileName) {
+            backup.BeforeReplace(destination, why);
+        }
+        files_.CopyFileReplacing(name, destination);
     }
 }
 
@@ -177,7 +206,8 @@ void Switcher::Remove_Click()
 {
     platform::Batch batch;
     view_.SetWindowEnabled(false);
-    RestoreStock();
+    Backup backup(files_, fields_, "restore");
+    Keeping(backup, [&] { RestoreStock(backup); });
     fields_.InstalledSet = RowOf(SetFolder::Stock).word;
     UpdateControls();
     SaveState();
@@ -193,8 +223,12 @@ void Switcher::InstallSet(SetFolder folder)
         return;
     }
     view_.SetWindowEnabled(false);
-    Preflight(FolderOf(folder), false);
-    CopySetFolder(FolderOf(folder));
+    Backup backup(files_, fields_, "install " + std::string(row.word));
+    Keeping(backup, [&] {
+        Preflight(FolderOf(fields_, folder), false, backup);
+        CopySetFolder(FolderOf(fields_, folder), backup,
+                      "replaced by the install of " + std::string(row.name));
+    });
     fields_.InstalledSet = row.word;
     UpdateControls();
     SaveState();
@@ -222,13 +256,18 @@ void Switcher::Country_Click(std::int16_t index)
     platform::Batch batch;
     view_.SetEnabled(airForce.control, false);
     view_.SetWindowEnabled(false);
-    files_.SetWorkingDir(fields_.GameDir);
-    for (const std::string_view model : airForce.models) {
-        const std::string name(model);
-        if (!files_.ListPlainFiles(name).empty()) {
-            files_.RemoveFile(name);
+    Backup backup(files_, fields_, "remove " + std::string(airForce.word));
+    Keeping(backup, [&] {
+        backup.Check();
+        files_.SetWorkingDir(fields_.GameDir);
+        const std::string why = "removed with the " + std::string(airForce.name) + " flight models";
+        for (const std::string_view model : airForce.models) {
+            const std::string name(model);
+            if (!files_.ListPlainFiles(name).empty()) {
+                backup.Remove(name, why);
+            }
         }
-    }
+    });
     view_.SetWindowEnabled(true);
 }
 
@@ -259,6 +298,8 @@ Status Switcher::Inspect()
     for (const SetRow& row : kSets) {
         status.present[static_cast<std::size_t>(row.folder)] = SetPresent(row.folder);
     }
+    status.backupDir = Under(fields_.GameDir, kBackupFolderName);
+    status.keptFiles = Backup::CountKept(files_, fields_.GameDir);
     return status;
 }
 
@@ -283,7 +324,7 @@ Comparison Switcher::Compare()
     }
     result.outcome = Comparison::Outcome::Compared;
 
-    const std::string& setDir = FolderOf(result.set->folder);
+    const std::string& setDir = FolderOf(fields_, result.set->folder);
     std::vector<std::string> setFiles = files_.ListPlainFiles(Under(setDir, "*.*"));
     // A state file inside a set folder is copied in and then written anew: no difference.
     std::erase_if(setFiles, [](const std::string& name) {
@@ -302,8 +343,30 @@ Comparison Switcher::Compare()
             result.differences.push_back({Kind::Differs, found});
         }
     }
-    // Add-on file types that neither this set nor the stock set brought.
+    // An air force whose every model in the set is missing was removed with its button.
     const auto setNames = FoldedNames(setFiles);
+    std::set<std::string> missing;
+    for (const auto& difference : result.differences) {
+        if (difference.kind == Kind::Missing) {
+            missing.insert(platform::FoldCase(difference.name));
+        }
+    }
+    for (const AirForceRow& airForce : kAirForces) {
+        std::set<std::string> held;
+        for (const std::string_view model : airForce.models) {
+            if (setNames.contains(std::string(model))) {
+                held.insert(std::string(model));
+            }
+        }
+        if (!held.empty() && std::includes(missing.begin(), missing.end(), held.begin(), held.end())) {
+            result.removed.push_back(&airForce);
+            std::erase_if(result.differences, [&](const Comparison::Difference& difference) {
+                return difference.kind == Kind::Missing &&
+                       held.contains(platform::FoldCase(difference.name));
+            });
+        }
+    }
+    // Add-on file types that neither this set nor the stock set brought.
     const auto stockNames = FoldedNames(files_.ListPlainFiles(Under(fields_.StockDir, "*.*")));
     std::set<std::string> extra;
     for (const std::string_view pattern : kCleanOut) {

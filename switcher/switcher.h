@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/file_system.h"
+#include "switcher/backup.h"
 #include "switcher/set_table.h"
 #include "switcher/set_view.h"
 
@@ -32,11 +33,23 @@ struct Fields
     std::string InstalledSet;
 };
 
+// The path of a set's folder among the fields.
+const std::string& FolderOf(const Fields& fields, SetFolder folder);
+
 // What the game folder records and holds, as a start would find it; nothing is changed.
 struct Status
 {
     bool recorded = false;                    // a state file is there; InstalledSet is its word
     std::array<bool, kSets.size()> present{}; // by SetFolder: the set folder passes its test
+    std::string backupDir;                    // where kept files go
+    std::size_t keptFiles = 0;                // how many files it keeps
+};
+
+// The files one command kept of the player's own, and where.
+struct KeptRun
+{
+    std::string folder; // the run's subfolder of the backup folder
+    std::size_t files;
 };
 
 // How the game folder stands against the installed set, file by file.
@@ -64,6 +77,9 @@ struct Comparison
     Outcome outcome = Outcome::Unrecorded;
     const SetRow* set = nullptr; // the installed set, where the state file names one
     std::vector<Difference> differences;
+    // Air forces whose every flight model of the set is missing: removed with their button,
+    // which the state file cannot record, so no difference.
+    std::vector<const AirForceRow*> removed;
 };
 
 // Decides and carries out everything the main window's buttons do. Each command runs to its
@@ -94,25 +110,31 @@ public:
     Comparison Compare();
 
     const Fields& State() const { return fields_; }
+    // What the commands run so far have kept, one entry for each that kept anything.
+    const std::vector<KeptRun>& Kept() const { return kept_; }
 
 private:
     void FormPaths();
     bool StateFileExists();
     bool SetPresent(SetFolder folder);
-    const std::string& FolderOf(SetFolder folder) const;
     void UpdateControls();
     void SaveState();
     void LoadState();
-    void RestoreStock();
-    void CopySetFolder(const std::string& folder);
+    void RestoreStock(Backup& backup);
+    void CopySetFolder(const std::string& folder, Backup& backup, const std::string& why);
     void InstallSet(SetFolder folder);
+    // Runs a command's file work and writes the record of what it kept, also when the work
+    // fails part way.
+    template <typename Work> void Keeping(Backup& backup, Work work);
     // Before the first change: fails as a later step would (a state file that cannot be
-    // replaced, too little room for the copies), so that nothing is done halfway.
-    void Preflight(const std::string& copyFrom, bool cleanOut);
+    // replaced, too little room for the copies, no folder at the backup folder's name), so that
+    // nothing is done halfway.
+    void Preflight(const std::string& copyFrom, bool cleanOut, Backup& backup);
 
     SetView& view_;
     platform::FileSystem& files_;
     Fields fields_;
+    std::vector<KeptRun> kept_;
 };
 
 } // namespace switcher

@@ -15,6 +15,7 @@
 #include <map>
 #include <sstream>
 
+namespace fs = std::filesystem;
 using switcher::Control;
 using Calls = std::vector<std::string>;
 
@@ -46,6 +47,16 @@ public:
     {
         Log("change");
         FileSystem::CopyFileReplacing(source, destination);
+    }
+    void KeepFile(const std::string& path, const std::string& kept, platform::Keeping how) override
+    {
+        Log("change");
+        FileSystem::KeepFile(path, kept, how);
+    }
+    void PutBack(const std::string& kept, const std::string& path) override
+    {
+        Log("change");
+        FileSystem::PutBack(kept, path);
     }
     void FlushToDisk(const std::string& folder) override
     {
@@ -120,10 +131,14 @@ struct CommandRow
     const char* name;
     const char* before; // files under the game folder, each holding its own path; "!x": read-only
     const char* installed; // the state file's word before (null: no state file)
-    const char* command;   // "start", or what runs after start-up
-    const char* calls;     // what the command does, in order (see Expand)
-    const char* after; // the game folder's files: "x" as before, "x=y" a copy of y, the state file
+    // What runs after start-up, by blanks: "start" (nothing more), "remove", a set's or an air
+    // force's word, "edit:x" (the player changes the game folder's file x).
+    const char* command;
+    const char* calls; // what the commands do, in order (see Expand); null: not checked
+    // The game folder's files: "x" as before, "x=y" a copy of y (or y is "edited"), jovo.ini.
+    const char* after;
     const char* recorded; // the state file's word afterwards
+    const char* kept;     // the files the backup keeps, written as `after`
     int error = 0;        // the errno of the failure that ends the command
     std::uintmax_t free = std::numeric_limits<std::uintmax_t>::max(); // room on the disk
 };
@@ -135,23 +150,59 @@ void PrintTo(const CommandRow& row, std::ostream* out)
 
 void RunCommand(switcher::Switcher& sw, const std::string& command)
 {
-    const Names airForces{"raf", "usaaf", "luftwaffe"};
-    if (command == "remove") {
-        sw.Remove_Click();
-    } else if (command == "jov") {
-        sw.Install_Click();
-    } else if (command == "jovo") {
-        sw.InstallOnline_Click();
-    } else if (command == "tuk") {
-        sw.InstallTUK_Click();
-    } else if (command != "start") {
-        const auto index = std::find(airForces.begin(), airForces.end(), command);
-        sw.Country_Click(static_cast<std::int16_t>(index - airForces.begin()));
+    for (const auto& row : switcher::kSets) {
+        if (command == (row.folder == switcher::SetFolder::Stock ? "remove" : row.word)) {
+            sw.Click(row.control);
+        }
+    }
+    for (const auto& row : switcher::kAirForces) {
+        if (command == row.word) {
+            sw.Click(row.control);
+        }
     }
 }
 
 class SwitcherTest : public GameFolderTest, public ::testing::WithParamInterface<CommandRow>
-{};
+{
+protected:
+    // Files named as a row names them: "x" holds its own path, "x=y" holds y.
+    static Contents Expected(const char* files, const char* recorded)
+    {
+        Contents expected;
+        for (const std::string& entry : Split(files)) {
+            const auto cut = entry.find('=');
+            const std::string name = entry.substr(0, cut);
+            expected[name] = platform::FoldCase(name) == "jovo.ini"
+                                 ? platform::TextFieldLine(recorded)
+                             : cut == std::string::npos ? name
+                                                        : entry.substr(cut + 1);
+        }
+        return expected;
+    }
+
+    // The files the backup keeps; each is listed in its run's record, which ends its lines in
+    // CR LF.
+    Contents Kept() const
+    {
+        Contents kept;
+        if (!Exists("JOV_Enable-backup")) {
+            return kept;
+        }
+        for (const auto& run : fs::directory_iterator(Under("JOV_Enable-backup"))) {
+            const std::string record = Slurp(run.path() / "JOV_Enable-kept.txt");
+            EXPECT_EQ(std::count(record.begin(), record.end(), '\n'),
+                      std::count(record.begin(), record.end(), '\r'));
+            for (auto [name, content] : Files(run.path())) {
+                if (name != "JOV_Enable-kept.txt") {
+                    EXPECT_NE(record.find("\r\n" + name + "\t" + name + "\t"), std::string::npos)
+                        << name << " is not in the record";
+                    kept[name] = content;
+                }
+            }
+        }
+        return kept;
+    }
+};
 
 std::string RowName(const ::testing::TestParamInfo<CommandRow>& info)
 {
@@ -177,30 +228,30 @@ TEST_P(SwitcherTest, CommandDoesItsStepsInOrder)
     int error = 0;
     try {
         sw.Start();
-        if (std::string(row.command) != "start") {
-            recorder.calls.clear();
-            recorder.free = row.free;
-            RunCommand(sw, row.command);
+        recorder.free = row.free;
+        for (const std::string& command : Split(row.command)) {
+            if (command.starts_with("edit:")) {
+                Write(command.substr(5), "edited");
+            } else if (command != "start") {
+                recorder.calls.clear();
+                RunCommand(sw, command);
+            }
         }
     } catch (const platform::FsError& failure) {
         error = failure.Number();
     }
     EXPECT_EQ(error, row.error == 0 ? 0 : platform::FromErrno(row.error).number);
-    EXPECT_EQ(recorder.calls, Expand(row.calls));
-    Contents after;
-    for (const std::string& entry : Split(row.after)) {
-        const auto cut = entry.find('=');
-        const std::string name = entry.substr(0, cut);
-        after[name] = platform::FoldCase(name) == "jovo.ini" ? platform::TextFieldLine(row.recorded)
-                      : cut == std::string::npos             ? name
-                                                             : entry.substr(cut + 1);
+    if (row.calls != nullptr) {
+        EXPECT_EQ(recorder.calls, Expand(row.calls));
     }
-    EXPECT_EQ(Files(), after);
+    EXPECT_EQ(Files(), Expected(row.after, row.recorded));
+    EXPECT_EQ(Kept(), Expected(row.kept, row.recorded));
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Commands, SwitcherTest,
     ::testing::Values(
+        // The restore keeps the player's own files of the cleared types, with a record.
         CommandRow{"first start",
                    "HURR.FLT a.dat b.STR c.mpc d.Cpt e.3DZ JovPanel.EXE flt.cdf DATA.cdf "
                    "readme.txt .hidden.dat sub/x.dat krs/FLT.CDF krs/DATA.CDF krs/notes.txt "
@@ -208,78 +259,106 @@ INSTANTIATE_TEST_SUITE_P(
                    nullptr, "start", "off|change|flush|write none|none|on",
                    ".hidden.dat DATA.CDF=krs/DATA.CDF FLT.CDF=krs/FLT.CDF jovo.ini "
                    "notes.txt=krs/notes.txt readme.txt",
-                   "none"},
+                   "none",
+                   "HURR.FLT a.dat b.STR c.mpc d.Cpt e.3DZ JovPanel.EXE flt.cdf DATA.cdf"},
         // Start-up with a state file shows its word, compared exactly, and touches nothing.
         CommandRow{"start with none", "a.dat krs/F.CDF", "none", "start", "none", "a.dat jovo.ini",
-                   "none"},
+                   "none", ""},
         CommandRow{"start with jov", "a.dat krs/F.CDF", "jov", "start", "jov", "a.dat jovo.ini",
-                   "jov"},
-        CommandRow{"start with jovo", "", "jovo", "start", "jovo", "jovo.ini", "jovo"},
-        CommandRow{"start with tuk", "", "tuk", "start", "tuk", "jovo.ini", "tuk"},
-        CommandRow{"start with JOV", "a.dat", "JOV", "start", "error", "a.dat jovo.ini", "JOV"},
-        CommandRow{"start with Tuk", "", "Tuk", "start", "error", "jovo.ini", "Tuk"},
-        CommandRow{"start with a blank", "", " jov", "start", "error", "jovo.ini", " jov"},
-        CommandRow{"start with the empty word", "", "", "start", "error", "jovo.ini", ""},
+                   "jov", ""},
+        CommandRow{"start with jovo", "", "jovo", "start", "jovo", "jovo.ini", "jovo", ""},
+        CommandRow{"start with tuk", "", "tuk", "start", "tuk", "jovo.ini", "tuk", ""},
+        CommandRow{"start with JOV", "a.dat", "JOV", "start", "error", "a.dat jovo.ini", "JOV", ""},
+        CommandRow{"start with Tuk", "", "Tuk", "start", "error", "jovo.ini", "Tuk", ""},
+        CommandRow{"start with a blank", "", " jov", "start", "error", "jovo.ini", " jov", ""},
+        CommandRow{"start with the empty word", "", "", "start", "error", "jovo.ini", "", ""},
         // A stock folder without a .cdf file does not count.
         CommandRow{"first start without stock set", "a.dat krs/FLT.TXT", nullptr, "start",
                    "off|message KRS folder does not exist!|flush|write none|none|on",
-                   "a.dat jovo.ini", "none"},
+                   "a.dat jovo.ini", "none", ""},
         CommandRow{"restore", "hurr.flt FLT.cdf krs/FLT.CDF", "jov", "remove",
-                   "off|change|none|flush|write none|on", "FLT.CDF=krs/FLT.CDF jovo.ini", "none"},
+                   "off|change|none|flush|write none|on", "FLT.CDF=krs/FLT.CDF jovo.ini", "none",
+                   "FLT.cdf hurr.flt"},
         CommandRow{"restore without stock set", "tuk.cdf", "tuk", "remove",
                    "off|message KRS folder does not exist!|none|flush|write none|on",
-                   "jovo.ini tuk.cdf", "none"},
+                   "jovo.ini tuk.cdf", "none", ""},
         CommandRow{"install JOV Panel",
                    "HURR.flt readme.txt jov/hurr.FLT jov/Panel.DAT jov/jovpanel.exe jov/jovo.ini "
                    "jov/.hidden.dat jov/extras/deep.dat",
                    "none", "jov", "off|change|jov|flush|write jov|on",
                    "HURR.flt=jov/hurr.FLT Panel.DAT=jov/Panel.DAT jovpanel.exe=jov/jovpanel.exe "
                    "jovo.ini readme.txt",
-                   "jov"},
+                   "jov", "HURR.flt"},
         CommandRow{"install JOV Online", "JOVO/ONLINE.DAT", "none", "jovo",
                    "off|change|jovo|flush|write jovo|on", "ONLINE.DAT=JOVO/ONLINE.DAT jovo.ini",
-                   "jovo"},
+                   "jovo", ""},
         CommandRow{"install TUK", "tuk/FLT.CDF", "none", "tuk", "off|change|tuk|flush|write tuk|on",
-                   "FLT.CDF=tuk/FLT.CDF jovo.ini", "tuk"},
+                   "FLT.CDF=tuk/FLT.CDF jovo.ini", "tuk", ""},
+        // The restore puts back, byte for byte, the game file an install replaced; a file the
+        // player changed since stays, and the original stays kept.
+        CommandRow{"restore after an install over a game file",
+                   "README.TXT jov/ReadMe.txt jov/a.dat krs/flt.cdf", "none", "jov remove", nullptr,
+                   "README.TXT flt.cdf=krs/flt.cdf jovo.ini", "none", ""},
+        CommandRow{"restore after the player changed a replaced file",
+                   "README.TXT jov/ReadMe.txt jov/a.dat krs/flt.cdf", "none",
+                   "jov edit:README.TXT remove", nullptr,
+                   "README.TXT=edited flt.cdf=krs/flt.cdf jovo.ini", "none", "README.TXT"},
+        CommandRow{"five cycles keep no more than the first",
+                   "README.TXT own.flt jov/ReadMe.txt jov/a.dat krs/flt.cdf", nullptr,
+                   "jov remove jov remove jov remove jov remove jov remove", nullptr,
+                   "README.TXT flt.cdf=krs/flt.cdf jovo.ini", "none", "own.flt"},
         // A set is recognised by a file of its own type, not by any file.
         CommandRow{"TUK without a .cdf file", "tuk/flt.dat", "none", "tuk",
-                   "message Cannot find TUK directory.", "jovo.ini", "none"},
+                   "message Cannot find TUK directory.", "jovo.ini", "none", ""},
         CommandRow{"JOV Panel without a .dat file", "jov/x.flt jov/a.cdf", "none", "jov",
-                   "message Cannot find JOV directory.", "jovo.ini", "none"},
+                   "message Cannot find JOV directory.", "jovo.ini", "none", ""},
         CommandRow{"JOV Online without a .dat file", "JOVO/readme.txt JOVO/x.flt", "none", "jovo",
-                   "message Cannot find JOVO directory.", "jovo.ini", "none"},
+                   "message Cannot find JOVO directory.", "jovo.ini", "none", ""},
         CommandRow{"RAF",
                    "HURR.FLT Mosq.flt sp2a.flt SP09.flt sp14.FLT b24a.flt hurr.flt.bak .mosq.flt",
                    "jov", "raf", "Country(0) off|off|change|on",
-                   ".mosq.flt b24a.flt hurr.flt.bak jovo.ini", "jov"},
+                   ".mosq.flt b24a.flt hurr.flt.bak jovo.ini", "jov",
+                   "HURR.FLT Mosq.flt SP09.flt sp14.FLT sp2a.flt"},
+        // The set's copies go; a model the player put in by hand is kept.
+        CommandRow{"RAF after an install", "sp09.flt jov/hurr.flt jov/mosq.flt jov/a.dat", "none",
+                   "jov raf", nullptr, "a.dat=jov/a.dat jovo.ini", "jov", "sp09.flt"},
         CommandRow{"USAAF",
                    "B24A.FLT b26a.flt bb17.flt p47c.flt p47d.flt p51b.flt p51d.flt hurr.flt", "jov",
-                   "usaaf", "Country(1) off|off|change|on", "hurr.flt jovo.ini", "jov"},
+                   "usaaf", "Country(1) off|off|change|on", "hurr.flt jovo.ini", "jov",
+                   "B24A.FLT b26a.flt bb17.flt p47c.flt p47d.flt p51b.flt p51d.flt"},
         CommandRow{"Luftwaffe",
                    "110c.flt 110g.flt 190a.flt 190d.flt 109e.flt 109g.flt 109k.flt 262a.flt "
                    "H111.FLT j88a.flt ju87.flt m410.flt",
-                   "jovo", "luftwaffe", "Country(2) off|off|change|on", "jovo.ini", "jovo"},
+                   "jovo", "luftwaffe", "Country(2) off|off|change|on", "jovo.ini", "jovo",
+                   "110c.flt 110g.flt 190a.flt 190d.flt 109e.flt 109g.flt 109k.flt 262a.flt "
+                   "H111.FLT j88a.flt ju87.flt m410.flt"},
         CommandRow{"an air force none of whose files is there", "hurr.flt", "jov", "usaaf",
-                   "Country(1) off|off|on", "hurr.flt jovo.ini", "jov"},
+                   "Country(1) off|off|on", "hurr.flt jovo.ini", "jov", ""},
         // A failure ends the command at the failing step: what came before is done, what comes
-        // after is not, and neither the controls nor the state file move.
+        // after is not, and neither the controls nor the state file move. A read-only file is
+        // neither deleted nor kept.
         CommandRow{"restore stopped by a read-only file", "krs/flt.cdf a.dat !b.dat c.dat x.str",
-                   "jov", "remove", "off|change", "b.dat c.dat jovo.ini x.str", "jov", EACCES},
+                   "jov", "remove", "off|change", "b.dat c.dat jovo.ini x.str", "jov", "a.dat",
+                   EACCES},
         CommandRow{"install stopped by a read-only file", "jov/a.dat jov/b.dat jov/c.dat !B.DAT",
-                   "none", "jov", "off|change", "B.DAT a.dat=jov/a.dat jovo.ini", "none", EACCES},
-        // Too little room is found before the first change. Three copies of 9 bytes replace one
-        // of 5, and the largest needs room for its temporary: 31 bytes. A restore counts what
-        // its clean-out frees: 15 bytes go, 23 come, and room for the largest: 20 bytes.
+                   "none", "jov", "off|change", "B.DAT a.dat=jov/a.dat jovo.ini", "none", "",
+                   EACCES},
+        // Too little room is found before the first change. Three copies of 9 bytes come and
+        // the largest needs room for its temporary: 36 bytes; the file of 5 they replace is
+        // kept, which frees nothing. A restore's clean-out keeps the player's 15 bytes too: 23
+        // come, and room for the largest: 35 bytes.
         CommandRow{"install with too little room", "jov/a.dat jov/b.dat jov/c.dat B.DAT", "none",
-                   "jov", "off", "B.DAT jovo.ini", "none", ENOSPC, 30},
+                   "jov", "off", "B.DAT jovo.ini", "none", "", ENOSPC, 35},
         CommandRow{"install with just enough room", "jov/a.dat jov/b.dat jov/c.dat B.DAT", "none",
                    "jov", "off|change|jov|flush|write jov|on",
-                   "B.DAT=jov/b.dat a.dat=jov/a.dat c.dat=jov/c.dat jovo.ini", "jov", 0, 31},
+                   "B.DAT=jov/b.dat a.dat=jov/a.dat c.dat=jov/c.dat jovo.ini", "jov", "B.DAT", 0,
+                   36},
         CommandRow{"restore with too little room", "a.dat b.dat c.dat krs/data.cdf krs/flt.cdf",
-                   "jov", "remove", "off", "a.dat b.dat c.dat jovo.ini", "jov", ENOSPC, 19},
+                   "jov", "remove", "off", "a.dat b.dat c.dat jovo.ini", "jov", "", ENOSPC, 34},
         CommandRow{"restore with just enough room", "a.dat b.dat c.dat krs/data.cdf krs/flt.cdf",
                    "jov", "remove", "off|change|none|flush|write none|on",
-                   "data.cdf=krs/data.cdf flt.cdf=krs/flt.cdf jovo.ini", "none", 0, 20}),
+                   "data.cdf=krs/data.cdf flt.cdf=krs/flt.cdf jovo.ini", "none", "a.dat b.dat c.dat",
+                   0, 35}),
     RowName);
 
 #ifndef _WIN32
@@ -289,14 +368,15 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         CommandRow{"restore into a state file in capitals beside a folder jovo.ini",
                    "JOVO.INI jovo.ini/x krs/flt.cdf", nullptr, "remove",
-                   "off|change|none|flush|write none|on", "JOVO.INI flt.cdf=krs/flt.cdf", "none"},
+                   "off|change|none|flush|write none|on", "JOVO.INI flt.cdf=krs/flt.cdf", "none",
+                   ""},
         // The delete acts on the file the listing found, not on a folder of the same name.
         CommandRow{"RAF beside a folder hurr.flt", "HURR.FLT hurr.flt/x", "jov", "raf",
-                   "Country(0) off|off|change|on", "jovo.ini", "jov"},
+                   "Country(0) off|off|change|on", "jovo.ini", "jov", "HURR.FLT"},
         // A copy replaces the file of its own name where one differs only in case.
         CommandRow{"install beside two case variants", "HURR.FLT hurr.flt jov/a.dat jov/hurr.flt",
                    "none", "jov", "off|change|jov|flush|write jov|on",
-                   "HURR.FLT a.dat=jov/a.dat hurr.flt=jov/hurr.flt jovo.ini", "jov"}),
+                   "HURR.FLT a.dat=jov/a.dat hurr.flt=jov/hurr.flt jovo.ini", "jov", "hurr.flt"}),
     RowName);
 #endif
 

@@ -197,12 +197,11 @@ void CopyFileReplacing(const std::string& source, const std::string& destination
     replace.Commit();
 }
 
-void WriteTextField(const std::string& path, std::string_view value)
+void WriteTextFile(const std::string& path, std::string_view text)
 {
     const ResolvedFile target = ResolveFile(path);
     PendingReplace replace(target, 0666);
-    const std::string line = TextFieldLine(value);
-    if (!WriteAll(replace.Descriptor(), line.data(), line.size()) ||
+    if (!WriteAll(replace.Descriptor(), text.data(), text.size()) ||
         ::fsync(replace.Descriptor()) != 0) {
         replace.Fail("write", Absolute(target.path));
     }
@@ -246,14 +245,114 @@ std::size_t FileReader::Read(char* buffer, std::size_t size)
     return filled;
 }
 
-std::uintmax_t FileSize(const std::string& path)
+FileStamp StampOf(const std::string& path)
 {
     const ResolvedFile file = ResolveFile(path);
     struct stat info = {};
-    if (file.knownMissing || ::stat(file.path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) {
-        return 0;
+    struct stat entry = {};
+    if (file.knownMissing || ::stat(file.path.c_str(), &info) != 0 || !S_ISREG(info.st_mode) ||
+        ::lstat(file.path.c_str(), &entry) != 0) {
+        return {};
     }
-    return static_cast<std::uintmax_t>(info.st_size);
+    return {true, file.path, static_cast<std::uintmax_t>(info.st_size),
+            static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec,
+            IsReadOnly(entry)};
+}
+
+void KeepFile(const std::string& path, const std::string& kept, Keeping how)
+{
+    const std::string target = ResolveFile(path).path;
+    const char* operation = how == Keeping::Move ? "delete" : "replace";
+    if (!RefuseFolderOrReadOnly(operation, target)) {
+        ThrowErrno(operation, Absolute(target));
+    }
+    // Neither a new link nor a move without replacing ever takes the place of a file there.
+    const bool done = how == Keeping::Move
+                          ? ::renameat2(AT_FDCWD, target.c_str(), AT_FDCWD, kept.c_str(),
+                                        RENAME_NOREPLACE) == 0
+                          : ::link(target.c_str(), kept.c_str()) == 0;
+    if (!done) {
+        // A file system without links, or without a move that never replaces, gets a copy.
+        if (errno != EPERM && errno != EOPNOTSUPP && errno != EMLINK && errno != ENOSYS &&
+            errno != EINVAL && errno != EXDEV) {
+            ThrowErrno("keep a copy of", Absolute(target));
+        }
+        if (KindOf(kept) != EntryKind::Missing) {
+            errno = EEXIST;
+            ThrowErrno("keep a copy of", Absolute(target));
+        }
+        CopyFileReplacing(target, kept);
+        if (how == Keeping::Move && ::unlink(target.c_str()) != 0) {
+            ThrowErrno(operation, Absolute(target));
+        }
+    }
+    const Split from = SplitPath(target);
+    const Split to = SplitPath(kept);
+    NoteAdded(FolderOrHere(ResolveFolder(to.folder)), to.leaf);
+    if (how == Keeping::Move) {
+        NoteRemoved(FolderOrHere(from.folder), from.leaf);
+    }
+}
+
+void PutBack(const std::string& kept, const std::string& path)
+{
+    const std::string target = ResolveFile(path).path;
+    RefuseFolderOrReadOnly("put back", target);
+    if (::rename(kept.c_str(), target.c_str()) != 0) {
+        ThrowErrno("put back", Absolute(target));
+    }
+    const Split from = SplitPath(kept);
+    const Split to = SplitPath(target);
+    NoteRemoved(FolderOrHere(ResolveFolder(from.folder)), from.leaf);
+    NoteAdded(FolderOrHere(to.folder), to.leaf);
+}
+
+EntryKind KindOf(const std::string& path)
+{
+    struct stat info = {};
+    if (::lstat(ResolveFolder(path).c_str(), &info) != 0) {
+        return EntryKind::Missing;
+    }
+    return S_ISDIR(info.st_mode) ? EntryKind::Folder : EntryKind::Other;
+}
+
+bool MakeFolder(const std::string& path)
+{
+    const std::string resolved = ResolveFolder(path);
+    if (::mkdir(resolved.c_str(), 0777) == 0) {
+        const Split split = SplitPath(resolved);
+        NoteAdded(FolderOrHere(split.folder), split.leaf, DT_DIR);
+        return true;
+    }
+    if (errno == EEXIST && KindOf(resolved) == EntryKind::Folder) {
+        return false;
+    }
+    ThrowErrno("make the folder", Absolute(resolved));
+}
+
+void RemoveFolder(const std::string& path)
+{
+    const std::string resolved = ResolveFolder(path);
+    if (::rmdir(resolved.c_str()) != 0) {
+        ThrowErrno("remove the folder", Absolute(resolved));
+    }
+    const Split split = SplitPath(resolved);
+    NoteRemoved(FolderOrHere(split.folder), split.leaf);
+}
+
+std::vector<std::string> ListFolders(const std::string& folder)
+{
+    const std::string resolved = FolderOrHere(ResolveFolder(folder));
+    std::vector<std::string> names;
+    if (const FolderIndex* index = ListedIndex(resolved)) {
+        index->ForEach([&](const Entry& entry) {
+            if (IsRealFolderEntry(resolved, entry)) {
+                names.push_back(entry.name);
+            }
+        });
+    }
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 std::uintmax_t FreeSpace(const std::string& folder)

@@ -43,11 +43,6 @@ std::string NextTemporaryName()
     return TemporaryName(static_cast<unsigned long>(::getpid()), ++serial);
 }
 
-bool IsReadOnly(const struct stat& info)
-{
-    return !S_ISLNK(info.st_mode) && (info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0;
-}
-
 // Whether a file made without a name can be given one later (Linux, through /proc).
 bool CanNameUnnamedFiles()
 {
@@ -56,6 +51,11 @@ bool CanNameUnnamedFiles()
 }
 
 } // namespace
+
+bool IsReadOnly(const struct stat& info)
+{
+    return !S_ISLNK(info.st_mode) && (info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0;
+}
 
 bool WriteAll(int fd, const char* data, std::size_t size)
 {

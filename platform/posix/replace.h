@@ -5,6 +5,7 @@
 #include <string>
 #include <utility>
 
+#include <sys/stat.h>
 #include <sys/types.h>
 #include <unistd.h>
 
@@ -37,6 +38,9 @@ private:
 };
 
 bool WriteAll(int fd, const char* data, std::size_t size);
+
+// A file that grants write access to nobody; a link never is.
+bool IsReadOnly(const struct stat& info);
 
 // Folders and read-only files are neither deleted nor replaced, whoever runs the program:
 // raises FsError for `operation` on such a target. Returns whether the target exists (errno

@@ -203,6 +203,15 @@ bool IsRegularEntry(const std::string& folder, const Entry& entry)
            IsRegular(Join(folder, entry.name));
 }
 
+bool IsRealFolderEntry(const std::string& folder, const Entry& entry)
+{
+    if (entry.type != DT_UNKNOWN) {
+        return entry.type == DT_DIR;
+    }
+    struct stat info = {};
+    return ::lstat(Join(folder, entry.name).c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
 FolderIndex* ListedIndex(const std::string& folder)
 {
     static std::optional<FolderIndex> scratch;
@@ -223,10 +232,10 @@ FolderIndex* ListedIndex(const std::string& folder)
     return &*scratch;
 }
 
-void NoteAdded(const std::string& folder, const std::string& name)
+void NoteAdded(const std::string& folder, const std::string& name, unsigned char type)
 {
     if (FolderIndex* index = KnownIndex(folder)) {
-        index->Add(name, DT_REG);
+        index->Add(name, type);
     }
 }
 

@@ -8,6 +8,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include <dirent.h>
+
 // Case-blind names on a file system that tells case apart, and the memory of folder contents
 // that a Batch keeps. A path whose every component exists as written costs one stat and lists
 // nothing; a folder is listed only to find a name that is not there as written, or because its
@@ -49,13 +51,15 @@ private:
 
 // Whether an entry of `folder` is a regular file or a link to one.
 bool IsRegularEntry(const std::string& folder, const Entry& entry);
+// Whether an entry of `folder` is a folder itself, not a link to one.
+bool IsRealFolderEntry(const std::string& folder, const Entry& entry);
 
 // The contents of `folder`: read once within a batch, afresh outside one (then valid until the
 // next call). Null when the folder does not exist.
 FolderIndex* ListedIndex(const std::string& folder);
 
 // Keeps a batch's memory of `folder` in step with a change this process made to it.
-void NoteAdded(const std::string& folder, const std::string& name);
+void NoteAdded(const std::string& folder, const std::string& name, unsigned char type = DT_REG);
 void NoteRemoved(const std::string& folder, const std::string& name);
 // Relative names mean other folders once the working folder changes.
 void ForgetRelativeNames();
