@@ -88,11 +88,13 @@ const switcher::AirForceRow& AirForceOfWord(const std::string& word)
     return found != switcher::kAirForces.end() ? *found : switcher::kAirForces.back();
 }
 
-// Why the window would have the button for this command switched off, and what to do.
-std::string Refusal(const switcher::Fields& fields, const std::string& wanted,
+// Why the window would have the button for this command switched off while `fields` hold
+// `word`, and what to do.
+std::string Refusal(switcher::Fields fields, const std::string& word, const std::string& wanted,
                     const std::string& instead)
 {
-    const switcher::SetRow* row = switcher::RowOfWord(fields.InstalledSet);
+    fields.InstalledSet = word;
+    const switcher::SetRow* row = switcher::RowOfWord(word);
     if (row == nullptr) {
         return cli::ErrorStateSentence(fields);
     }
@@ -100,6 +102,24 @@ std::string Refusal(const switcher::Fields& fields, const std::string& wanted,
            (row->folder == SetFolder::Stock ? " (the stock set)" : "") + " is installed. " +
            instead;
 }
+
+// Says, once the command has ended (also by a failure), where each run kept the player's files.
+struct KeptReport
+{
+    ~KeptReport()
+    {
+        const std::string game = sw.State().GameDir + platform::kSeparator;
+        for (const switcher::KeptRun& run : sw.Kept()) {
+            out << (dryRun ? "Would keep " : "Kept ") << run.files
+                << (run.files == 1 ? " file" : " files") << " the sets do not hold in "
+                << (run.folder.starts_with(game) ? run.folder.substr(game.size()) : run.folder)
+                << '\n';
+        }
+    }
+    const switcher::Switcher& sw;
+    std::ostream& out;
+    bool dryRun;
+};
 
 struct Options
 {
@@ -147,41 +167,40 @@ int Run(CLI::App& app, const Options& options)
         return cli::kRefused;
     }
 
-    sw.Start();
-    const auto& fields = sw.State();
-    const switcher::ControlStates states = switcher::StatesFor(fields.InstalledSet);
+    // Whatever the command comes to, what it kept of the player's own is said.
+    const KeptReport report{sw, std::cout, options.dryRun};
+    // The command, what the window must have on for it, and why it would be off.
+    std::string wanted = "restore the stock set";
+    std::string instead = "There is nothing to restore: install a set instead.";
+    switcher::Control control = switcher::Control::Remove;
     if (command == "install") {
         const switcher::SetRow& set = *switcher::RowOfWord(options.set);
-        if (!states.install) {
-            std::cerr << Refusal(fields, "install " + std::string(set.name),
-                                 "Restore the stock set first: jov-switch restore")
-                      << '\n';
-            return cli::kRefused;
-        }
-        const int before = view.MessagesShown();
-        sw.Click(set.control);
-        return view.MessagesShown() > before ? cli::kRefused : cli::kDone;
+        wanted = "install " + std::string(set.name);
+        instead = "Restore the stock set first: jov-switch restore";
+        control = set.control;
+    } else if (command == "remove") {
+        const switcher::AirForceRow& airForce = AirForceOfWord(options.airForce);
+        wanted = "remove the " + std::string(airForce.name) + " flight models";
+        instead = "Flight models can be removed only while JOV Panel or JOV Online is installed.";
+        control = airForce.control;
     }
-    if (command == "restore") {
-        if (!states.remove) {
-            std::cerr << Refusal(fields, "restore the stock set",
-                                 "There is nothing to restore: install a set instead.")
-                      << '\n';
-            return cli::kRefused;
-        }
-        sw.Remove_Click();
-        return cli::kDone;
-    }
-    const switcher::AirForceRow& airForce = AirForceOfWord(options.airForce);
-    if (!states.countries) {
-        std::cerr << Refusal(fields, "remove the " + std::string(airForce.name) + " flight models",
-                             "Flight models can be removed only while JOV Panel or JOV Online "
-                             "is installed.")
-                  << '\n';
+    // A first start always leaves the stock set, so what it would refuse is refused before the
+    // first start changes anything.
+    const std::string stock(switcher::RowOf(SetFolder::Stock).word);
+    if (!sw.Inspect().recorded && !switcher::IsEnabled(switcher::StatesFor(stock), control)) {
+        std::cerr << Refusal(sw.State(), stock, wanted, instead) << '\n';
         return cli::kRefused;
     }
-    sw.Click(airForce.control);
-    return cli::kDone;
+    sw.Start();
+    const auto& fields = sw.State();
+    if (!switcher::IsEnabled(switcher::StatesFor(fields.InstalledSet), control)) {
+        std::cerr << Refusal(fields, fields.InstalledSet, wanted, instead) << '\n';
+        return cli::kRefused;
+    }
+    // A missing set folder, or stock set, is told as the window tells it: refused.
+    const int before = view.MessagesShown();
+    sw.Click(control);
+    return view.MessagesShown() > before ? cli::kRefused : cli::kDone;
 }
 
 int Main(int argc, char** argv)

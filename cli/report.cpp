@@ -116,6 +116,8 @@ void PrintStatus(switcher::Switcher& sw, bool json, std::ostream& out)
         for (const auto& [key, yes] : present) {
             shown["sets_present"][key] = yes;
         }
+        shown["backup_dir"] = status.backupDir;
+        shown["kept_files"] = status.keptFiles;
         out << shown.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';
         return;
     }
@@ -146,7 +148,8 @@ void PrintStatus(switcher::Switcher& sw, bool json, std::ostream& out)
         << "Buttons on:   " << (on.empty() ? "none" : Join(on, ", ")) << '\n'
         << "Buttons off:  " << (off.empty() ? "none" : Join(off, ", ")) << '\n'
         << "Sets present: " << (found.empty() ? "none" : Join(found, ", ")) << '\n'
-        << "Sets missing: " << (missing.empty() ? "none" : Join(missing, ", ")) << '\n';
+        << "Sets missing: " << (missing.empty() ? "none" : Join(missing, ", ")) << '\n'
+        << "Kept files:   " << status.keptFiles << " in " << status.backupDir << '\n';
 }
 
 int Verify(switcher::Switcher& sw, std::ostream& out, std::ostream& err)
@@ -167,6 +170,9 @@ int Verify(switcher::Switcher& sw, std::ostream& out, std::ostream& err)
         return kRefused;
     case Outcome::Compared:
         break;
+    }
+    for (const switcher::AirForceRow* airForce : comparison.removed) {
+        out << "removed " << airForce->name << '\n';
     }
     for (const auto& difference : comparison.differences) {
         out << KindName(difference.kind) << ' ' << difference.name << '\n';

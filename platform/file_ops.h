@@ -80,7 +80,7 @@ void FlushToDisk(const std::string& folder);
 struct FileStamp
 {
     bool exists = false;
-    std::string path;          // as resolved: the stored name's letter case
+    std::string path; // as resolved: the stored name's letter case
     std::uintmax_t size = 0;
     std::int64_t modified = 0; // nanoseconds since 1970-01-01 UTC
     bool readOnly = false;

@@ -211,7 +211,8 @@ void Backup::PutBackFrom(const std::string& runDir, std::set<std::string>& decid
         const platform::FileStamp game = files_.StampOf(Under(fields_.GameDir, name));
         if (game.exists && !game.readOnly && SetHoldsCopy(row->folder, name, game)) {
             files_.PutBack(kept, game.path);
-            putBack += name + "\t" + field[1] + "\tput back into the game folder by the restore on " +
+            putBack += name + "\t" + field[1] +
+                       "\tput back into the game folder by the restore on " +
                        LocalTime(started_, "%Y-%m-%d at %H:%M:%S") + "\r\n";
         }
     }

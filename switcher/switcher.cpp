@@ -70,7 +70,8 @@ bool Switcher::StateFileExists()
 
 bool Switcher::SetPresent(SetFolder folder)
 {
-    return !files_.ListPlainFiles(Under(FolderOf(fields_, folder), RowOf(folder).testPattern)).empty();
+    return !files_.ListPlainFiles(Under(FolderOf(fields_, folder), RowOf(folder).testPattern))
+                .empty();
 }
 
 void Switcher::Start()
@@ -116,20 +117,23 @@ void Switcher::LoadState()
 
 template <typename Work> void Switcher::Keeping(Backup& backup, Work work)
 {
+    const auto finish = [&] {
+        if (backup.KeptFiles() > 0) {
+            kept_.push_back({backup.RunFolder(), backup.KeptFiles()});
+        }
+        backup.Finish();
+    };
     try {
         work();
     } catch (...) {
         try {
-            backup.Finish();
+            finish();
         } catch (...) {
             // The failure of the work is the one to report; what was kept stays kept.
         }
         throw;
     }
-    backup.Finish();
-    if (backup.KeptFiles() > 0) {
-        kept_.push_back({backup.RunFolder(), backup.KeptFiles()});
-    }
+    finish();
 }
 
 void Switcher::RestoreStock(Backup& backup)
@@ -358,7 +362,8 @@ Comparison Switcher::Compare()
                 held.insert(std::string(model));
             }
         }
-        if (!held.empty() && std::includes(missing.begin(), missing.end(), held.begin(), held.end())) {
+        if (!held.empty() &&
+            std::includes(missing.begin(), missing.end(), held.begin(), held.end())) {
             result.removed.push_back(&airForce);
             std::erase_if(result.differences, [&](const Comparison::Difference& difference) {
                 return difference.kind == Kind::Missing &&

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <regex>
 
 #ifndef _WIN32
 #include <pwd.h>
@@ -70,12 +71,14 @@ TEST_F(CliTest, CommandsInTurn)
         {{"--help"}, 0, "GAME FOLDER", ""},
         {{"status", "--json"}, 0, "\"installed\": null", ""},
         {{"status"}, 0, "Buttons on:   Install JOV Panel, Install JOV Online, Install TUK", ""},
-        {{"restore"}, 1, "KRS Flight Models (the stock set) is installed", "none"},
-        {{"remove", "raf"}, 1, "Flight models can be removed only while JOV", "none"},
+        // Refused before the first start changes anything.
+        {{"restore"}, 1, "KRS Flight Models (the stock set) is installed", ""},
+        {{"remove", "raf"}, 1, "Flight models can be removed only while JOV", ""},
         {{"install", "JOVO"}, 1, "Cannot find JOVO directory.", "none"},
         {{"install", "Jov"}, 0, "", "jov", dead},
         {{"verify"}, 0, "The game folder matches the JOV Panel set.", "jov"},
         {{"remove", "usaaf"}, 0, "", "jov", "B24A.FLT"},
+        {{"verify"}, 0, "removed USAAF\nThe game folder matches the JOV Panel set.", "jov"},
         {{"install", "tuk"}, 1, "JOV Panel is installed. Restore the stock set first", "jov"},
         {{"remove", "RAF"}, 0, "", "jov", "SP09.FLT"},
         {{"restore"}, 0, "", "none", "PANEL.DAT"},
@@ -117,11 +120,12 @@ TEST_F(CliTest, CommandsInTurn)
     fs::remove_all(game / "KRS");
     Record("tuk");
     const auto noStock = Run({"restore"});
-    EXPECT_EQ(noStock.status, 0);
+    EXPECT_EQ(noStock.status, 1);
     EXPECT_EQ(noStock.err, "KRS folder does not exist!\n");
     EXPECT_EQ(Read("jovo.ini"), "\"none\"\r\n");
 }
 
+// Over a first start and an install, with a file of the player's to keep.
 TEST_F(CliTest, DryRunChangesNothingAndListsWhatTheRealRunDoes)
 {
     Write("Hurr.flt", "old");
@@ -129,14 +133,24 @@ TEST_F(CliTest, DryRunChangesNothingAndListsWhatTheRealRunDoes)
     const auto dry = Run({"--dry-run", "install", "jov"});
     EXPECT_EQ(dry.status, 0) << dry.err;
     EXPECT_EQ(Files(), (Contents{{"Hurr.flt", "old"}}));
+    EXPECT_FALSE(Exists("JOV_Enable-backup"));
 
     const auto real = Run({"install", "jov", "--verbose"});
     EXPECT_EQ(real.status, 0) << real.err;
-    EXPECT_EQ(real.out, dry.out);
-    EXPECT_TRUE(real.out.starts_with("delete " + Path("Hurr.flt") + "\n"));
-    EXPECT_TRUE(real.out.ends_with("write " + Path("jovo.ini") + " \"jov\"\n"));
+    // The same lines, but for the runs' times and what the last one says.
+    const auto listing = [](const std::string& out) {
+        return std::regex_replace(
+            std::regex_replace(out, std::regex("\\d{4}-\\d\\d-\\d\\d \\d\\d-\\d\\d-\\d\\d"), "T"),
+            std::regex("Would keep"), "Kept");
+    };
+    EXPECT_EQ(listing(real.out), listing(dry.out));
+    const std::string run = Utf8(Under("JOV_Enable-backup") / "T first start");
+    EXPECT_NE(listing(real.out).find("keep " + Path("Hurr.flt") + " -> " + run), std::string::npos);
+    EXPECT_TRUE(listing(real.out).ends_with("write " + Path("jovo.ini") + " \"jov\"\nKept 1 file " +
+                                            "the sets do not hold in " +
+                                            run.substr(Path("").size()) + "\n"));
     EXPECT_EQ(std::count(real.out.begin(), real.out.end(), '\n'),
-              10); // 1 delete, 7 copies, 2 writes
+              14); // 2 folders made, 1 kept, 7 copies, 1 record, 2 states, 1 line about it
 }
 
 TEST_F(CliTest, VerifyNoticesChangedMissingAndExtraFiles)

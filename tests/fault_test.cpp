@@ -58,8 +58,13 @@ protected:
                 Blob(random, 24 * 1024 + random() % 4096);
         }
         jov["BIG.3DZ"] = Blob(random, 8 << 20);
+        jov["README.TXT"] = "the set's notes";
         stock = {{"FLT.CDF", Blob(random, 3 << 20)}, {"DATA.CDF", Blob(random, 5 << 20)}};
-        for (const auto& [folder, files] : {std::pair{"JOV/", jov}, {"KRS/", stock}}) {
+        // The player's own: a game file the install replaces, a model put in by hand while a set
+        // is in, which the restore clears.
+        own = {{"README.TXT", "the game's own notes"}, {"OWN.FLT", Blob(random, 4096)}};
+        for (const auto& [folder, files] :
+             {std::pair{"JOV/", jov}, {"KRS/", stock}, {"OWN/", own}}) {
             for (const auto& [name, data] : files) {
                 Write(folder + name, data);
                 versions[name].insert(data);
@@ -72,18 +77,44 @@ protected:
         for (const auto& [name, content] : Files()) {
             fs::remove(game / name);
         }
+        fs::remove_all(game / "JOV_Enable-backup");
         for (const auto& [name, data] : stock) {
             Write(name, data);
         }
+        Write("README.TXT", own.at("README.TXT"));
         Record("none");
         if (word == "jov") {
             ASSERT_EQ(Run({"install", "jov"}).status, 0);
+            Write("OWN.FLT", own.at("OWN.FLT"));
+        }
+        placedOwnModel = word == "jov";
+    }
+
+    // Each of the player's own files is in the game folder or kept, never neither.
+    void ExpectOwnFilesKept()
+    {
+        std::set<std::pair<std::string, std::string>> held;
+        for (const auto& folder : {game, game / "JOV_Enable-backup"}) {
+            for (const auto& entry : fs::recursive_directory_iterator(folder)) {
+                if (entry.is_regular_file() &&
+                    (folder == game ? entry.path().parent_path() == game : true)) {
+                    held.emplace(Utf8(entry.path().filename()), Slurp(entry.path()));
+                }
+            }
+            if (!fs::exists(game / "JOV_Enable-backup")) {
+                break;
+            }
+        }
+        for (const auto& file : own) {
+            EXPECT_TRUE(held.contains(file) || (file.first == "OWN.FLT" && !placedOwnModel))
+                << file.first << " is lost";
         }
     }
 
     // Runs `command` from the state `from` once to time it, then kRounds times killed at a
-    // random moment within that time. After each kill the folder holds only whole files and a
-    // valid state line; a second run completes the command and leaves no temporary.
+    // random moment within that time. After each kill the folder holds only whole files, the
+    // player's own files are in it or kept, and a valid state line; a second run completes the
+    // command and leaves no temporary.
     void KillRounds(const std::vector<std::string>& command, const std::string& from, unsigned seed)
     {
         Reset(from);
@@ -105,9 +136,11 @@ protected:
                     EXPECT_TRUE(versions[name].contains(content)) << name << " is cut or mixed";
                 }
             }
+            ExpectOwnFilesKept();
             if (Read("jovo.ini") == "\"" + from + "\"\r\n") {
                 ASSERT_EQ(Run(command).status, 0);
             }
+            ExpectOwnFilesKept();
             EXPECT_EQ(Run({"verify"}).status, 0);
             for (const auto& [name, content] : Files()) {
                 EXPECT_FALSE(name.starts_with(platform::kTemporaryPrefix)) << name;
@@ -121,6 +154,8 @@ protected:
     static constexpr int kRounds = 20;
 #endif
     Contents stock;
+    Contents own;
+    bool placedOwnModel = false;
     std::map<std::string, std::set<std::string>> versions;
 };
 

@@ -259,8 +259,7 @@ INSTANTIATE_TEST_SUITE_P(
                    nullptr, "start", "off|change|flush|write none|none|on",
                    ".hidden.dat DATA.CDF=krs/DATA.CDF FLT.CDF=krs/FLT.CDF jovo.ini "
                    "notes.txt=krs/notes.txt readme.txt",
-                   "none",
-                   "HURR.FLT a.dat b.STR c.mpc d.Cpt e.3DZ JovPanel.EXE flt.cdf DATA.cdf"},
+                   "none", "HURR.FLT a.dat b.STR c.mpc d.Cpt e.3DZ JovPanel.EXE flt.cdf DATA.cdf"},
         // Start-up with a state file shows its word, compared exactly, and touches nothing.
         CommandRow{"start with none", "a.dat krs/F.CDF", "none", "start", "none", "a.dat jovo.ini",
                    "none", ""},
@@ -357,8 +356,8 @@ INSTANTIATE_TEST_SUITE_P(
                    "jov", "remove", "off", "a.dat b.dat c.dat jovo.ini", "jov", "", ENOSPC, 34},
         CommandRow{"restore with just enough room", "a.dat b.dat c.dat krs/data.cdf krs/flt.cdf",
                    "jov", "remove", "off|change|none|flush|write none|on",
-                   "data.cdf=krs/data.cdf flt.cdf=krs/flt.cdf jovo.ini", "none", "a.dat b.dat c.dat",
-                   0, 35}),
+                   "data.cdf=krs/data.cdf flt.cdf=krs/flt.cdf jovo.ini", "none",
+                   "a.dat b.dat c.dat", 0, 35}),
     RowName);
 
 #ifndef _WIN32

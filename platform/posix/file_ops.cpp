@@ -267,10 +267,9 @@ void KeepFile(const std::string& path, const std::string& kept, Keeping how)
         ThrowErrno(operation, Absolute(target));
     }
     // Neither a new link nor a move without replacing ever takes the place of a file there.
-    const bool done = how == Keeping::Move
-                          ? ::renameat2(AT_FDCWD, target.c_str(), AT_FDCWD, kept.c_str(),
-                                        RENAME_NOREPLACE) == 0
-                          : ::link(target.c_str(), kept.c_str()) == 0;
+    const bool done = how == Keeping::Move ? ::renameat2(AT_FDCWD, target.c_str(), AT_FDCWD,
+                                                         kept.c_str(), RENAME_NOREPLACE) == 0
+                                           : ::link(target.c_str(), kept.c_str()) == 0;
     if (!done) {
         // A file system without links, or without a move that never replaces, gets a copy.
         if (errno != EPERM && errno != EOPNOTSUPP && errno != EMLINK && errno != ENOSYS &&
