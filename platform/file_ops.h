@@ -22,7 +22,7 @@ namespace platform
 
 // A file's path as the operations resolve it: each folder component the exact name when it is a
 // folder, else its smallest case variant that is one; the last component likewise among regular
-// files; else as given. On Windows the path as given.
+// files; else as given. On Windows the last component as stored, the rest as given.
 std::string ResolvePath(const std::string& path);
 
 // Absolute path of the working folder, without a closing separator except at the root.

@@ -54,7 +54,7 @@ Handle OpenForReading(const std::string& path)
 
 std::string ResolvePath(const std::string& path)
 {
-    return path;
+    return Lookup(path).path;
 }
 
 std::string WorkingDir()
@@ -169,14 +169,13 @@ void CopyFileReplacing(const std::string& source, const std::string& destination
     replace.Commit(&info.ftLastWriteTime);
 }
 
-void WriteTextField(const std::string& path, std::string_view value)
+void WriteTextFile(const std::string& path, std::string_view text)
 {
     PendingReplace replace(Lookup(path));
-    const std::string line = TextFieldLine(value);
     DWORD written = 0;
-    if (!::WriteFile(replace.Handle(), line.data(), static_cast<DWORD>(line.size()), &written,
+    if (!::WriteFile(replace.Handle(), text.data(), static_cast<DWORD>(text.size()), &written,
                      nullptr) ||
-        written != line.size()) {
+        written != text.size()) {
         replace.Fail("write", Absolute(path));
     }
     replace.Commit();
@@ -214,14 +213,23 @@ std::size_t FileReader::Read(char* buffer, std::size_t size)
     return filled;
 }
 
-std::uintmax_t FileSize(const std::string& path)
+FileStamp StampOf(const std::string& path)
 {
+    const Existing file = Lookup(path);
     WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!::GetFileAttributesExW(Wide(path).c_str(), GetFileExInfoStandard, &data) ||
+    if (!file.found ||
+        !::GetFileAttributesExW(Wide(file.path).c_str(), GetFileExInfoStandard, &data) ||
         (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-        return 0;
+        return {};
     }
-    return (static_cast<std::uintmax_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    // 100-nanosecond steps since 1601 to nanoseconds since 1970.
+    const auto since1601 = static_cast<std::int64_t>(
+        (static_cast<std::uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) |
+        data.ftLastWriteTime.dwLowDateTime);
+    return {true, file.path,
+            (static_cast<std::uintmax_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow,
+            (since1601 - 116444736000000000LL) * 100,
+            (data.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0};
 }
 
 std::uintmax_t FreeSpace(const std::string& folder)

@@ -1,0 +1,128 @@
+#include "platform/file_ops.h"
+
+#include "platform/fs_error.h"
+#include "platform/win32/common.h"
+#include "platform/win32/replace.h"
+#include "platform/win32/unicode.h"
+
+#include <algorithm>
+
+// Keeping the player's files: moves and links that never replace, and the folders they go to.
+namespace platform
+{
+namespace
+{
+
+using namespace win32;
+
+// Errors with which a file system says it has no hard links.
+bool NoLinksHere(DWORD error)
+{
+    return error == ERROR_INVALID_FUNCTION || error == ERROR_NOT_SUPPORTED ||
+           error == ERROR_TOO_MANY_LINKS || error == ERROR_NOT_SAME_DEVICE;
+}
+
+} // namespace
+
+void KeepFile(const std::string& path, const std::string& kept, Keeping how)
+{
+    const Existing target = Lookup(path);
+    const char* operation = how == Keeping::Move ? "delete" : "replace";
+    if (!target.found) {
+        ::SetLastError(ERROR_FILE_NOT_FOUND);
+        ThrowLastError(operation, Absolute(path));
+    }
+    RefuseFolderOrReadOnly(operation, target);
+    const std::wstring from = Wide(target.path);
+    const std::wstring to = Wide(kept);
+    // Neither moves nor links over a name that is taken.
+    if (how == Keeping::Move) {
+        if (!::MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH)) {
+            ThrowLastError(operation, Absolute(target.path), Intent::Change);
+        }
+        return;
+    }
+    if (::CreateHardLinkW(to.c_str(), from.c_str(), nullptr)) {
+        return;
+    }
+    if (!NoLinksHere(::GetLastError())) {
+        ThrowLastError("keep a copy of", Absolute(target.path), Intent::Change);
+    }
+    // FAT and exFAT have no links: a copy, on disk before the original is replaced.
+    if (!::CopyFileW(from.c_str(), to.c_str(), TRUE)) {
+        ThrowLastError("keep a copy of", Absolute(target.path), Intent::Change);
+    }
+    const HANDLE copy = ::CreateFileW(to.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr);
+    const bool flushed = copy != INVALID_HANDLE_VALUE && ::FlushFileBuffers(copy);
+    if (copy != INVALID_HANDLE_VALUE) {
+        ::CloseHandle(copy);
+    }
+    if (!flushed) {
+        ThrowLastError("keep a copy of", Absolute(target.path), Intent::Change);
+    }
+}
+
+void PutBack(const std::string& kept, const std::string& path)
+{
+    const Existing target = Lookup(path);
+    RefuseFolderOrReadOnly("put back", target);
+    if (!::MoveFileExW(Wide(kept).c_str(), Wide(target.path).c_str(),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        ThrowLastError("put back", Absolute(target.path), Intent::Change);
+    }
+}
+
+EntryKind KindOf(const std::string& path)
+{
+    const DWORD attributes = ::GetFileAttributesW(Wide(path).c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        return EntryKind::Missing;
+    }
+    // A junction or a symbolic link to a folder is a reparse point: no folder of ours.
+    const bool folder = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 &&
+                        (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0;
+    return folder ? EntryKind::Folder : EntryKind::Other;
+}
+
+bool MakeFolder(const std::string& path)
+{
+    if (::CreateDirectoryW(Wide(path).c_str(), nullptr)) {
+        return true;
+    }
+    if (::GetLastError() == ERROR_ALREADY_EXISTS && KindOf(path) == EntryKind::Folder) {
+        return false;
+    }
+    ThrowLastError("make the folder", Absolute(path), Intent::Change);
+}
+
+void RemoveFolder(const std::string& path)
+{
+    if (!::RemoveDirectoryW(Wide(path).c_str())) {
+        ThrowLastError("remove the folder", Absolute(path), Intent::Change);
+    }
+}
+
+std::vector<std::string> ListFolders(const std::string& folder)
+{
+    std::vector<std::string> names;
+    WIN32_FIND_DATAW data;
+    const HANDLE find = ::FindFirstFileExW(Wide(Join(folder, "*")).c_str(), FindExInfoBasic, &data,
+                                           FindExSearchNameMatch, nullptr, 0);
+    if (find == INVALID_HANDLE_VALUE) {
+        return names;
+    }
+    do {
+        const std::string name = Utf8(data.cFileName);
+        if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 &&
+            (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0 && name != "." &&
+            name != "..") {
+            names.push_back(name);
+        }
+    } while (::FindNextFileW(find, &data));
+    ::FindClose(find);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+} // namespace platform
