@@ -9,11 +9,13 @@
 set -euo pipefail
 build=$(realpath "$1") demo=$(realpath "$2") wine_run=$(realpath "$3") work=$4
 source=$(realpath "$(dirname "$0")/..")
+closed=$work/Games/Closed
+chattr -i "$closed" 2>/dev/null || true
 rm -rf "$work"
 mkdir -p "$work"
-work=$(realpath "$work")
+work=$(realpath "$work") closed=$(realpath -m "$closed")
 export WINEPREFIX=$work/wine-prefix
-trap 'wineserver -k 2>/dev/null || true' EXIT
+trap 'chattr -i "$closed" 2>/dev/null; wineserver -k 2>/dev/null || true' EXIT
 fail() { echo "FAIL: $*"; exit 1; }
 
 cpack --config "$build/CPackConfig.cmake" -G "ZIP;NSIS" -B "$work/packages" >/dev/null
@@ -81,4 +83,19 @@ install_and_uninstall() {
 }
 install_and_uninstall "users/$(id -un)" user.reg
 install_and_uninstall ProgramData system.reg /ALLUSERS
+
+# A silent install into a game folder closed to it (immutable, which binds root too) writes
+# nothing and ends with "access denied".
+mkdir -p "$closed"
+touch "$closed/FLT.CDF"
+if chattr +i "$closed" 2>/dev/null; then
+    status=0
+    "$wine_run" "$installer" /S "/D=Z:${closed//\//\\}" || status=$?
+    wineserver -w
+    chattr -i "$closed"
+    [ $status -eq 5 ] || fail "a silent install into a closed folder ended with $status"
+    [ "$(ls "$closed")" = FLT.CDF ] || fail "a silent install wrote into a closed folder"
+else
+    echo "NOT CHECKED: a silent install into a closed folder (chattr +i needs root and ext4)"
+fi
 echo "packages, installer and uninstaller as expected"
