@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# The Debian package as a player installs it: what it holds, what the desktop's validators say
-# of it, and what its manual and completion say of jov-switch.
+# The Debian package as a player installs it: what it holds, what Debian's package checker and
+# the desktop's validators say of it, the hardening of its programs, and what its manual and
+# completion say of jov-switch.
 # Usage: debian_package_test.sh BUILD-FOLDER jov-switch WORK
 set -euo pipefail
 build=$(realpath "$1") switch=$(realpath "$2") work=$3
@@ -15,10 +16,27 @@ listing=$(dpkg-deb -c "$deb")
 for path in bin/JOV_Enable bin/jov-switch share/applications/jov-enable.desktop \
     share/icons/hicolor/32x32/apps/jov-enable.png share/man/man1/JOV_Enable.1.gz \
     share/man/man1/jov-switch.1.gz share/bash-completion/completions/jov-switch \
-    share/metainfo/org.example.jov_enable.metainfo.xml; do
+    share/metainfo/org.example.jov_enable.metainfo.xml share/doc/jov-enable/copyright \
+    share/doc/jov-enable/changelog.gz; do
     grep -q " \./usr/$path\$" <<<"$listing" || fail "the package lacks $path"
 done
 dpkg-deb -x "$deb" "$work/root"
+
+# Debian's package checker finds no error; what else it says is shown.
+status=0
+said=$(lintian --display-info "$deb" 2>&1) || status=$?
+said=$(grep -v 'running with root privileges' <<<"$said" || true)
+[ $status -eq 0 ] || fail "lintian: $said"
+echo "lintian: ${said:-nothing to remark}"
+# The changelog's latest entry is this version's.
+entry=$(zcat "$work/root/usr/share/doc/jov-enable/changelog.gz" | head -1)
+[[ $entry == "jov-enable ($(dpkg-deb -f "$deb" Version)) "* ]] || fail "the changelog starts with: $entry"
+# PIE, stack protector, read-only relocations bound at start, checked functions. JOV_Enable
+# calls none of the checked functions with a buffer of known size, so they show in jov-switch.
+hardening-check --nocfprotection "$work/root/usr/bin/jov-switch" >/dev/null ||
+    fail "$(hardening-check --nocfprotection "$work/root/usr/bin/jov-switch")"
+hardening-check --nocfprotection --nofortify "$work/root/usr/bin/JOV_Enable" >/dev/null ||
+    fail "$(hardening-check --nocfprotection --nofortify "$work/root/usr/bin/JOV_Enable")"
 share=$work/root/usr/share
 for check in "desktop-file-validate $share/applications/jov-enable.desktop" \
     "appstreamcli validate-tree --no-net $work/root" \
