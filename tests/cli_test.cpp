@@ -36,8 +36,11 @@ protected:
 
     Outcome Run(std::vector<std::string> args, const fs::path& folder = {})
     {
-        return Switch(folder.empty() ? game : folder, std::move(args),
-                      {root, -1, {"WINEPREFIX=" + Utf8(root / "prefix")}});
+        ChildOptions options{root};
+#ifndef _WIN32
+        options.environment = {"WINEPREFIX=" + Utf8(root / "prefix")}; // for Windows paths
+#endif
+        return Switch(folder.empty() ? game : folder, std::move(args), options);
     }
 };
 
