@@ -1,6 +1,7 @@
 #include "cli/console_view.h"
 #include "cli/report.h"
 #include "cli/reporting_files.h"
+#include "cli/wine_path.h"
 
 #include "platform/file_ops.h"
 #include "platform/folder_lock.h"
@@ -26,6 +27,8 @@ using switcher::SetFolder;
 constexpr const char* kManual = R"(COMMANDS
   status [--json]   Shows the installed set, which buttons JOV_Enable would have on, which
                     set folders are present and where the state file is. Changes nothing.
+                    With --json: one JSON object with the keys game_dir, state_file,
+                    installed (null when nothing is recorded), title, buttons, sets_present.
   install SET       Copies every file of the set folder into the game folder and records
                     the set: jov (JOV Panel), jovo (JOV Online) or tuk (TUK). Only from the
                     stock state: restore first when another set is in.
@@ -34,8 +37,13 @@ constexpr const char* kManual = R"(COMMANDS
                     file of krs/ back and records "none". Only while a set is installed.
   remove AIRFORCE   Deletes the flight models of raf, usaaf or luftwaffe from the game
                     folder. Only while JOV Panel or JOV Online is installed.
-  verify            Compares the game folder with the installed set, file by file, and
+  verify [--json]   Compares the game folder with the installed set, file by file, and
                     lists what is missing, differs or is extra. Changes nothing.
+                    With --json: one JSON object with the keys game_dir, installed (null
+                    when nothing is recorded), set (the set's name or null), matches (null
+                    when nothing could be compared: the reason goes to standard error) and
+                    differences, a list of objects with kind (missing, differs or extra)
+                    and name. Bytes that are no UTF-8 show as U+FFFD.
 
   install, restore and remove start as JOV_Enable does: in a game folder without jovo.ini
   they first restore the stock set and record "none".
@@ -48,17 +56,30 @@ GAME FOLDER
   tuk/              the TUK files (recognised by a .cdf file)
   Folder and file names match in any letter case.
 
+  Under Wine, Proton or Lutris, -C also takes the game folder's Windows path, such as
+  'C:\Games\KRS' or c:/Games/KRS: the drive is looked up in the Wine prefix $WINEPREFIX
+  (~/.wine when it is not set) as Wine does, through its dosdevices/c: link, else in
+  drive_c. A prefix or drive that does not exist is a usage error. (Not on Windows, where
+  such a path is the folder itself.)
+
   install, restore and remove wait (--wait, 10 seconds) while JOV_Enable or another
-  jov-switch works on the same game folder, and are refused when it does not finish.
+  jov-switch works on the same game folder, and give up with status 5 when it does not
+  finish.
 
 EXIT STATUS
-  0 done; 1 refused, or the set folder is missing; 2 usage error; 3 a file operation
-  failed (what was done before it stays done, the state file keeps its word); 4 verify
-  found differences.
+  0 done; 1 refused, or the set folder is missing; 2 usage error (an unknown command or
+  option, a game folder that cannot be used); 3 a file operation failed (what was done
+  before it stays done, the state file keeps its word); 4 verify found differences;
+  5 another program (JOV_Enable, or another jov-switch) kept the game folder busy.
 
 EXAMPLES
   jov-switch -C ~/games/KRS install jov
-  jov-switch -C ~/games/KRS --dry-run restore)";
+  jov-switch -C ~/games/KRS --dry-run restore
+  jov-switch -C ~/games/KRS verify --json
+  jov-switch -C 'C:\Games\KRS' install jovo)";
+
+constexpr const char* kCommands = "The commands are status, install, restore, remove and "
+                                  "verify; see 'jov-switch --help'.\n";
 
 // jov-switch's words for the sets it installs and for the air forces.
 std::vector<std::string> SetWords()
@@ -132,28 +153,54 @@ struct Options
     double wait = 10.0;
 };
 
+// Makes the game folder given with -C the working folder; on POSIX a Windows path is taken as
+// Wine's. Returns why it cannot be used, or an empty text.
+std::string EnterGameDir(const std::string& given)
+{
+    std::string folder = given;
+    std::string shown = given;
+#ifndef _WIN32
+    if (cli::IsDrivePath(given)) {
+        const cli::WinePath mapped = cli::FromWinePrefix(given);
+        if (!mapped.problem.empty()) {
+            return given + ": " + mapped.problem;
+        }
+        folder = mapped.path;
+        shown += " (" + folder + " in the Wine prefix " + mapped.prefix + ")";
+    }
+#endif
+    try {
+        platform::SetWorkingDir(folder);
+        return {};
+    } catch (const platform::FsError& error) {
+        return shown + ": " + error.Explanation();
+    }
+}
+
 int Run(CLI::App& app, const Options& options)
 {
+    const std::string command = app.get_subcommands().front()->get_name();
+    if (options.json && command != "status" && command != "verify") {
+        std::cerr << "jov-switch: --json goes with status and verify only.\n";
+        return cli::kUsage;
+    }
     if (!options.gameDir.empty()) {
-        try {
-            platform::SetWorkingDir(options.gameDir);
-        } catch (const platform::FsError& error) {
-            std::cerr << "jov-switch: cannot use the game folder " << options.gameDir << ": "
-                      << error.Explanation() << "\n";
+        const std::string problem = EnterGameDir(options.gameDir);
+        if (!problem.empty()) {
+            std::cerr << "jov-switch: cannot use the game folder " << problem << "\n";
             return cli::kUsage;
         }
     }
     cli::ConsoleView view(std::cerr);
     cli::ReportingFiles files(std::cout, options.dryRun, options.verbose);
     switcher::Switcher sw(view, files);
-    const std::string command = app.get_subcommands().front()->get_name();
 
     if (command == "status") {
         cli::PrintStatus(sw, options.json, std::cout);
         return cli::kDone;
     }
     if (command == "verify") {
-        return cli::Verify(sw, std::cout, std::cerr);
+        return cli::Verify(sw, options.json, std::cout, std::cerr);
     }
 
     // Commands that change files keep JOV_Enable and other jov-switch runs out meanwhile.
@@ -164,7 +211,7 @@ int Run(CLI::App& app, const Options& options)
                   << platform::WorkingDir()
                   << " (JOV_Enable, or another jov-switch). Close JOV_Enable, or try again "
                      "when the other command has finished.\n";
-        return cli::kRefused;
+        return cli::kBusy;
     }
 
     // Whatever the command comes to, what it kept of the player's own is said.
@@ -203,6 +250,25 @@ int Run(CLI::App& app, const Options& options)
     return view.MessagesShown() > before ? cli::kRefused : cli::kDone;
 }
 
+// Says what is wrong with the command line. CLI11 finds a subcommand missing where the first word
+// names none, or where no word is given: the player is told which.
+int UsageError(CLI::App& app, const CLI::ParseError& error)
+{
+    const std::vector<std::string> left = app.remaining();
+    if (!app.get_subcommands().empty() || error.get_name() != "RequiredError") {
+        app.exit(error);
+    } else if (left.empty()) {
+        std::cerr << "jov-switch: no command given. " << kCommands;
+    } else {
+        const auto word = std::find_if(
+            left.begin(), left.end(), [](const std::string& arg) { return !arg.starts_with('-'); });
+        std::cerr << "jov-switch: unknown "
+                  << (word != left.end() ? "command '" + *word : "option '" + left.front()) << "'. "
+                  << kCommands;
+    }
+    return cli::kUsage;
+}
+
 int Main(int argc, char** argv)
 {
     CLI::App app{"Switches a KRS 1.2 game folder between its stock flight models and the JOV "
@@ -220,13 +286,15 @@ int Main(int argc, char** argv)
         ->capture_default_str()
         ->type_name("SECONDS")
         ->check(CLI::Range(0.0, 3600.0));
-    app.set_version_flag("--version", JOV_VERSION_TEXT);
+    app.add_flag("--json", options.json,
+                 "Print one JSON object for scripts (status and verify; before or after the "
+                 "command)");
+    app.set_version_flag("--version", std::string("jov-switch ") + JOV_VERSION_TEXT);
     app.require_subcommand(1, 1);
     app.fallthrough();
     app.footer(kManual);
 
-    auto* status = app.add_subcommand("status", "Show the installed set; changes nothing");
-    status->add_flag("--json", options.json, "Print one JSON object for scripts");
+    app.add_subcommand("status", "Show the installed set; changes nothing");
     app.add_subcommand("install", "Install a set: jov, jovo or tuk")
         ->add_option("SET", options.set, "jov, jovo or tuk")
         ->required()
@@ -243,8 +311,7 @@ int Main(int argc, char** argv)
     } catch (const CLI::Success& done) {
         return app.exit(done);
     } catch (const CLI::ParseError& error) {
-        app.exit(error);
-        return cli::kUsage;
+        return UsageError(app, error);
     }
 
     try {

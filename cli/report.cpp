@@ -63,6 +63,13 @@ const char* KindName(switcher::Comparison::Kind kind)
     return "extra";
 }
 
+// Objects as status and verify print them: keys in order, 2-space indent, and bytes of a path
+// or word that are no UTF-8 as U+FFFD.
+void PrintJson(const nlohmann::ordered_json& shown, std::ostream& out)
+{
+    out << shown.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';
+}
+
 } // namespace
 
 std::string Printable(const std::string& word)
@@ -102,7 +109,6 @@ void PrintStatus(switcher::Switcher& sw, bool json, std::ostream& out)
     }
 
     if (json) {
-        // Bytes of a path or word that are no UTF-8 show as U+FFFD.
         nlohmann::ordered_json shown{{"game_dir", fields.GameDir},
                                      {"state_file", fields.StateFile},
                                      {"installed", nullptr},
@@ -118,7 +124,7 @@ void PrintStatus(switcher::Switcher& sw, bool json, std::ostream& out)
         }
         shown["backup_dir"] = status.backupDir;
         shown["kept_files"] = status.keptFiles;
-        out << shown.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';
+        PrintJson(shown, out);
         return;
     }
 
@@ -152,24 +158,58 @@ void PrintStatus(switcher::Switcher& sw, bool json, std::ostream& out)
         << "Kept files:   " << status.keptFiles << " in " << status.backupDir << '\n';
 }
 
-int Verify(switcher::Switcher& sw, std::ostream& out, std::ostream& err)
+int Verify(switcher::Switcher& sw, bool json, std::ostream& out, std::ostream& err)
 {
     using Outcome = switcher::Comparison::Outcome;
     const switcher::Comparison comparison = sw.Compare();
     const auto& fields = sw.State();
+    std::string refusal;
     switch (comparison.outcome) {
     case Outcome::Unrecorded:
-        err << "jov-switch: nothing is recorded in " << fields.GameDir
-            << " yet (no state file), so there is nothing to verify. Run 'jov-switch status'.\n";
-        return kRefused;
+        refusal = "jov-switch: nothing is recorded in " + fields.GameDir +
+                  " yet (no state file), so there is nothing to verify. Run 'jov-switch status'.";
+        break;
     case Outcome::ErrorState:
-        err << ErrorStateSentence(fields) << '\n';
-        return kRefused;
+        refusal = ErrorStateSentence(fields);
+        break;
     case Outcome::SetMissing:
-        err << comparison.set->missing << '\n';
-        return kRefused;
+        refusal = comparison.set->missing;
+        break;
     case Outcome::Compared:
         break;
+    }
+    const std::size_t count = comparison.differences.size();
+    if (json) {
+        nlohmann::ordered_json shown{{"game_dir", fields.GameDir},
+                                     {"installed", nullptr},
+                                     {"set", nullptr},
+                                     {"matches", nullptr},
+                                     {"differences", nlohmann::ordered_json::array()}};
+        if (comparison.outcome != Outcome::Unrecorded) {
+            shown["installed"] = fields.InstalledSet;
+        }
+        if (comparison.set != nullptr) {
+            shown["set"] = comparison.set->name;
+        }
+        if (refusal.empty()) {
+            shown["matches"] = count == 0;
+        }
+        for (const auto& difference : comparison.differences) {
+            shown["differences"].push_back(
+                {{"kind", KindName(difference.kind)}, {"name", difference.name}});
+        }
+        shown["removed_air_forces"] = nlohmann::ordered_json::array();
+        for (const switcher::AirForceRow* airForce : comparison.removed) {
+            shown["removed_air_forces"].push_back(airForce->name);
+        }
+        PrintJson(shown, out);
+    }
+    if (!refusal.empty()) {
+        err << refusal << '\n';
+        return kRefused;
+    }
+    if (json) {
+        return count == 0 ? kDone : kDiffers;
     }
     for (const switcher::AirForceRow* airForce : comparison.removed) {
         out << "removed " << airForce->name << '\n';
@@ -177,7 +217,6 @@ int Verify(switcher::Switcher& sw, std::ostream& out, std::ostream& err)
     for (const auto& difference : comparison.differences) {
         out << KindName(difference.kind) << ' ' << difference.name << '\n';
     }
-    const std::size_t count = comparison.differences.size();
     if (count == 0) {
         out << "The game folder matches the " << comparison.set->name << " set.\n";
         return kDone;

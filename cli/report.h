@@ -16,6 +16,7 @@ inline constexpr int kRefused = 1;
 inline constexpr int kUsage = 2;
 inline constexpr int kFailed = 3;
 inline constexpr int kDiffers = 4;
+inline constexpr int kBusy = 5; // another program kept the game folder busy
 
 // The installed word made printable: control and non-ASCII bytes as \xNN.
 std::string Printable(const std::string& word);
@@ -27,8 +28,9 @@ std::string ErrorStateSentence(const switcher::Fields& fields);
 // presence test and the state file's path; as one JSON object with `json`.
 void PrintStatus(switcher::Switcher& sw, bool json, std::ostream& out);
 
-// Compares the game folder with the installed set and lists what differs. Returns kDone,
-// kDiffers, or kRefused when there is nothing to compare against.
-int Verify(switcher::Switcher& sw, std::ostream& out, std::ostream& err);
+// Compares the game folder with the installed set and lists what differs, as one JSON object
+// with `json`. Returns kDone, kDiffers, or kRefused when there is nothing to compare against,
+// after saying why on `err`.
+int Verify(switcher::Switcher& sw, bool json, std::ostream& out, std::ostream& err);
 
 } // namespace cli

@@ -26,7 +26,7 @@ def main(program, output, summary, *see_also):
     run = lambda option: subprocess.run([program, option], check=True, capture_output=True,
                                         text=True).stdout
     lines = run("--help").splitlines()
-    version = run("--version").strip()
+    version = run("--version").strip().removeprefix(name + " ")
     usage = next(i for i, line in enumerate(lines) if line.startswith("Usage: "))
     page = [f'.TH {name.upper()} 1 "" "{name} {version}" "User Commands"',
             ".SH NAME", f"{escape(name)} \\- {escape(summary)}",

@@ -37,7 +37,11 @@ protected:
 
     Outcome Run(std::vector<std::string> args, const fs::path& folder = {})
     {
-        return Switch(folder.empty() ? game : folder, std::move(args), {root});
+        ChildOptions options{root};
+#ifndef _WIN32
+        options.environment = {"WINEPREFIX=" + Utf8(root / "prefix")}; // for Windows paths
+#endif
+        return Switch(folder.empty() ? game : folder, std::move(args), options);
     }
 };
 
@@ -48,6 +52,7 @@ struct Step
     std::string says;      // found in what it prints
     std::string recorded;  // the state file afterwards, "" for none
     std::string gone = {}; // a file that is no longer there afterwards
+    fs::path dir = {};     // -C's folder instead of the game folder
 };
 
 } // namespace
@@ -63,13 +68,24 @@ TEST_F(CliTest, CommandsInTurn)
     const std::string alive = ".jov-enable-" + std::to_string(OwnProcessId()) + "-1.tmp";
     Write(dead);
     Write(alive);
+#ifndef _WIN32
+    // A Wine prefix, as WINEPREFIX names it for every run: drive C: has the game in drive_c,
+    // drive E: is a link in dosdevices to the game's parent folder.
+    fs::create_directories(root / "prefix/drive_c/Games");
+    fs::create_directory_symlink(game, root / "prefix/drive_c/Games/KRS");
+    fs::create_directories(root / "prefix/dosdevices");
+    fs::create_directory_symlink(root, root / "prefix/dosdevices/e:");
+#endif
     const std::vector<Step> steps{
         {{"install", "panel"}, 2, "panel not in {jov,jovo,tuk}", ""},
         {{"--wait", "-1", "status"}, 2, "Value -1 not in range", ""},
-        {{"launch"}, 2, "A subcommand is required", ""},
-        {{"--version"}, 0, "2.00.0001\n", ""},
+        {{"launch"}, 2, "jov-switch: unknown command 'launch'", ""},
+        {{"--json"}, 2, "no command given", ""},
+        {{"--version"}, 0, "jov-switch 2.00.0001\n", ""},
         {{"--help"}, 0, "GAME FOLDER", ""},
         {{"status", "--json"}, 0, "\"installed\": null", ""},
+        {{"verify", "--json"}, 1, "null,\n  \"set\": null,\n  \"matches\": null", ""},
+        {{"install", "jov", "--json"}, 2, "--json goes with status and verify only", ""},
         {{"status"}, 0, "Buttons on:   Install JOV Panel, Install JOV Online, Install TUK", ""},
         // Refused before the first start changes anything.
         {{"restore"}, 1, "KRS Flight Models (the stock set) is installed", ""},
@@ -77,8 +93,14 @@ TEST_F(CliTest, CommandsInTurn)
         {{"install", "JOVO"}, 1, "Cannot find JOVO directory.", "none"},
         {{"install", "Jov"}, 0, "", "jov", dead},
         {{"verify"}, 0, "The game folder matches the JOV Panel set.", "jov"},
+#ifndef _WIN32
+        {{"--json", "verify"}, 0, "\"matches\": true", "jov", {}, "c:/games/krs"},
+        {{"status"}, 0, "Game folder:  " + Utf8(game) + "\n", "jov", {}, "e:\\KRS GAME"},
+        {{"status"}, 2, "prefix " + Utf8(root / "prefix") + " has no drive", "jov", {}, "d:"},
+#endif
         {{"remove", "usaaf"}, 0, "", "jov", "B24A.FLT"},
         {{"verify"}, 0, "removed USAAF\nThe game folder matches the JOV Panel set.", "jov"},
+        {{"verify", "--json"}, 0, "\"removed_air_forces\": [\n    \"USAAF\"", "jov"},
         {{"install", "tuk"}, 1, "JOV Panel is installed. Restore the stock set first", "jov"},
         {{"remove", "RAF"}, 0, "", "jov", "SP09.FLT"},
         {{"restore"}, 0, "", "none", "PANEL.DAT"},
@@ -87,7 +109,7 @@ TEST_F(CliTest, CommandsInTurn)
         {{"status", "--json"}, 0, "\"RAF\": false", "tuk"},
     };
     for (const Step& step : steps) {
-        const Outcome outcome = Run(step.args);
+        const Outcome outcome = Run(step.args, step.dir);
         SCOPED_TRACE(step.args.front() + " " + step.args.back() + ": " + outcome.err);
         EXPECT_EQ(outcome.status, step.status);
         EXPECT_NE((outcome.out + outcome.err).find(step.says), std::string::npos);
@@ -165,6 +187,11 @@ TEST_F(CliTest, VerifyNoticesChangedMissingAndExtraFiles)
     EXPECT_EQ(changed.status, 4);
     EXPECT_EQ(changed.out, "differs HURR.FLT\nmissing SP09.FLT\nextra extra.str\n"
                            "3 differences from the JOV Panel set.\n");
+    const auto json = Run({"verify", "--json"});
+    EXPECT_EQ(json.status, 4);
+    EXPECT_NE(json.out.find("{\n      \"kind\": \"missing\",\n      \"name\": \"SP09.FLT\"\n    }"),
+              std::string::npos)
+        << json.out;
 }
 
 #ifndef _WIN32
@@ -176,12 +203,12 @@ TEST_F(CliTest, FolderAboveTheGameFolderNeedNotBeListable)
     if (::geteuid() != 0) {
         GTEST_SKIP() << "needs root to run jov-switch as another user";
     }
-    ::chmod(root.c_str(), 0711);
+    ASSERT_EQ(::chmod(root.c_str(), 0711), 0);
     const passwd* user = ::getpwnam("nobody");
     ASSERT_NE(user, nullptr);
-    ::lchown(game.c_str(), user->pw_uid, user->pw_gid);
+    ASSERT_EQ(::lchown(game.c_str(), user->pw_uid, user->pw_gid), 0);
     for (const auto& entry : fs::recursive_directory_iterator(game)) {
-        ::lchown(entry.path().c_str(), user->pw_uid, user->pw_gid);
+        ASSERT_EQ(::lchown(entry.path().c_str(), user->pw_uid, user->pw_gid), 0);
     }
     const fs::path program = root / "jov-switch";
     fs::copy_file(JOV_SWITCH_PATH, program);

@@ -279,7 +279,7 @@ TEST_F(FaultTest, WindowKeepsJovSwitchOut)
     EXPECT_EQ(Read("flt.cdf"), "stock");
     EXPECT_FALSE(Exists("FLT.CDF") || Exists("hurr.flt"));
     const auto refused = Run({"--wait", "0.3", "install", "jov"});
-    EXPECT_EQ(refused.status, 1);
+    EXPECT_EQ(refused.status, 5);
     EXPECT_NE(refused.err.find("another program is working on the game folder"), std::string::npos);
     EXPECT_FALSE(Exists("panel.dat"));
     EXPECT_TRUE(KillChild(window)) << "the window is still open";

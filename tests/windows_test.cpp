@@ -142,6 +142,6 @@ INSTANTIATE_TEST_SUITE_P(
                    "install jov", 3, "KRS Game. The game folder may be in a protected location",
                    "PANEL.DAT jovo.ini", "PANEL.DAT"},
         WindowsRow{"LockUnderAnotherSpelling", "KRS Game", "none", "jov/panel.dat",
-                   "--wait 0.3 install jov", 1, "another program is working on the game folder",
+                   "--wait 0.3 install jov", 5, "another program is working on the game folder",
                    "jovo.ini", nullptr, true}),
     [](const auto& info) { return std::string(info.param.name); });

@@ -6,6 +6,7 @@
 
 #include <QApplication>
 
+#include <iostream>
 #include <thread>
 
 #ifdef JOV_WARM_FONTCONFIG
@@ -17,6 +18,11 @@ int main(int argc, char* argv[])
     // A game folder on the command line becomes the working folder before anything else, so
     // the program then runs exactly as if started there.
     const ui::qt::StartRequest request = ui::qt::ReadCommandLine(argc, argv);
+    // Answered on standard output before Qt starts, so they work without a display.
+    if (request.help || request.version) {
+        std::cout << (request.help ? ui::qt::Usage() : "JOV_Enable " JOV_VERSION_TEXT) << '\n';
+        return 0;
+    }
     std::string problem = request.problem;
     if (problem.empty() && request.folder) {
         problem = ui::qt::EnterFolder(*request.folder);

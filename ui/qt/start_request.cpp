@@ -22,7 +22,8 @@ namespace
 {
 
 constexpr const char* kUsage =
-    "Usage: JOV_Enable [--choose-folder] [GAMEDIR]\n\n"
+    "Usage: JOV_Enable [--choose-folder] [GAMEDIR]\n"
+    "       JOV_Enable --help | --version\n\n"
     "Starts JOV Enable-Disable on the KRS 1.2 game folder GAMEDIR, or on the current folder "
     "when none is given. With --choose-folder (as the desktop entry starts it), it first asks "
     "for the game folder unless GAMEDIR holds the game's krs folder.";
@@ -46,6 +47,11 @@ StartRequest ReadCommandLine(int argc, const char* const argv[])
         ++next;
     }
     for (int at = next; at < argc; ++at) {
+        request.help = argv[at] == std::string_view("--help");
+        request.version = argv[at] == std::string_view("--version");
+        if (request.help || request.version) {
+            return request;
+        }
         if (argv[at][0] == '-') {
             request.problem = "Unknown option \"" + std::string(argv[at]) + "\".";
             return request;
@@ -60,6 +66,11 @@ StartRequest ReadCommandLine(int argc, const char* const argv[])
         }
     }
     return request;
+}
+
+std::string_view Usage()
+{
+    return kUsage;
 }
 
 std::string EnterFolder(const std::string& folder)

@@ -22,12 +22,17 @@ inline constexpr std::string_view kChooseFolderOption = "--choose-folder";
 
 struct StartRequest
 {
+    bool help = false;                 // --help: print the usage and end, as a Linux program does
+    bool version = false;              // --version: print the name and version and end
     bool choose = false;               // ask for the folder when none is given
     std::optional<std::string> folder; // the game folder named on the command line
     std::string problem;               // why the command line cannot be used; empty when it can
 };
 
 StartRequest ReadCommandLine(int argc, const char* const argv[]);
+
+// How to start the program, as --help prints it and a refused command line shows it.
+std::string_view Usage();
 
 // Makes `folder` the working folder, its names matched in any letter case as the game does.
 // Returns why it cannot be used, or an empty text when it is the working folder now.
