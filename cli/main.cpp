@@ -28,7 +28,8 @@ constexpr const char* kManual = R"(COMMANDS
   status [--json]   Shows the installed set, which buttons JOV_Enable would have on, which
                     set folders are present and where the state file is. Changes nothing.
                     With --json: one JSON object with the keys game_dir, state_file,
-                    installed (null when nothing is recorded), title, buttons, sets_present.
+                    installed (null when nothing is recorded), title, buttons, sets_present,
+                    backup_dir and kept_files (how many files the backup folder keeps).
   install SET       Copies every file of the set folder into the game folder and records
                     the set: jov (JOV Panel), jovo (JOV Online) or tuk (TUK). Only from the
                     stock state: restore first when another set is in.
@@ -38,15 +39,27 @@ constexpr const char* kManual = R"(COMMANDS
   remove AIRFORCE   Deletes the flight models of raf, usaaf or luftwaffe from the game
                     folder. Only while JOV Panel or JOV Online is installed.
   verify [--json]   Compares the game folder with the installed set, file by file, and
-                    lists what is missing, differs or is extra. Changes nothing.
-                    With --json: one JSON object with the keys game_dir, installed (null
-                    when nothing is recorded), set (the set's name or null), matches (null
-                    when nothing could be compared: the reason goes to standard error) and
-                    differences, a list of objects with kind (missing, differs or extra)
-                    and name. Bytes that are no UTF-8 show as U+FFFD.
+                    lists what is missing, differs or is extra. An air force whose flight
+                    models are all gone was removed, and is named, not counted. Changes
+                    nothing. With --json: one JSON object with the keys game_dir,
+                    installed (null when nothing is recorded), set (the set's name or
+                    null), matches (null when nothing could be compared: the reason goes
+                    to standard error), differences, a list of objects with kind
+                    (missing, differs or extra) and name, and removed_air_forces. Bytes
+                    that are no UTF-8 show as U+FFFD.
 
-  install, restore and remove start as JOV_Enable does: in a game folder without jovo.ini
-  they first restore the stock set and record "none".
+  install starts as JOV_Enable does: in a game folder without jovo.ini it first restores
+  the stock set and records "none". restore and remove are refused there before anything
+  changes, as a first start leaves the stock set.
+
+KEPT FILES
+  Nothing of the player's own is lost. A file that a command deletes or replaces, and that
+  is no copy of a file of krs/, jov/, jovo/ or tuk/ (same name, size and time), goes into
+  JOV_Enable-backup/ in the game folder, in a subfolder named by the time and the command
+  ("2026-12-07 10-15-03 install jov"), with a list JOV_Enable-kept.txt. A restore puts back
+  the game files an install replaced, unless the player changed them since or the restore
+  clears their type. To get a kept file back, copy it into the game folder. jov-switch says
+  after a command what it kept, and --dry-run lists it.
 
 GAME FOLDER
   jovo.ini          the installed set, one line such as "jov"; shared with JOV_Enable
