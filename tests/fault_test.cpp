@@ -18,6 +18,12 @@ namespace
 
 namespace fs = std::filesystem;
 
+#ifdef _WIN32
+constexpr bool kSymbolicLinks = false; // Wine makes none
+#else
+constexpr bool kSymbolicLinks = true;
+#endif
+
 std::string Blob(std::mt19937& random, std::size_t size)
 {
     std::string data(size, 'x');
@@ -229,6 +235,23 @@ TEST_F(FaultTest, StateFileAbuseGivesAMessageOrTheErrorStateAndNoWriteOutside)
     EXPECT_EQ(outcome.status, 3);
     EXPECT_NE(outcome.err.find(ErrorLine(EISDIR)), std::string::npos) << outcome.err;
     EXPECT_EQ(Read("hurr.flt"), "mine");
+    fs::remove(game / "jovo.ini");
+
+    // Refused too: anything but a folder at the backup folder's name, a link to one included.
+    Record("jov");
+    fs::create_directory(root / "away");
+    for (const bool link : {false, kSymbolicLinks}) {
+        link ? fs::create_directory_symlink(root / "away", game / "JOV_Enable-backup")
+             : Write("JOV_Enable-backup", "a file");
+        outcome = Run({"restore"});
+        EXPECT_EQ(outcome.status, 3);
+        EXPECT_NE(outcome.err.find("Could not keep files in \"JOV_Enable-backup\""),
+                  std::string::npos)
+            << outcome.err;
+        EXPECT_EQ(Read("hurr.flt"), "mine");
+        fs::remove(game / "JOV_Enable-backup");
+    }
+    EXPECT_TRUE(fs::is_empty(root / "away"));
     fs::remove(game / "jovo.ini");
 
     for (const std::string& junk : {std::string(), std::string("\0\x01\"\xff\x80", 5)}) {
