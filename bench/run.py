@@ -31,13 +31,16 @@ def timed(command, cwd=None):
 
 
 def reset(game, word):
-    """The game folder in the stock state ("none") or with the JOV set in ("jov")."""
+    """The game folder in the stock state ("none") or with the JOV set in ("jov"), as the
+    program leaves it: its copies keep their sources' times, so they count as the sets' copies
+    and nothing of the player's own is there to keep."""
     for entry in os.scandir(game):
         if entry.is_file(follow_symlinks=False):
             os.remove(entry.path)
-    quiet(["sh", "-c", "cp -f KRS/* ."], cwd=game)
+    shutil.rmtree(os.path.join(game, "JOV_Enable-backup"), ignore_errors=True)
+    quiet(["sh", "-c", "cp -pf KRS/* ."], cwd=game)
     if word == "jov":
-        quiet(["sh", "-c", "cp -f JOV/* ."], cwd=game)
+        quiet(["sh", "-c", "cp -pf JOV/* ."], cwd=game)
     with open(os.path.join(game, "jovo.ini"), "wb") as state:
         state.write(b'"' + word.encode() + b'"\r\n')
 
@@ -131,7 +134,7 @@ def startup_figure(build, game, rounds):
 
     try:
         return side_by_side(rounds,
-                            lambda: first_window(os.path.join(build, "ui", "JOV_Enable")),
+                            lambda: first_window(os.path.join(build, "ui", "qt", "JOV_Enable")),
                             lambda: first_window(os.path.join(build, "bench", "minimal_window")))
     finally:
         server.terminate()

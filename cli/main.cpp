@@ -344,16 +344,26 @@ int Main(int argc, char** argv)
 
 #ifdef _WIN32
 // Windows hands the arguments over in UTF-16; the program works, and writes, in UTF-8.
+// Started by a double-click, it has a console of its own, which closes with it: it then shows
+// its help when given nothing to do, and waits for a key before it ends.
 int wmain(int argc, wchar_t** wideArgv)
 {
     platform::win32::UseUtf8Console();
     std::vector<std::string> args = platform::win32::Utf8Arguments(argc, wideArgv);
+    const bool alone = platform::win32::AloneInConsole();
+    if (alone && args.size() == 1) {
+        args.emplace_back("--help");
+    }
     std::vector<char*> argv;
     for (std::string& arg : args) {
         argv.push_back(arg.data());
     }
     argv.push_back(nullptr);
-    return Main(argc, argv.data());
+    const int status = Main(static_cast<int>(args.size()), argv.data());
+    if (alone) {
+        platform::win32::WaitForKey();
+    }
+    return status;
 }
 #else
 int main(int argc, char** argv)

@@ -2,6 +2,8 @@
 
 #include "platform/win32/common.h"
 
+#include <conio.h>
+#include <cstdio>
 #include <cstdlib>
 
 namespace platform::win32
@@ -51,6 +53,26 @@ void UseUtf8Console()
     if (previous != 0 && ::SetConsoleOutputCP(CP_UTF8)) {
         std::atexit([] { ::SetConsoleOutputCP(previous); });
     }
+}
+
+bool AloneInConsole()
+{
+    // A script's or launcher's run shares its console, has none shown, or has its input or
+    // output elsewhere: it never waits for a key.
+    DWORD processes[2] = {};
+    DWORD mode = 0;
+    const HWND window = ::GetConsoleWindow();
+    return ::GetConsoleProcessList(processes, 2) == 1 && window != nullptr &&
+           ::IsWindowVisible(window) && ::GetConsoleMode(::GetStdHandle(STD_INPUT_HANDLE), &mode) &&
+           ::GetConsoleMode(::GetStdHandle(STD_OUTPUT_HANDLE), &mode);
+}
+
+void WaitForKey()
+{
+    std::fputs("\nPress any key to close this window.", stdout);
+    std::fflush(stdout);
+    ::FlushConsoleInputBuffer(::GetStdHandle(STD_INPUT_HANDLE));
+    _getch();
 }
 
 } // namespace platform::win32

@@ -18,4 +18,11 @@ std::vector<std::string> Utf8Arguments(int argc, wchar_t** argv);
 // to a file or a pipe is UTF-8 whatever the console does.
 void UseUtf8Console();
 
+// Whether this program is alone in its console: Explorer started it with a double-click, and
+// the console window closes as soon as the program ends.
+bool AloneInConsole();
+
+// Asks for a key and waits for it, so that what the program wrote can be read first.
+void WaitForKey();
+
 } // namespace platform::win32
