@@ -78,6 +78,12 @@ std::uintmax_t FreeSpace(const std::string& folder);
 // a command can find out before it changes anything. A missing file passes.
 void CheckReplaceable(const std::string& path);
 
+// Fails, with the text for a file in use and the holding program where the system names it,
+// when another program holds `path` so that it could be neither deleted nor replaced now (the
+// running game). A missing, read-only or folder target passes: the operation itself refuses
+// those. On POSIX, where an open file is replaced and deleted all the same, it does nothing.
+void CheckNotInUse(const std::string& path);
+
 // Whether two files hold the same bytes.
 bool SameContent(const std::string& a, const std::string& b);
 

@@ -139,7 +139,9 @@ void Switcher::Preflight(const std::string& copyFrom, bool cleanOut)
     std::uintmax_t largest = 0;
     std::uintmax_t leaving = 0;
     std::unordered_set<std::string> counted;
+    // A file another program holds (the running game) is found here, not halfway through.
     for (const std::string& name : files_.ListPlainFiles(Under(copyFrom, "*.*"))) {
+        files_.CheckNotInUse(Under(fields_.GameDir, name));
         const std::uintmax_t size = files_.FileSize(Under(copyFrom, name));
         incoming += size;
         largest = std::max(largest, size);
@@ -150,6 +152,7 @@ void Switcher::Preflight(const std::string& copyFrom, bool cleanOut)
     if (cleanOut) {
         for (const std::string_view pattern : kCleanOut) {
             for (const std::string& name : files_.ListPlainFiles(Under(fields_.GameDir, pattern))) {
+                files_.CheckNotInUse(Under(fields_.GameDir, name));
                 if (counted.insert(platform::FoldCase(name)).second) {
                     leaving += files_.FileSize(Under(fields_.GameDir, name));
                 }

@@ -45,9 +45,15 @@ bool SameName(const wchar_t* a, const std::wstring& b)
 
 Handle OpenForReading(const std::string& path)
 {
-    return Handle(::CreateFileW(Wide(path).c_str(), GENERIC_READ,
-                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    const std::wstring wide = Wide(path);
+    HANDLE handle = INVALID_HANDLE_VALUE;
+    RetryWhileHeld([&] {
+        handle = ::CreateFileW(wide.c_str(), GENERIC_READ,
+                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                               OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+        return handle != INVALID_HANDLE_VALUE;
+    });
+    return Handle(handle);
 }
 
 } // namespace
@@ -137,8 +143,9 @@ void RemoveFile(const std::string& name)
         ThrowLastError("delete", Absolute(name));
     }
     RefuseFolderOrReadOnly("delete", target);
-    if (!::DeleteFileW(Wide(target.path).c_str())) {
-        ThrowLastError("delete", Absolute(target.path), Intent::Change);
+    const std::wstring wide = Wide(target.path);
+    if (!RetryWhileHeld([&] { return ::DeleteFileW(wide.c_str()) != 0; })) {
+        ThrowChangeFailure("delete", Absolute(target.path), false);
     }
 }
 
@@ -237,6 +244,31 @@ std::uintmax_t FreeSpace(const std::string& folder)
 void CheckReplaceable(const std::string& path)
 {
     RefuseFolderOrReadOnly("replace", Lookup(path));
+}
+
+// Opened to be deleted, with no sharing, and closed at once: what a delete or a replacement
+// needs, so that another program's open file is found before anything changes.
+void CheckNotInUse(const std::string& path)
+{
+    const Existing target = Lookup(path);
+    if (!target.found ||
+        (target.attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) != 0) {
+        return;
+    }
+    const std::wstring wide = Wide(target.path);
+    HANDLE file = INVALID_HANDLE_VALUE;
+    if (RetryWhileHeld([&] {
+            file = ::CreateFileW(wide.c_str(), DELETE, 0, nullptr, OPEN_EXISTING,
+                                 FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+            return file != INVALID_HANDLE_VALUE;
+        })) {
+        ::CloseHandle(file);
+        return;
+    }
+    const DWORD code = ::GetLastError();
+    if (code != ERROR_FILE_NOT_FOUND && code != ERROR_PATH_NOT_FOUND) {
+        ThrowChangeFailure("change", Absolute(target.path), false, true);
+    }
 }
 
 // Each copy and the state file were flushed before their move, and the moves are written
