@@ -148,7 +148,7 @@ std::string HolderOf(const std::string& path)
     for (UINT i = 0; listed == ERROR_SUCCESS && i < count; ++i) {
         if (found[i].Process.dwProcessId != ::GetCurrentProcessId() &&
             found[i].strAppName[0] != L'\0') {
-            names += (names.empty() ? "" : ", ") + Utf8(found[i].strAppName);
+            names += (names.empty() ? "" : " and ") + Utf8(found[i].strAppName);
         }
     }
     return names;
@@ -259,6 +259,11 @@ void ThrowChangeFailure(const std::string& operation, const std::string& path, b
     }
     std::string holder = HolderOf(path);
     std::string detail = InUseDetail(holder, nothingChanged);
+    // Controlled folder access refuses as a holder does, but names no program.
+    if (code == ERROR_ACCESS_DENIED && !folderWritten && holder.empty() &&
+        InUserFolder(path) != false) {
+        detail += " " + std::string(kControlled);
+    }
     throw FsError(SystemErrorOf(code), operation, path, std::move(detail),
                   FsError::InUseBy{std::move(holder)});
 }
