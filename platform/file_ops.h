@@ -79,9 +79,10 @@ std::uintmax_t FreeSpace(const std::string& folder);
 void CheckReplaceable(const std::string& path);
 
 // Fails, with the text for a file in use and the holding program where the system names it,
-// when another program holds `path` so that it could be neither deleted nor replaced now (the
-// running game). A missing, read-only or folder target passes: the operation itself refuses
-// those. On POSIX, where an open file is replaced and deleted all the same, it does nothing.
+// when another program holds `path` so that it could be neither deleted nor replaced now: has it
+// open (the running game) or was started from it. A missing, read-only or folder target passes:
+// the operation itself refuses those. On POSIX, where an open file or a running program's file
+// is replaced and deleted all the same, it does nothing.
 void CheckNotInUse(const std::string& path);
 
 // Whether two files hold the same bytes.

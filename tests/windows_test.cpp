@@ -1,6 +1,7 @@
 #include "game_folder.h"
 #include "host.h"
 
+#include "platform/file_ops.h"
 #include "platform/folder_lock.h"
 #include "platform/win32/common.h"
 
@@ -34,7 +35,8 @@ struct WindowsRow
     int status;
     const char* says;           // found in what jov-switch prints, each part between "|"
     const char* after;          // the game folder's files afterwards, marked as `before`
-    const char* held = nullptr; // a file held open meanwhile, as a running game does
+    const char* held = nullptr; // a file held open meanwhile, as a running game does; a
+                                // program (.exe) runs from it instead
     int heldFor = 0;            // milliseconds until it is let go, as a scanner does; 0: never
     // The folder lock is held meanwhile: 'o' under another spelling of the folder, 'a' by a copy
     // running as administrator, whose lock this user may not open.
@@ -130,9 +132,18 @@ TEST_P(WindowsTest, JovSwitchKeepsToWindowsRules)
         ASSERT_TRUE(lock);
     }
     HANDLE held = INVALID_HANDLE_VALUE;
-    if (row.held != nullptr) {
-        held = ::CreateFileW((folder / FromUtf8(row.held)).c_str(), GENERIC_READ, FILE_SHARE_READ,
-                             nullptr, OPEN_EXISTING, 0, nullptr);
+    Child running = 0;
+    const fs::path heldFile = row.held != nullptr ? folder / FromUtf8(row.held) : fs::path();
+    if (heldFile.extension() == ".exe") {
+        // A copy of jov-switch, kept waiting for a lock held here.
+        lock = platform::FolderLock::Acquire(Utf8(root), std::chrono::milliseconds(0));
+        fs::copy_file(FromUtf8(JOV_SWITCH_PATH), heldFile, fs::copy_options::overwrite_existing);
+        fs::create_directory(root / "running");
+        running = StartChild({Utf8(heldFile), "-C", Utf8(root), "--wait", "60", "restore"},
+                             {root / "running"});
+    } else if (row.held != nullptr) {
+        held = ::CreateFileW(heldFile.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                             OPEN_EXISTING, 0, nullptr);
         ASSERT_NE(held, INVALID_HANDLE_VALUE);
     }
     std::jthread letGo;
@@ -149,6 +160,17 @@ TEST_P(WindowsTest, JovSwitchKeepsToWindowsRules)
     }
     ::CloseHandle(held);
     ::CloseHandle(administrators);
+    if (running != 0) {
+        // Met at its step, as when the program starts after the check: Windows refuses the delete
+        // with access denied, and yet the file can be opened to be deleted.
+        try {
+            platform::RemoveFile(Utf8(heldFile));
+            ADD_FAILURE() << "a running program's file was deleted";
+        } catch (const platform::FsError& error) {
+            EXPECT_TRUE(error.InUse()) << error.Report();
+        }
+        KillChild(running);
+    }
     EXPECT_EQ(outcome.status, row.status) << outcome.err;
     std::istringstream says(row.says);
     for (std::string part; std::getline(says, part, '|');) {
@@ -183,12 +205,17 @@ INSTANTIATE_TEST_SUITE_P(
         // The running game holds a file: found before the first change, and said so.
         WindowsRow{"FileInUseIsNotReplaced", "KRS Game", "none",
                    "jov/a.dat jov/panel.dat PANEL.DAT", "install jov", 3,
-                   "Could not change \"PANEL.DAT\"|KRS Game. The file is in use by another",
+                   "Could not change \"PANEL.DAT\"|KRS Game. The file is in use by another|"
+                   "once the game is closed, run the same command again",
                    "PANEL.DAT jovo.ini", "PANEL.DAT"},
         WindowsRow{"RestoreWhileTheGameRuns", "KRS Game", "jov", "krs/flt.cdf HURR.FLT SP2A.FLT",
                    "restore", 3,
                    "Could not change \"SP2A.FLT\"|KRS Game. The file is in use by another",
                    "HURR.FLT SP2A.FLT jovo.ini", "SP2A.FLT"},
+        WindowsRow{"RestoreWhileThePanelRuns", "KRS Game", "jov",
+                   "krs/flt.cdf HURR.FLT jovpanel.exe", "restore", 3,
+                   "Could not change \"jovpanel.exe\"|KRS Game. The file is in use by another",
+                   "HURR.FLT jovo.ini jovpanel.exe", "jovpanel.exe"},
         // A scanner lets go after a moment.
         WindowsRow{"FileHeldForAMomentIsReplaced", "KRS Game", "none",
                    "jov/a.dat jov/panel.dat PANEL.DAT", "install jov", 0, "",

@@ -246,8 +246,9 @@ void CheckReplaceable(const std::string& path)
     RefuseFolderOrReadOnly("replace", Lookup(path));
 }
 
-// Opened to be deleted, with no sharing, and closed at once: what a delete or a replacement
-// needs, so that another program's open file is found before anything changes.
+// Opened with no sharing and closed at once: to be deleted, which fails while another program
+// has the file open without delete sharing, then to be written, which fails while a running
+// program was started from it (Windows deletes such a file no more than it writes it).
 void CheckNotInUse(const std::string& path)
 {
     const Existing target = Lookup(path);
@@ -256,17 +257,23 @@ void CheckNotInUse(const std::string& path)
         return;
     }
     const std::wstring wide = Wide(target.path);
-    HANDLE file = INVALID_HANDLE_VALUE;
-    if (RetryWhileHeld([&] {
-            file = ::CreateFileW(wide.c_str(), DELETE, 0, nullptr, OPEN_EXISTING,
-                                 FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-            return file != INVALID_HANDLE_VALUE;
-        })) {
-        ::CloseHandle(file);
-        return;
-    }
-    const DWORD code = ::GetLastError();
-    if (code != ERROR_FILE_NOT_FOUND && code != ERROR_PATH_NOT_FOUND) {
+    for (const DWORD access : {DWORD{DELETE}, DWORD{FILE_WRITE_DATA}}) {
+        HANDLE file = INVALID_HANDLE_VALUE;
+        if (RetryWhileHeld([&] {
+                file = ::CreateFileW(wide.c_str(), access, 0, nullptr, OPEN_EXISTING,
+                                     FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+                return file != INVALID_HANDLE_VALUE;
+            })) {
+            ::CloseHandle(file);
+            continue;
+        }
+        const DWORD code = ::GetLastError();
+        // Where the delete would pass, a file this user may not write is no reason to stop.
+        const bool held = code == ERROR_SHARING_VIOLATION || code == ERROR_LOCK_VIOLATION;
+        if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND ||
+            (access != DELETE && !held)) {
+            return;
+        }
         ThrowChangeFailure("change", Absolute(target.path), false, true);
     }
 }
