@@ -247,10 +247,9 @@ bool RetryWhileHeld(const std::function<bool()>& attempt)
     }
 }
 
-void ThrowChangeFailure(const std::string& operation, const std::string& path, bool folderWritten,
-                        bool nothingChanged)
+void ThrowChangeFailure(DWORD code, const std::string& operation, const std::string& path,
+                        bool folderWritten, bool nothingChanged)
 {
-    const DWORD code = ::GetLastError();
     const bool inUse = code == ERROR_SHARING_VIOLATION || code == ERROR_LOCK_VIOLATION ||
                        (code == ERROR_ACCESS_DENIED && (folderWritten || HeldElsewhere(path)));
     if (!inUse) {

@@ -59,11 +59,12 @@ std::string InUseDetail(const std::string& holder, bool nothingChanged);
 bool RetryWhileHeld(const std::function<bool()>& attempt);
 
 // Raises FsError for deleting or replacing the plain, writable file `path` that failed, after
-// its retries, with GetLastError(): as in use when another program holds it, with the holder
+// its retries, with `code`: as in use when another program holds it, with the holder
 // where Windows can name it (access denied in Documents or on the Desktop from no named holder
 // adds Controlled folder access), else as ThrowLastError does. `folderWritten`: a file was just
 // created beside it, so access denied cannot be the folder's protection.
-[[noreturn]] void ThrowChangeFailure(const std::string& operation, const std::string& path,
-                                     bool folderWritten, bool nothingChanged = false);
+[[noreturn]] void ThrowChangeFailure(DWORD code, const std::string& operation,
+                                     const std::string& path, bool folderWritten,
+                                     bool nothingChanged = false);
 
 } // namespace platform::win32

@@ -145,7 +145,8 @@ void RemoveFile(const std::string& name)
     RefuseFolderOrReadOnly("delete", target);
     const std::wstring wide = Wide(target.path);
     if (!RetryWhileHeld([&] { return ::DeleteFileW(wide.c_str()) != 0; })) {
-        ThrowChangeFailure("delete", Absolute(target.path), false);
+        const DWORD code = ::GetLastError();
+        ThrowChangeFailure(code, "delete", Absolute(target.path), false);
     }
 }
 
@@ -274,7 +275,7 @@ void CheckNotInUse(const std::string& path)
             (access != DELETE && !held)) {
             return;
         }
-        ThrowChangeFailure("change", Absolute(target.path), false, true);
+        ThrowChangeFailure(code, "change", Absolute(target.path), false, true);
     }
 }
 

@@ -151,8 +151,7 @@ void PendingReplace::Commit(const FILETIME* lastWrite)
         // comes from the file in place, which another program holds.
         const DWORD code = ::GetLastError();
         Discard();
-        ::SetLastError(code);
-        ThrowChangeFailure("replace", Absolute(target_), true);
+        ThrowChangeFailure(code, "replace", Absolute(target_), true);
     }
     temporary_.clear();
 }
