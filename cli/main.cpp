@@ -334,6 +334,12 @@ int Main(int argc, char** argv)
         std::cerr << "jov-switch: " << error.Report()
                   << "\nWhat was done before this step stays done; nothing after it was done, "
                      "and the state file keeps its word.\n";
+        if (error.InUse()) {
+            std::cerr << "jov-switch: once "
+                      << (error.Holder().empty() ? "the game" : error.Holder())
+                      << " is closed, run the same command again; \"jov-switch restore\" "
+                         "finishes a restore.\n";
+        }
     } catch (const std::exception& error) {
         std::cerr << "jov-switch: " << error.what() << '\n';
     }

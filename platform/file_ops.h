@@ -131,6 +131,13 @@ void RemoveFolder(const std::string& path);
 // Names of the folders directly in `folder`, links left out, sorted byte-wise.
 std::vector<std::string> ListFolders(const std::string& folder);
 
+// Fails, with the text for a file in use and the holding program where the system names it,
+// when another program holds `path` so that it could be neither deleted nor replaced now: has it
+// open (the running game) or was started from it. A missing, read-only or folder target passes:
+// the operation itself refuses those. On POSIX, where an open file or a running program's file
+// is replaced and deleted all the same, it does nothing.
+void CheckNotInUse(const std::string& path);
+
 // Whether two files hold the same bytes.
 bool SameContent(const std::string& a, const std::string& b);
 

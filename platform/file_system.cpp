@@ -100,6 +100,11 @@ void FileSystem::CheckReplaceable(const std::string& path)
     platform::CheckReplaceable(path);
 }
 
+void FileSystem::CheckNotInUse(const std::string& path)
+{
+    platform::CheckNotInUse(path);
+}
+
 void FileSystem::FlushToDisk(const std::string& folder)
 {
     platform::FlushToDisk(folder);

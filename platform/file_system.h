@@ -56,6 +56,8 @@ public:
     virtual std::uintmax_t FreeSpace(const std::string& folder);
     // Fails as replacing the file would (read-only, a folder); a missing file passes.
     virtual void CheckReplaceable(const std::string& path);
+    // Fails when another program holds the file (Windows); a missing file passes.
+    virtual void CheckNotInUse(const std::string& path);
     // Puts everything changed so far on the folder's file system on disk.
     virtual void FlushToDisk(const std::string& folder);
 };

@@ -23,6 +23,14 @@ FsError::FsError(SystemError error, std::string operation, std::string path, std
       path_(std::move(path)), detail_(std::move(detail))
 {}
 
+FsError::FsError(SystemError error, std::string operation, std::string path, std::string detail,
+                 InUseBy inUse)
+    : FsError(std::move(error), std::move(operation), std::move(path), std::move(detail))
+{
+    inUse_ = true;
+    holder_ = std::move(inUse.holder);
+}
+
 std::string FsError::Report() const
 {
     const auto [folder, name] = SplitPath(path_);

@@ -27,6 +27,14 @@ public:
     // `operation` is a verb phrase that fits "Could not <operation> ..." ("delete", "copy").
     // `detail`, when given, is one more sentence for the player.
     FsError(SystemError error, std::string operation, std::string path, std::string detail = {});
+    // A failure because another program holds the file: `holder` names that program, empty
+    // when the system cannot tell.
+    struct InUseBy
+    {
+        std::string holder;
+    };
+    FsError(SystemError error, std::string operation, std::string path, std::string detail,
+            InUseBy inUse);
     // `number` is a C library error number, reported as FromErrno gives it.
     FsError(int number, std::string operation, std::string path, std::string detail = {})
         : FsError(FromErrno(number), std::move(operation), std::move(path), std::move(detail))
@@ -37,6 +45,9 @@ public:
     const std::string& Operation() const { return operation_; }
     const std::string& Path() const { return path_; }
     const std::string& Detail() const { return detail_; }
+    // Whether another program holds the file, and which one where known.
+    bool InUse() const { return inUse_; }
+    const std::string& Holder() const { return holder_; }
 
     // Two lines: "Error 13: Permission denied" and "Could not delete "HURR.FLT" in /games/krs."
     std::string Report() const;
@@ -47,6 +58,8 @@ private:
     std::string operation_;
     std::string path_;
     std::string detail_;
+    bool inUse_ = false;
+    std::string holder_;
 };
 
 // Raises FsError with the current errno.

@@ -165,9 +165,13 @@ void Switcher::Preflight(const std::string& copyFrom, bool cleanOut, Backup& bac
     std::uintmax_t largest = 0;
     std::uintmax_t leaving = 0;
     std::unordered_set<std::string> counted;
+    // Each file to be replaced or deleted: a file another program holds (the running game) is
+    // found here, not halfway through.
     const auto leaves = [&](const std::string& name) {
         if (counted.insert(platform::FoldCase(name)).second) {
-            const platform::FileStamp stamp = files_.StampOf(Under(fields_.GameDir, name));
+            const std::string path = Under(fields_.GameDir, name);
+            files_.CheckNotInUse(path);
+            const platform::FileStamp stamp = files_.StampOf(path);
             leaving += backup.IsPlayers(stamp) ? 0 : stamp.size;
         }
     };

@@ -127,7 +127,8 @@ private:
     // fails part way.
     template <typename Work> void Keeping(Backup& backup, Work work);
     // Before the first change: fails as a later step would (a state file that cannot be
-    // replaced, too little room for the copies, no folder at the backup folder's name), so that
+    // replaced, a file to be replaced or deleted that another program holds, too little room
+    // for the copies, something else than a folder at the backup folder's name), so that
     // nothing is done halfway.
     void Preflight(const std::string& copyFrom, bool cleanOut, Backup& backup);
 

@@ -6,7 +6,8 @@
 
 #include <string>
 
-// The Win32 windows under Wine, in a virtual display: where their controls stand.
+// The Win32 windows under Wine, in a virtual display: where their controls stand, that the help
+// text fits its label, and that pen and touch input made during a command is dropped.
 namespace
 {
 
@@ -111,4 +112,41 @@ TEST_F(Win32WindowTest, HelpWindowControlsStandWhereTheyShould)
     const RECT got = RectIn(window, label);
     const RECT want = Expected(kLabel1, dpi);
     EXPECT_TRUE(EqualRect(&got, &want));
+
+    // The whole text fits the label in the 8-point dialog font the label has, also after a move
+    // to a monitor of 144 DPI.
+    for (const int at : {96, 144}) {
+        RECT suggested{0, 0, Pixels(kHelpClientWidth, at), Pixels(kHelpClientHeight, at)};
+        SendMessageW(window, WM_DPICHANGED, MAKEWPARAM(at, at),
+                     reinterpret_cast<LPARAM>(&suggested));
+        const auto font = reinterpret_cast<HFONT>(SendMessageW(label, WM_GETFONT, 0, 0));
+        LOGFONTW described{};
+        GetObjectW(font, sizeof described, &described);
+        EXPECT_EQ(described.lfHeight, -MulDiv(8, at, 72)) << at << " DPI";
+        RECT box{};
+        GetClientRect(label, &box);
+        wchar_t text[1024] = {};
+        GetWindowTextW(label, text, 1024);
+        RECT needed{0, 0, box.right, 0};
+        const HDC dc = GetDC(label);
+        SelectObject(dc, font);
+        DrawTextW(dc, text, -1, &needed, DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX | DT_EXPANDTABS);
+        ReleaseDC(label, dc);
+        EXPECT_EQ(box.bottom, Pixels(kLabel1.height, at));
+    }
+}
+
+TEST_F(Win32WindowTest, PenAndTouchMadeDuringACommandAreDropped)
+{
+    ui::win32::MainWindow window(SW_SHOWNOACTIVATE);
+    const HWND main = FindWindowW(kMainClass, nullptr);
+    // WM_GESTURE, WM_TOUCH, WM_POINTERDOWN, WM_POINTERUP, WM_POINTERWHEEL.
+    for (const UINT message : {0x0119u, 0x0240u, 0x0246u, 0x0247u, 0x024Eu}) {
+        PostMessageW(main, message, 0, 0);
+    }
+    MSG message;
+    ASSERT_TRUE(PeekMessageW(&message, main, 0x0240, 0x0257, PM_NOREMOVE));
+    window.DropQueuedInput();
+    EXPECT_FALSE(PeekMessageW(&message, main, 0x0119, 0x0119, PM_NOREMOVE));
+    EXPECT_FALSE(PeekMessageW(&message, main, 0x0240, 0x0257, PM_NOREMOVE));
 }

@@ -1,8 +1,12 @@
 #include "game_folder.h"
 #include "host.h"
 
+#include "platform/file_ops.h"
 #include "platform/folder_lock.h"
+#include "platform/win32/common.h"
 
+#include <sddl.h>
+#include <shlobj.h>
 #include <windows.h>
 
 #include <algorithm>
@@ -10,10 +14,12 @@
 #include <iterator>
 #include <optional>
 #include <sstream>
+#include <thread>
 
 // What differs on Windows, through jov-switch as a player's script runs it: the hidden and system
-// attributes, long names against their short 8.3 names, names beyond ASCII, a file in use, and
-// the folder lock under another spelling of the folder.
+// attributes, long names against their short 8.3 names, names beyond ASCII, files in use for a
+// while or for good, and the folder lock under another spelling of the folder or made by a copy
+// running as administrator.
 namespace
 {
 
@@ -27,10 +33,14 @@ struct WindowsRow
     const char* before; // files under the game folder; "h:", "s:", "r:" hidden, system, read-only
     const char* args;   // jov-switch's arguments, by blanks
     int status;
-    const char* says;             // found in what jov-switch prints
-    const char* after;            // the game folder's files afterwards, marked as `before`
-    const char* held = nullptr;   // a file held open meanwhile, as a running game does
-    bool lockedElsewhere = false; // the folder lock is held meanwhile, under another spelling
+    const char* says;           // found in what jov-switch prints, each part between "|"
+    const char* after;          // the game folder's files afterwards, marked as `before`
+    const char* held = nullptr; // a file held open meanwhile, as a running game does; a
+                                // program (.exe) runs from it instead
+    int heldFor = 0;            // milliseconds until it is let go, as a scanner does; 0: never
+    // The folder lock is held meanwhile: 'o' under another spelling of the folder, 'a' by a copy
+    // running as administrator, whose lock this user may not open.
+    char locked = 0;
 };
 
 Names Split(const std::string& words)
@@ -72,6 +82,24 @@ void WriteMarked(const fs::path& folder, const std::string& entry)
     }
 }
 
+// The lock of folder_lock.cpp as an administrator's copy makes it: nobody else may open it.
+HANDLE AdministratorsLock(const fs::path& folder)
+{
+    const HANDLE handle =
+        ::CreateFileW(folder.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                      FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    BY_HANDLE_FILE_INFORMATION info{};
+    ::GetFileInformationByHandle(handle, &info);
+    ::CloseHandle(handle);
+    wchar_t name[64];
+    std::swprintf(name, 64, L"Local\\jov-enable-%08lx-%08lx%08lx", info.dwVolumeSerialNumber,
+                  info.nFileIndexHigh, info.nFileIndexLow);
+    SECURITY_ATTRIBUTES noAccess{sizeof noAccess, nullptr, FALSE};
+    ::ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:", SDDL_REVISION_1,
+                                                           &noAccess.lpSecurityDescriptor, nullptr);
+    return ::CreateMutexW(&noAccess, TRUE, name);
+}
+
 void PrintTo(const WindowsRow& row, std::ostream* out)
 {
     *out << row.name;
@@ -94,7 +122,8 @@ TEST_P(WindowsTest, JovSwitchKeepsToWindowsRules)
         std::ofstream(folder / "jovo.ini", std::ios::binary) << '"' << row.installed << "\"\r\n";
     }
     std::optional<platform::FolderLock> lock;
-    if (row.lockedElsewhere) {
+    const HANDLE administrators = row.locked == 'a' ? AdministratorsLock(folder) : nullptr;
+    if (row.locked == 'o') {
         std::string spelling = Utf8(folder);
         std::transform(spelling.begin(), spelling.end(), spelling.begin(), [](char c) {
             return c == '\\' ? '/' : c >= 'a' && c <= 'z' ? c - 32 : c;
@@ -103,17 +132,52 @@ TEST_P(WindowsTest, JovSwitchKeepsToWindowsRules)
         ASSERT_TRUE(lock);
     }
     HANDLE held = INVALID_HANDLE_VALUE;
-    if (row.held != nullptr) {
-        held = ::CreateFileW((folder / FromUtf8(row.held)).c_str(), GENERIC_READ, FILE_SHARE_READ,
-                             nullptr, OPEN_EXISTING, 0, nullptr);
+    Child running = 0;
+    const fs::path heldFile = row.held != nullptr ? folder / FromUtf8(row.held) : fs::path();
+    if (heldFile.extension() == ".exe") {
+        // A copy of jov-switch, kept waiting for a lock held here.
+        lock = platform::FolderLock::Acquire(Utf8(root), std::chrono::milliseconds(0));
+        fs::copy_file(FromUtf8(JOV_SWITCH_PATH), heldFile, fs::copy_options::overwrite_existing);
+        fs::create_directory(root / "running");
+        running = StartChild({Utf8(heldFile), "-C", Utf8(root), "--wait", "60", "restore"},
+                             {root / "running"});
+    } else if (row.held != nullptr) {
+        held = ::CreateFileW(heldFile.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                             OPEN_EXISTING, 0, nullptr);
         ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    }
+    std::jthread letGo;
+    if (row.heldFor > 0) {
+        letGo = std::jthread([&] {
+            ::Sleep(row.heldFor);
+            ::CloseHandle(std::exchange(held, INVALID_HANDLE_VALUE));
+        });
     }
 
     const Outcome outcome = Switch(folder, Split(row.args), {root});
+    if (letGo.joinable()) {
+        letGo.join();
+    }
     ::CloseHandle(held);
+    ::CloseHandle(administrators);
+    if (running != 0) {
+        // Met at its step, as when the program starts after the check: Windows refuses the delete
+        // with access denied, and yet the file can be opened to be deleted.
+        try {
+            platform::RemoveFile(Utf8(heldFile));
+            ADD_FAILURE() << "a running program's file was deleted";
+        } catch (const platform::FsError& error) {
+            EXPECT_TRUE(error.InUse()) << error.Report();
+        }
+        KillChild(running);
+    }
     EXPECT_EQ(outcome.status, row.status) << outcome.err;
-    EXPECT_NE((outcome.out + outcome.err).find(row.says), std::string::npos)
-        << outcome.out << outcome.err;
+    std::istringstream says(row.says);
+    for (std::string part; std::getline(says, part, '|');) {
+        EXPECT_NE((outcome.out + outcome.err).find(part), std::string::npos)
+            << part << "\n"
+            << outcome.out << outcome.err;
+    }
     Names after;
     for (const auto& entry : fs::directory_iterator(folder)) {
         if (entry.is_regular_file()) {
@@ -138,10 +202,63 @@ INSTANTIATE_TEST_SUITE_P(
         WindowsRow{"NamesBeyondAscii", "Jürgen/Games/KRS 1.2", "none",
                    "jov/Größe.dat jov/Bf109é.flt", "-v install jov", 0,
                    "Jürgen\\Games\\KRS 1.2\\Größe.dat", "Bf109é.flt Größe.dat jovo.ini"},
-        WindowsRow{"FileInUseIsNotReplaced", "KRS Game", "none", "jov/panel.dat PANEL.DAT",
-                   "install jov", 3, "KRS Game. The game folder may be in a protected location",
+        // The running game holds a file: found before the first change, and said so.
+        WindowsRow{"FileInUseIsNotReplaced", "KRS Game", "none",
+                   "jov/a.dat jov/panel.dat PANEL.DAT", "install jov", 3,
+                   "Could not change \"PANEL.DAT\"|KRS Game. The file is in use by another|"
+                   "once the game is closed, run the same command again",
                    "PANEL.DAT jovo.ini", "PANEL.DAT"},
+        WindowsRow{"RestoreWhileTheGameRuns", "KRS Game", "jov", "krs/flt.cdf HURR.FLT SP2A.FLT",
+                   "restore", 3,
+                   "Could not change \"SP2A.FLT\"|KRS Game. The file is in use by another",
+                   "HURR.FLT SP2A.FLT jovo.ini", "SP2A.FLT"},
+        WindowsRow{"RestoreWhileThePanelRuns", "KRS Game", "jov",
+                   "krs/flt.cdf HURR.FLT jovpanel.exe", "restore", 3,
+                   "Could not change \"jovpanel.exe\"|KRS Game. The file is in use by another",
+                   "HURR.FLT jovo.ini jovpanel.exe", "jovpanel.exe"},
+        // A scanner lets go after a moment.
+        WindowsRow{"FileHeldForAMomentIsReplaced", "KRS Game", "none",
+                   "jov/a.dat jov/panel.dat PANEL.DAT", "install jov", 0, "",
+                   "PANEL.DAT a.dat jovo.ini", "PANEL.DAT", 1000},
+        // Held where no check comes first: the step says so, from a move and from a delete.
+        WindowsRow{"StateFileInUse", "KRS Game", "none", "jov/panel.dat", "install jov", 3,
+                   "Could not replace \"jovo.ini\"|KRS Game. The file is in use by another",
+                   "jovo.ini panel.dat", "jovo.ini"},
+        WindowsRow{"AirForceFileInUse", "KRS Game", "jov", "HURR.FLT", "remove raf", 3,
+                   "Could not delete \"HURR.FLT\"|KRS Game. The file is in use by another",
+                   "HURR.FLT jovo.ini", "HURR.FLT"},
+        WindowsRow{"ReadOnlyFileSaysSo", "KRS Game", "jov", "r:HURR.FLT", "remove raf", 3,
+                   "KRS Game. The file is read-only: clear \"Read-only\" in its Properties",
+                   "r:HURR.FLT jovo.ini"},
         WindowsRow{"LockUnderAnotherSpelling", "KRS Game", "none", "jov/panel.dat",
                    "--wait 0.3 install jov", 5, "another program is working on the game folder",
-                   "jovo.ini", nullptr, true}),
+                   "jovo.ini", nullptr, 0, 'o'},
+        WindowsRow{"LockOfACopyRunningAsAdministrator", "KRS Game", "none", "jov/panel.dat",
+                   "--wait 0.3 install jov", 5, "another program is working on the game folder",
+                   "jovo.ini", nullptr, 0, 'a'}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// Controlled folder access and the Restart Manager's names do not show under Wine: the texts
+// that a failure's number, its step and the folder choose.
+TEST(WindowsTextTest, RefusalsAndHoldersAreWordedForThePlayer)
+{
+    using namespace platform::win32;
+    PWSTR documents = nullptr;
+    ASSERT_EQ(::SHGetKnownFolderPath(FOLDERID_Documents, 0, nullptr, &documents), S_OK);
+    const std::string mine = Utf8(fs::path(documents) / "KRS" / "A.DAT");
+    ::CoTaskMemFree(documents);
+    const std::string games = "C:\\Games\\KRS\\A.DAT";
+    const auto says = [](const std::string& detail, const char* part) {
+        return detail.find(part) != std::string::npos;
+    };
+    EXPECT_TRUE(says(RefusalDetail(ERROR_ACCESS_DENIED, Intent::Change, games), "Program Files"));
+    EXPECT_FALSE(says(RefusalDetail(ERROR_ACCESS_DENIED, Intent::Change, games), "Ransomware"));
+    EXPECT_TRUE(says(RefusalDetail(ERROR_ACCESS_DENIED, Intent::Create, mine), "Ransomware"));
+    EXPECT_FALSE(says(RefusalDetail(ERROR_ACCESS_DENIED, Intent::Create, mine), "Program Files"));
+    EXPECT_TRUE(says(RefusalDetail(ERROR_FILE_NOT_FOUND, Intent::Create, mine), "Ransomware"));
+    EXPECT_EQ(RefusalDetail(ERROR_FILE_NOT_FOUND, Intent::Change, mine), "");
+    EXPECT_EQ(RefusalDetail(ERROR_ACCESS_DENIED, Intent::Read, games), "");
+    EXPECT_TRUE(says(InUseDetail("KRS 1.2", false),
+                     "in use by KRS 1.2. Close KRS 1.2, start JOV Enable-Disable again and press "
+                     "the same button; a restore is finished by pressing \"KRS  Flight Models\""));
+}

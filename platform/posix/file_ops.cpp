@@ -369,6 +369,9 @@ void CheckReplaceable(const std::string& path)
     RefuseFolderOrReadOnly("replace", ResolveFile(path).path);
 }
 
+// A file another program has open is deleted and replaced all the same.
+void CheckNotInUse(const std::string&) {}
+
 void FlushToDisk(const std::string& folder)
 {
     const std::string resolved = FolderOrHere(ResolveFolder(folder));

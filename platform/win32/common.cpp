@@ -3,8 +3,16 @@
 #include "platform/file_ops.h"
 #include "platform/win32/unicode.h"
 
+#include <knownfolders.h>
+#include <restartmanager.h>
+#include <shlobj.h>
+
+#include <algorithm>
 #include <cerrno>
+#include <cwchar>
+#include <optional>
 #include <system_error>
+#include <vector>
 
 namespace platform
 {
@@ -54,6 +62,124 @@ std::string Explain(DWORD code)
     return explanation;
 }
 
+constexpr char kProtected[] =
+    "The game folder may be in a protected location such as Program Files: run JOV "
+    "Enable-Disable as administrator, or move the game to a folder of your own.";
+constexpr char kControlled[] =
+    "Windows Security may be blocking changes in Documents and on the Desktop: allow JOV "
+    "Enable-Disable under \"Ransomware protection\" > \"Allow an app through Controlled folder "
+    "access\", or move the game folder.";
+
+std::wstring FullPath(const std::string& path)
+{
+    const std::wstring wide = Wide(path);
+    std::wstring full(::GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr), L'\0');
+    full.resize(
+        ::GetFullPathNameW(wide.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr));
+    return full.empty() ? wide : full;
+}
+
+// Whether `path` lies in the user's Documents or on the Desktop, where Controlled folder access
+// guards it; nothing where Windows cannot tell.
+std::optional<bool> InUserFolder(const std::string& path)
+{
+    using GetFolder = HRESULT(WINAPI*)(REFKNOWNFOLDERID, DWORD, HANDLE, PWSTR*);
+    using Free = void(WINAPI*)(LPVOID);
+    static const auto getFolder = SystemFunction<GetFolder>(L"shell32.dll", "SHGetKnownFolderPath");
+    static const auto free = SystemFunction<Free>(L"ole32.dll", "CoTaskMemFree");
+    if (getFolder == nullptr || free == nullptr) {
+        return std::nullopt;
+    }
+    const std::wstring full = FullPath(path);
+    std::optional<bool> inside = false;
+    for (const KNOWNFOLDERID* id : {&FOLDERID_Documents, &FOLDERID_Desktop}) {
+        PWSTR folder = nullptr;
+        if (FAILED(getFolder(*id, 0, nullptr, &folder))) {
+            inside = std::nullopt;
+        } else {
+            const int length = static_cast<int>(std::wcslen(folder));
+            if (full.size() > static_cast<std::size_t>(length) && full[length] == L'\\' &&
+                ::CompareStringOrdinal(full.c_str(), length, folder, length, TRUE) == CSTR_EQUAL) {
+                inside = true;
+            }
+        }
+        free(folder);
+        if (inside == true) {
+            break;
+        }
+    }
+    return inside;
+}
+
+// The programs that hold `path`, as the Restart Manager names them; empty where it cannot.
+std::string HolderOf(const std::string& path)
+{
+    using Start = DWORD(WINAPI*)(DWORD*, DWORD, WCHAR*);
+    using Register =
+        DWORD(WINAPI*)(DWORD, UINT, LPCWSTR*, UINT, RM_UNIQUE_PROCESS*, UINT, LPCWSTR*);
+    using List = DWORD(WINAPI*)(DWORD, UINT*, UINT*, RM_PROCESS_INFO*, DWORD*);
+    using End = DWORD(WINAPI*)(DWORD);
+    static const auto start = SystemFunction<Start>(L"rstrtmgr.dll", "RmStartSession");
+    static const auto add = SystemFunction<Register>(L"rstrtmgr.dll", "RmRegisterResources");
+    static const auto list = SystemFunction<List>(L"rstrtmgr.dll", "RmGetList");
+    static const auto end = SystemFunction<End>(L"rstrtmgr.dll", "RmEndSession");
+    DWORD session = 0;
+    WCHAR key[CCH_RM_SESSION_KEY + 1] = {};
+    if (start == nullptr || add == nullptr || list == nullptr || end == nullptr ||
+        start(&session, 0, key) != ERROR_SUCCESS) {
+        return {};
+    }
+    const std::wstring full = FullPath(path);
+    LPCWSTR files[] = {full.c_str()};
+    std::vector<RM_PROCESS_INFO> found(4);
+    UINT count = 0;
+    DWORD listed = ERROR_MORE_DATA;
+    if (add(session, 1, files, 0, nullptr, 0, nullptr) == ERROR_SUCCESS) {
+        for (int round = 0; round < 3 && listed == ERROR_MORE_DATA; ++round) {
+            UINT needed = 0;
+            DWORD reasons = 0;
+            count = static_cast<UINT>(found.size());
+            listed = list(session, &needed, &count, found.data(), &reasons);
+            found.resize(std::max<std::size_t>(needed, found.size()));
+        }
+    }
+    end(session);
+    std::string names;
+    for (UINT i = 0; listed == ERROR_SUCCESS && i < count; ++i) {
+        if (found[i].Process.dwProcessId != ::GetCurrentProcessId() &&
+            found[i].strAppName[0] != L'\0') {
+            names += (names.empty() ? "" : " and ") + Utf8(found[i].strAppName);
+        }
+    }
+    return names;
+}
+
+// Whether another program holds `path` that Windows would not delete, although it is neither
+// read-only nor a folder: it cannot be opened to be deleted while the folder takes new files,
+// or it can, and is still refused, as the program file of a running program is.
+bool HeldElsewhere(const std::string& path)
+{
+    const HANDLE file = ::CreateFileW(Wide(path).c_str(), DELETE, 0, nullptr, OPEN_EXISTING,
+                                      FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (file != INVALID_HANDLE_VALUE) {
+        ::CloseHandle(file);
+        return true;
+    }
+    const DWORD code = ::GetLastError();
+    if (code != ERROR_ACCESS_DENIED) {
+        return code == ERROR_SHARING_VIOLATION || code == ERROR_LOCK_VIOLATION;
+    }
+    const HANDLE folder =
+        ::CreateFileW(Wide(FolderOrHere(SplitPath(path).folder)).c_str(), FILE_ADD_FILE,
+                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                      OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (folder == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    ::CloseHandle(folder);
+    return true;
+}
+
 } // namespace
 
 bool IsPlain(DWORD attributes)
@@ -67,15 +193,78 @@ SystemError SystemErrorOf(DWORD code)
     return {static_cast<int>(code), Explain(code)};
 }
 
+std::string RefusalDetail(DWORD code, Intent intent, const std::string& path)
+{
+    const bool denied = code == ERROR_ACCESS_DENIED;
+    if (intent == Intent::Read ||
+        !(denied || (code == ERROR_FILE_NOT_FOUND && intent == Intent::Create))) {
+        return {};
+    }
+    const std::optional<bool> inUserFolder = InUserFolder(path);
+    std::string detail = denied && inUserFolder != true ? kProtected : "";
+    if (inUserFolder != false) {
+        detail += (detail.empty() ? "" : " ") + std::string(kControlled);
+    }
+    return detail;
+}
+
+std::string InUseDetail(const std::string& holder, bool nothingChanged)
+{
+    const std::string program = holder.empty() ? "the game" : holder;
+    std::string detail = "The file is in use by " +
+                         (holder.empty() ? "another program, most likely the game" : holder) +
+                         ". " + (nothingChanged ? "Nothing was changed. " : "") + "Close " +
+                         program + ", start JOV Enable-Disable again and press the same button";
+    return detail + (nothingChanged ? "."
+                                    : "; a restore is finished by pressing \"KRS  Flight "
+                                      "Models\" again.");
+}
+
 void ThrowLastError(const std::string& operation, const std::string& path, Intent intent)
 {
     const DWORD code = ::GetLastError();
-    std::string detail;
-    if (code == ERROR_ACCESS_DENIED && intent == Intent::Change) {
-        detail = "The game folder may be in a protected location such as Program Files: run "
-                 "JOV Enable-Disable as administrator, or move the game to a folder of your own.";
+    throw FsError(SystemErrorOf(code), operation, path, RefusalDetail(code, intent, path));
+}
+
+bool RetryWhileHeld(const std::function<bool()>& attempt)
+{
+    constexpr DWORD kPatience = 2000; // milliseconds
+    DWORD waited = 0;
+    for (DWORD pause = 10;; pause *= 2) {
+        if (attempt()) {
+            return true;
+        }
+        const DWORD code = ::GetLastError();
+        const bool held = code == ERROR_ACCESS_DENIED || code == ERROR_SHARING_VIOLATION ||
+                          code == ERROR_LOCK_VIOLATION;
+        if (!held || waited >= kPatience) {
+            ::SetLastError(code);
+            return false;
+        }
+        pause = std::min(pause, kPatience - waited);
+        ::Sleep(pause);
+        waited += pause;
     }
-    throw FsError(SystemErrorOf(code), operation, path, std::move(detail));
+}
+
+void ThrowChangeFailure(DWORD code, const std::string& operation, const std::string& path,
+                        bool folderWritten, bool nothingChanged)
+{
+    const bool inUse = code == ERROR_SHARING_VIOLATION || code == ERROR_LOCK_VIOLATION ||
+                       (code == ERROR_ACCESS_DENIED && (folderWritten || HeldElsewhere(path)));
+    if (!inUse) {
+        ::SetLastError(code);
+        ThrowLastError(operation, path, Intent::Change);
+    }
+    std::string holder = HolderOf(path);
+    std::string detail = InUseDetail(holder, nothingChanged);
+    // Controlled folder access refuses as a holder does, but names no program.
+    if (code == ERROR_ACCESS_DENIED && !folderWritten && holder.empty() &&
+        InUserFolder(path) != false) {
+        detail += " " + std::string(kControlled);
+    }
+    throw FsError(SystemErrorOf(code), operation, path, std::move(detail),
+                  FsError::InUseBy{std::move(holder)});
 }
 
 } // namespace platform::win32

@@ -5,11 +5,27 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
 
 // What the Windows operations share: plain files, and failures as Windows reports them.
 namespace platform::win32
 {
+
+// A function of a system library, loaded from the system folder only, or null where this
+// version of Windows lacks it.
+template <typename Function> Function SystemFunction(const wchar_t* library, const char* name)
+{
+    HMODULE module = ::GetModuleHandleW(library);
+    if (module == nullptr) {
+        module = ::LoadLibraryExW(library, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    }
+    if (module == nullptr) {
+        return nullptr;
+    }
+    // Through the generic function type, which GCC lets pass to any other.
+    return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(::GetProcAddress(module, name)));
+}
 
 // Plain files are no folders, no hidden and no system files; read-only and archived files are.
 bool IsPlain(DWORD attributes);
@@ -20,11 +36,35 @@ enum class Intent
 {
     Read,
     Change, // deleting, writing or replacing a file
+    Create, // creating a new file in a folder: the first write there
 };
 
-// Raises FsError with GetLastError(). Access denied while changing a file adds the sentence
-// about protected folders.
+// The sentence for the player after a change to `path` failed with `code`: for access denied,
+// the protected folder or, under the user's Documents or Desktop, Windows Security's
+// Controlled folder access; for a file not found while creating one there, the latter too.
+std::string RefusalDetail(DWORD code, Intent intent, const std::string& path);
+
+// The sentences for a file that another program holds; `holder` names it, empty when unknown.
+// `nothingChanged`: the command found it before its first change.
+std::string InUseDetail(const std::string& holder, bool nothingChanged);
+
+// Raises FsError with GetLastError(), and RefusalDetail's sentence.
 [[noreturn]] void ThrowLastError(const std::string& operation, const std::string& path,
                                  Intent intent = Intent::Read);
+
+// A scanner, the search indexer or a sync client holds a fresh file for some milliseconds:
+// while `attempt` fails with access denied, a sharing or a lock violation, it is made again,
+// after growing pauses, for about two seconds in all. Returns whether it succeeded at last;
+// GetLastError() then gives the last failure.
+bool RetryWhileHeld(const std::function<bool()>& attempt);
+
+// Raises FsError for deleting or replacing the plain, writable file `path` that failed, after
+// its retries, with `code`: as in use when another program holds it, with the holder
+// where Windows can name it (access denied in Documents or on the Desktop from no named holder
+// adds Controlled folder access), else as ThrowLastError does. `folderWritten`: a file was just
+// created beside it, so access denied cannot be the folder's protection.
+[[noreturn]] void ThrowChangeFailure(DWORD code, const std::string& operation,
+                                     const std::string& path, bool folderWritten,
+                                     bool nothingChanged = false);
 
 } // namespace platform::win32

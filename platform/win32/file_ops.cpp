@@ -45,9 +45,15 @@ bool SameName(const wchar_t* a, const std::wstring& b)
 
 Handle OpenForReading(const std::string& path)
 {
-    return Handle(::CreateFileW(Wide(path).c_str(), GENERIC_READ,
-                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    const std::wstring wide = Wide(path);
+    HANDLE handle = INVALID_HANDLE_VALUE;
+    RetryWhileHeld([&] {
+        handle = ::CreateFileW(wide.c_str(), GENERIC_READ,
+                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                               OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+        return handle != INVALID_HANDLE_VALUE;
+    });
+    return Handle(handle);
 }
 
 } // namespace
@@ -137,8 +143,10 @@ void RemoveFile(const std::string& name)
         ThrowLastError("delete", Absolute(name));
     }
     RefuseFolderOrReadOnly("delete", target);
-    if (!::DeleteFileW(Wide(target.path).c_str())) {
-        ThrowLastError("delete", Absolute(target.path), Intent::Change);
+    const std::wstring wide = Wide(target.path);
+    if (!RetryWhileHeld([&] { return ::DeleteFileW(wide.c_str()) != 0; })) {
+        const DWORD code = ::GetLastError();
+        ThrowChangeFailure(code, "delete", Absolute(target.path), false);
     }
 }
 
@@ -245,6 +253,38 @@ std::uintmax_t FreeSpace(const std::string& folder)
 void CheckReplaceable(const std::string& path)
 {
     RefuseFolderOrReadOnly("replace", Lookup(path));
+}
+
+// Opened with no sharing and closed at once: to be deleted, which fails while another program
+// has the file open without delete sharing, then to be written, which fails while a running
+// program was started from it (Windows deletes such a file no more than it writes it).
+void CheckNotInUse(const std::string& path)
+{
+    const Existing target = Lookup(path);
+    if (!target.found ||
+        (target.attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) != 0) {
+        return;
+    }
+    const std::wstring wide = Wide(target.path);
+    for (const DWORD access : {DWORD{DELETE}, DWORD{FILE_WRITE_DATA}}) {
+        HANDLE file = INVALID_HANDLE_VALUE;
+        if (RetryWhileHeld([&] {
+                file = ::CreateFileW(wide.c_str(), access, 0, nullptr, OPEN_EXISTING,
+                                     FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+                return file != INVALID_HANDLE_VALUE;
+            })) {
+            ::CloseHandle(file);
+            continue;
+        }
+        const DWORD code = ::GetLastError();
+        // Where the delete would pass, a file this user may not write is no reason to stop.
+        const bool held = code == ERROR_SHARING_VIOLATION || code == ERROR_LOCK_VIOLATION;
+        if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND ||
+            (access != DELETE && !held)) {
+            return;
+        }
+        ThrowChangeFailure(code, "change", Absolute(target.path), false, true);
+    }
 }
 
 // Each copy and the state file were flushed before their move, and the moves are written

@@ -34,11 +34,23 @@ std::optional<FolderLock> FolderLock::Acquire(const std::string& folder,
     wchar_t name[64];
     std::swprintf(name, 64, L"Local\\jov-enable-%08lx-%08lx%08lx", info.dwVolumeSerialNumber,
                   info.nFileIndexHigh, info.nFileIndexLow);
-    const HANDLE mutex = ::CreateMutexW(nullptr, FALSE, name);
+    // A copy running as administrator made a lock that this one may not open: the folder is
+    // busy until that copy ends and its lock goes with it.
+    const ULONGLONG deadline = ::GetTickCount64() + static_cast<ULONGLONG>(patience.count());
+    HANDLE mutex = ::CreateMutexW(nullptr, FALSE, name);
+    while (mutex == nullptr && ::GetLastError() == ERROR_ACCESS_DENIED) {
+        if (::GetTickCount64() >= deadline) {
+            return std::nullopt;
+        }
+        ::Sleep(50);
+        mutex = ::CreateMutexW(nullptr, FALSE, name);
+    }
     if (mutex == nullptr) {
         win32::ThrowLastError("lock the folder", Absolute(folder));
     }
-    const DWORD waited = ::WaitForSingleObject(mutex, static_cast<DWORD>(patience.count()));
+    const ULONGLONG now = ::GetTickCount64();
+    const DWORD waited =
+        ::WaitForSingleObject(mutex, static_cast<DWORD>(deadline > now ? deadline - now : 0));
     if (waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED) {
         return FolderLock(reinterpret_cast<std::intptr_t>(mutex));
     }

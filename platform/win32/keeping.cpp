@@ -37,8 +37,9 @@ void KeepFile(const std::string& path, const std::string& kept, Keeping how)
     const std::wstring to = Wide(kept);
     // Neither moves nor links over a name that is taken.
     if (how == Keeping::Move) {
-        if (!::MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH)) {
-            ThrowLastError(operation, Absolute(target.path), Intent::Change);
+        if (!RetryWhileHeld(
+                [&] { return ::MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH); })) {
+            ThrowChangeFailure(::GetLastError(), operation, Absolute(target.path), false);
         }
         return;
     }
@@ -67,9 +68,13 @@ void PutBack(const std::string& kept, const std::string& path)
 {
     const Existing target = Lookup(path);
     RefuseFolderOrReadOnly("put back", target);
-    if (!::MoveFileExW(Wide(kept).c_str(), Wide(target.path).c_str(),
-                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        ThrowLastError("put back", Absolute(target.path), Intent::Change);
+    const std::wstring from = Wide(kept);
+    const std::wstring to = Wide(target.path);
+    if (!RetryWhileHeld([&] {
+            return ::MoveFileExW(from.c_str(), to.c_str(),
+                                 MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+        })) {
+        ThrowChangeFailure(::GetLastError(), "put back", Absolute(target.path), false);
     }
 }
 

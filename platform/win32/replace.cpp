@@ -76,7 +76,9 @@ void RefuseFolderOrReadOnly(const char* operation, const Existing& target)
         throw FsError(EISDIR, operation, Absolute(target.path));
     }
     if ((target.attributes & FILE_ATTRIBUTE_READONLY) != 0) {
-        throw FsError(EACCES, operation, Absolute(target.path));
+        throw FsError(EACCES, operation, Absolute(target.path),
+                      "The file is read-only: clear \"Read-only\" in its Properties, then try "
+                      "again.");
     }
 }
 
@@ -94,7 +96,7 @@ PendingReplace::PendingReplace(const Existing& target)
         }
         if (::GetLastError() != ERROR_FILE_EXISTS) {
             temporary_.clear();
-            ThrowLastError("write", Absolute(target_), Intent::Change);
+            ThrowLastError("write", Absolute(target_), Intent::Create);
         }
     }
 }
@@ -139,9 +141,17 @@ void PendingReplace::Commit(const FILETIME* lastWrite)
         Fail("write", Absolute(target_));
     }
     ::CloseHandle(std::exchange(handle_, INVALID_HANDLE_VALUE));
-    if (!::MoveFileExW(Wide(temporary_).c_str(), Wide(target_).c_str(),
-                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        Fail("replace", Absolute(target_));
+    const std::wstring from = Wide(temporary_);
+    const std::wstring to = Wide(target_);
+    if (!RetryWhileHeld([&] {
+            return ::MoveFileExW(from.c_str(), to.c_str(),
+                                 MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+        })) {
+        // The temporary stands in the same folder, so the folder takes new files: access denied
+        // comes from the file in place, which another program holds.
+        const DWORD code = ::GetLastError();
+        Discard();
+        ThrowChangeFailure(code, "replace", Absolute(target_), true);
     }
     temporary_.clear();
 }

@@ -1,5 +1,6 @@
 #include "ui/win32/controls.h"
 
+#include "platform/win32/common.h"
 #include "switcher/set_table.h"
 
 #include <stdexcept>
@@ -9,23 +10,10 @@ namespace ui::win32
 namespace
 {
 
-// A function of a system library that older versions of Windows lack, or null there.
-template <typename Function> Function SystemFunction(const wchar_t* library, const char* name)
-{
-    HMODULE module = GetModuleHandleW(library);
-    if (module == nullptr) {
-        module = LoadLibraryExW(library, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
-    }
-    if (module == nullptr) {
-        return nullptr;
-    }
-    // Through the generic function type, which GCC lets pass to any other.
-    return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(GetProcAddress(module, name)));
-}
+using platform::win32::SystemFunction;
 
 // Windows 10 1607 and later.
 using GetDpiForWindowFunction = UINT(WINAPI*)(HWND);
-using SystemParametersInfoForDpiFunction = BOOL(WINAPI*)(UINT, UINT, PVOID, UINT, UINT);
 using AdjustWindowRectExForDpiFunction = BOOL(WINAPI*)(LPRECT, DWORD, BOOL, DWORD, UINT);
 // Windows 8.1 and later; the second argument 0 is MDT_EFFECTIVE_DPI.
 using GetDpiForMonitorFunction = HRESULT(WINAPI*)(HMONITOR, int, UINT*, UINT*);
@@ -70,21 +58,18 @@ void FontDeleter::operator()(HFONT font) const
     DeleteObject(font);
 }
 
-Font MessageFont(int dpi)
+// The twips of both windows were laid out for the classic 8-point dialog font, which "MS Shell
+// Dlg 2" names on every version (Tahoma); the message font is larger from Windows Vista on
+// (Segoe UI 9 pt) and would cut off the help text's last lines.
+Font DialogFont(int dpi)
 {
-    static const auto parametersForDpi = SystemFunction<SystemParametersInfoForDpiFunction>(
-        L"user32.dll", "SystemParametersInfoForDpi");
-    NONCLIENTMETRICSW metrics{};
-    metrics.cbSize = sizeof(metrics);
-    if (parametersForDpi == nullptr || !parametersForDpi(SPI_GETNONCLIENTMETRICS, sizeof(metrics),
-                                                         &metrics, 0, static_cast<UINT>(dpi))) {
-        // Older systems give the metrics at the system's DPI.
-        if (!SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0)) {
-            return Font(static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT)));
-        }
-        metrics.lfMessageFont.lfHeight = MulDiv(metrics.lfMessageFont.lfHeight, dpi, SystemDpi());
-    }
-    return Font(CreateFontIndirectW(&metrics.lfMessageFont));
+    LOGFONTW font{};
+    font.lfHeight = -MulDiv(8, dpi, 72);
+    font.lfWeight = FW_NORMAL;
+    font.lfCharSet = DEFAULT_CHARSET;
+    font.lfQuality = DEFAULT_QUALITY;
+    std::wstring_view(L"MS Shell Dlg 2").copy(font.lfFaceName, LF_FACESIZE - 1);
+    return Font(CreateFontIndirectW(&font));
 }
 
 void SetFont(HWND window, HFONT font)
@@ -168,8 +153,10 @@ void ShowBox(std::string_view text, BoxIcon icon)
                                                   : 0;
     // With no owner, MB_TASKMODAL disables every window of this thread while the box is up and
     // enables again only those it disabled.
+    // MB_SETFOREGROUND: a box behind another program, with the main window disabled, could
+    // not be reached.
     MessageBoxW(nullptr, Wide(text).c_str(), Wide(switcher::kAppTitle).c_str(),
-                MB_OK | MB_TASKMODAL | shown);
+                MB_OK | MB_TASKMODAL | MB_SETFOREGROUND | shown);
 }
 
 LRESULT CALLBACK Form::Route(HWND window, UINT message, WPARAM wParam, LPARAM lParam)

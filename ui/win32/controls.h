@@ -12,7 +12,7 @@
 #include <windows.h>
 
 // What the Win32 windows share: text in UTF-16, placement from twips at the window's DPI, the
-// platform's message font, and the program's message box.
+// dialog font, and the program's message box.
 namespace ui::win32
 {
 
@@ -28,8 +28,8 @@ struct FontDeleter
 };
 using Font = std::unique_ptr<std::remove_pointer_t<HFONT>, FontDeleter>;
 
-// The platform's font for dialogs and message boxes, at `dpi`.
-Font MessageFont(int dpi);
+// The dialog font, "MS Shell Dlg 2" at 8 points, at `dpi`: every control of both windows has it.
+Font DialogFont(int dpi);
 
 // Gives `window` and each of its controls `font`.
 void SetFont(HWND window, HFONT font);

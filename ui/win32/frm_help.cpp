@@ -105,7 +105,7 @@ void frmHelp::Form_Load()
 
 void frmHelp::Layout(int dpi)
 {
-    font_ = MessageFont(dpi);
+    font_ = DialogFont(dpi);
     SetFont(hwnd_, font_.get());
     Place(Label1, forms::kHelpForm.labelRect, dpi);
     Place(Command1, forms::kHelpForm.okRect, dpi);

@@ -8,6 +8,10 @@
 // The program takes no command line. Explorer starts it in its own folder, the game folder.
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int showCommand)
 {
+    // A command runs without taking messages. Windows would put a "Not Responding" ghost in
+    // the window's place after five seconds of that, which the player could close or end in
+    // the middle of a copy; the window stays itself, disabled, instead.
+    DisableProcessWindowsGhosting();
     // The themed controls of the manifest's Common Controls 6.
     INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_STANDARD_CLASSES};
     InitCommonControlsEx(&controls);

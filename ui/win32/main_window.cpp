@@ -16,6 +16,10 @@ constexpr wchar_t kClassName[] = L"JOV_Enable.Main_Form1";
 // is IDOK or IDCANCEL, which the dialog keys Enter and Escape send.
 constexpr int kFirstButtonId = 101;
 constexpr int kMenuHelpId = 201;
+// WM_TOUCH, the last of the WM_POINTER... messages, and WM_GESTURE, from Windows 7 and 8 on.
+constexpr UINT kTouch = 0x0240;
+constexpr UINT kLastPointer = 0x0257;
+constexpr UINT kGesture = 0x0119;
 
 void RegisterClassOnce(WNDPROC procedure)
 {
@@ -94,7 +98,7 @@ void MainWindow::Layout(int dpi)
 {
     const forms::MainForm& form = forms::kMainForm;
     dpi_ = dpi;
-    font_ = MessageFont(dpi);
+    font_ = DialogFont(dpi);
     SetFont(hwnd_, font_.get());
     Place(Frame1, form.frame.rect, dpi);
     for (const forms::ButtonForm& button : form.buttons) {
@@ -202,6 +206,9 @@ void MainWindow::DropQueuedInput()
     TakeQueued(WM_KEYFIRST, WM_KEYLAST);
     TakeQueued(WM_MOUSEFIRST, WM_MOUSELAST);
     TakeQueued(WM_NCMOUSEMOVE, WM_NCXBUTTONDBLCLK);
+    // Pen and touch: WM_TOUCH, the pointer messages after it, and gestures.
+    TakeQueued(kTouch, kLastPointer);
+    TakeQueued(kGesture, kGesture);
     TakeQueued(WM_CLOSE, WM_CLOSE);
     for (const MSG& command : TakeQueued(WM_SYSCOMMAND, WM_SYSCOMMAND)) {
         if ((command.wParam & 0xFFF0) != SC_CLOSE) {

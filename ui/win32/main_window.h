@@ -14,7 +14,8 @@ namespace ui::win32
 //
 // A command runs on the window thread without pumping messages, so input made meanwhile waits
 // in the thread's queue while the window is disabled; DropQueuedInput takes the mouse and
-// keyboard messages and close requests out of the queue before the window is enabled again.
+// keyboard, pen and touch messages and close requests out of the queue before the window is
+// enabled again.
 class MainWindow final : public Form, public Toolkit
 {
 public:
