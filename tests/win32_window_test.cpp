@@ -133,6 +133,7 @@ TEST_F(Win32WindowTest, HelpWindowControlsStandWhereTheyShould)
         DrawTextW(dc, text, -1, &needed, DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX | DT_EXPANDTABS);
         ReleaseDC(label, dc);
         EXPECT_EQ(box.bottom, Pixels(kLabel1.height, at));
+        EXPECT_LE(needed.bottom, box.bottom) << "the help text at " << at << " DPI";
     }
 }
 
