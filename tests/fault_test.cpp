@@ -99,17 +99,11 @@ protected:
     // Each of the player's own files is in the game folder or kept, never neither.
     void ExpectOwnFilesKept()
     {
-        std::set<std::pair<std::string, std::string>> held;
-        for (const auto& folder : {game, game / "JOV_Enable-backup"}) {
-            for (const auto& entry : fs::recursive_directory_iterator(folder)) {
-                if (entry.is_regular_file() &&
-                    (folder == game ? entry.path().parent_path() == game : true)) {
-                    held.emplace(Utf8(entry.path().filename()), Slurp(entry.path()));
-                }
-            }
-            if (!fs::exists(game / "JOV_Enable-backup")) {
-                break;
-            }
+        const Contents inGame = Files();
+        std::set<std::pair<std::string, std::string>> held(inGame.begin(), inGame.end());
+        for (const auto& run : fs::directory_iterator(Under("JOV_Enable-backup"), ignored)) {
+            const Contents kept = Files(run.path());
+            held.insert(kept.begin(), kept.end());
         }
         for (const auto& file : own) {
             EXPECT_TRUE(held.contains(file) || (file.first == "OWN.FLT" && !placedOwnModel))
@@ -162,6 +156,7 @@ protected:
     Contents stock;
     Contents own;
     bool placedOwnModel = false;
+    std::error_code ignored; // no backup folder: nothing kept
     std::map<std::string, std::set<std::string>> versions;
 };
 
@@ -180,6 +175,9 @@ TEST_F(KilledTest, RestoreKilledAnywhereLeavesWholeFilesAndCompletesNextTime)
 }
 #endif
 
+#ifndef _WIN32
+// A write that fails in the middle of a copy (a file-size limit below the shape's size) stops
+// the install there, with earlier work done and the state kept.
 TEST_F(FaultTest, FailuresStopHalfwayWithEarlierWorkDoneAndStateKept)
 {
     Record("none");
@@ -187,9 +185,6 @@ TEST_F(FaultTest, FailuresStopHalfwayWithEarlierWorkDoneAndStateKept)
     Write("jov/b.3dz", std::string(300000, 'b'));
     Write("jov/c.dat", std::string(20000, 'c'));
     Write("b.3dz", "old shape");
-
-#ifndef _WIN32
-    // A write that fails in the middle of a copy: a file-size limit below the shape's size.
     ChildOptions limited;
     limited.fileSizeLimit = 100000;
     auto outcome = Run({"install", "jov"}, limited);
@@ -198,24 +193,8 @@ TEST_F(FaultTest, FailuresStopHalfwayWithEarlierWorkDoneAndStateKept)
     EXPECT_EQ(Files(), (Contents{{"a.dat", std::string(20000, 'a')},
                                  {"b.3dz", "old shape"},
                                  {"jovo.ini", "\"none\"\r\n"}}));
-#endif
-
-    // A read-only file in the middle of a restore's clean-out, which goes by name order.
-    ASSERT_EQ(Run({"install", "jov"}).status, 0);
-    WriteReadOnly("MOSQ.FLT");
-    Write("sp2a.flt");
-    Write("krs/flt.cdf", "stock");
-    Write("AAAA.FLT");
-    const auto stopped = Run({"restore"});
-    EXPECT_EQ(stopped.status, 3);
-    EXPECT_NE(stopped.err.find(ErrorLine(EACCES) + "\nCould not delete \"MOSQ.FLT\" in " +
-                               Utf8(game) + "."),
-              std::string::npos)
-        << stopped.err;
-    EXPECT_FALSE(Exists("AAAA.FLT"));
-    EXPECT_TRUE(Exists("sp2a.flt") && Exists("a.dat"));
-    EXPECT_EQ(Read("jovo.ini"), "\"jov\"\r\n");
 }
+#endif
 
 TEST_F(FaultTest, StateFileAbuseGivesAMessageOrTheErrorStateAndNoWriteOutside)
 {

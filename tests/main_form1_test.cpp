@@ -13,21 +13,19 @@ namespace
 
 using Calls = std::vector<std::string>;
 
-class FakeHelp final : public ui::HelpWindow
+// Left with OK, or closed through its title bar when `close` says so at its showing.
+struct FakeHelp final : ui::HelpWindow
 {
-public:
-    FakeHelp(Calls& calls, const bool& closeNext) : calls_(calls), closeNext_(closeNext) {}
+    FakeHelp(Calls& calls, const bool& close) : calls(calls), close(close) {}
     void ShowModal() override
     {
-        calls_.push_back(closeNext_ ? "help closed" : "help hidden");
-        unloaded_ = closeNext_;
+        calls.push_back((unloaded = close) ? "help closed" : "help hidden");
     }
-    bool Unloaded() const override { return unloaded_; }
+    bool Unloaded() const override { return unloaded; }
 
-private:
-    Calls& calls_;
-    const bool& closeNext_;
-    bool unloaded_ = false;
+    Calls& calls;
+    const bool& close;
+    bool unloaded = false;
 };
 
 // Records the window's enabling, the dropping of queued input, boxes, help windows and the end

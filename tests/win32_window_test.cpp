@@ -4,6 +4,7 @@
 #include "ui/win32/frm_help.h"
 #include "ui/win32/main_window.h"
 
+#include <array>
 #include <string>
 
 // The Win32 windows under Wine, in a virtual display: where their controls stand, that the help
@@ -29,30 +30,19 @@ HWND ChildCaptioned(HWND parent, const std::string& caption)
     return nullptr;
 }
 
-// A child's rectangle in its parent's client area, and the place it should have, in pixels.
-RECT RectIn(HWND parent, HWND child)
+// `child` stands at `place`, counted from `container`'s corner where it stands in one.
+void ExpectAt(HWND parent, HWND child, const Place& place, int dpi,
+              const Place* container = nullptr)
 {
-    RECT rect{};
-    GetWindowRect(child, &rect);
-    MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&rect), 2);
-    return rect;
-}
-
-RECT Expected(const Place& place, int dpi, const Place* container = nullptr)
-{
+    ASSERT_NE(child, nullptr) << place.name;
+    RECT got{};
+    GetWindowRect(child, &got);
+    MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&got), 2);
     const int left = Pixels(place.left, dpi) + (container ? Pixels(container->left, dpi) : 0);
     const int top = Pixels(place.top, dpi) + (container ? Pixels(container->top, dpi) : 0);
-    return {left, top, left + Pixels(place.width, dpi), top + Pixels(place.height, dpi)};
-}
-
-void ExpectAt(HWND parent, const Place& place, int dpi, const Place* container = nullptr)
-{
-    const HWND child = ChildCaptioned(parent, place.caption);
-    ASSERT_NE(child, nullptr) << place.name;
-    const RECT got = RectIn(parent, child);
-    const RECT want = Expected(place, dpi, container);
-    EXPECT_TRUE(EqualRect(&got, &want)) << place.name << ": " << got.left << "," << got.top << " "
-                                        << got.right - got.left << "x" << got.bottom - got.top;
+    EXPECT_EQ((std::array{got.left, got.top, got.right - got.left, got.bottom - got.top}),
+              (std::array<LONG, 4>{left, top, Pixels(place.width, dpi), Pixels(place.height, dpi)}))
+        << place.name;
 }
 
 SIZE ClientSize(HWND window)
@@ -76,11 +66,12 @@ TEST_F(Win32WindowTest, ControlsStandWhereTheyShouldInTabOrder)
     const HWND main = FindWindowW(kMainClass, nullptr);
     ASSERT_NE(main, nullptr);
     const int dpi = ui::win32::DpiOf(main);
-    ExpectAt(main, kFrame1, dpi);
+    ExpectAt(main, ChildCaptioned(main, kFrame1.caption), kFrame1, dpi);
     HWND previous = nullptr;
     for (const Place& place : kMainButtons) {
         const bool inFrame = std::string(place.name).starts_with("Country");
-        ExpectAt(main, place, dpi, inFrame ? &kFrame1 : nullptr);
+        ExpectAt(main, ChildCaptioned(main, place.caption), place, dpi,
+                 inFrame ? &kFrame1 : nullptr);
         const HWND next = GetNextDlgTabItem(main, previous, FALSE);
         EXPECT_EQ(TextOf(next), place.caption) << "tab order";
         previous = next;
@@ -107,11 +98,9 @@ TEST_F(Win32WindowTest, HelpWindowControlsStandWhereTheyShould)
     const SIZE size = ClientSize(window);
     EXPECT_EQ(size.cx, Pixels(kHelpClientWidth, dpi));
     EXPECT_EQ(size.cy, Pixels(kHelpClientHeight, dpi));
-    ExpectAt(window, kCommand1, dpi);
+    ExpectAt(window, ChildCaptioned(window, kCommand1.caption), kCommand1, dpi);
     const HWND label = GetWindow(window, GW_CHILD);
-    const RECT got = RectIn(window, label);
-    const RECT want = Expected(kLabel1, dpi);
-    EXPECT_TRUE(EqualRect(&got, &want));
+    ExpectAt(window, label, kLabel1, dpi);
 
     // The whole text fits the label in the 8-point dialog font the label has, also after a move
     // to a monitor of 144 DPI.

@@ -43,12 +43,6 @@ struct WindowsRow
     char locked = 0;
 };
 
-Names Split(const std::string& words)
-{
-    std::istringstream in(words);
-    return {std::istream_iterator<std::string>(in), std::istream_iterator<std::string>()};
-}
-
 constexpr std::pair<char, DWORD> kMarks[] = {
     {'h', FILE_ATTRIBUTE_HIDDEN}, {'r', FILE_ATTRIBUTE_READONLY}, {'s', FILE_ATTRIBUTE_SYSTEM}};
 

@@ -2,6 +2,8 @@
 // hold (blind to case, "*" and "*.*" match all, a name without wildcards matches itself).
 #include "platform/name_match.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
@@ -11,11 +13,8 @@ namespace
 
 std::string Upper(std::string text)
 {
-    for (char& c : text) {
-        if (c >= 'a' && c <= 'z') {
-            c = static_cast<char>(c - 'a' + 'A');
-        }
-    }
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
     return text;
 }
 
