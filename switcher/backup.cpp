@@ -159,8 +159,8 @@ void Backup::Finish()
     std::string text = "JOV Enable-Disable kept these files of the game folder " + fields_.GameDir +
                        "\r\nwhen it ran \"" + command_ + "\" on " +
                        LocalTime(started_, "%Y-%m-%d at %H:%M:%S") +
-                       ". To get a file back, copy it from here into the game\r\nfolder, under "
-                       "its name there.\r\n\r\nName in the game folder\tName here\tWhat "
+                       ".\r\nTo get a file back, copy it from here into the game folder, under its "
+                       "name there.\r\n\r\nName in the game folder\tName here\tWhat "
                        "happened\tSize in bytes\tLast changed\r\n";
     for (const Entry& entry : kept_) {
         text += entry.name + "\t" + entry.keptName + "\t" + entry.why + "\t" +
