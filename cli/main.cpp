@@ -247,7 +247,7 @@ int Run(CLI::App& app, const Options& options)
     // A first start always leaves the stock set, so what it would refuse is refused before the
     // first start changes anything.
     const std::string stock(switcher::RowOf(SetFolder::Stock).word);
-    if (!sw.Inspect().recorded && !switcher::IsEnabled(switcher::StatesFor(stock), control)) {
+    if (!sw.Recorded() && !switcher::IsEnabled(switcher::StatesFor(stock), control)) {
         std::cerr << Refusal(sw.State(), stock, wanted, instead) << '\n';
         return cli::kRefused;
     }

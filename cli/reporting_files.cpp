@@ -47,14 +47,19 @@ std::vector<std::string> ReportingFiles::ListPlainFiles(const std::string& patte
 
 platform::FileStamp ReportingFiles::StampOf(const std::string& path)
 {
-    const auto found = pretended_.find(Key(path));
-    return found != pretended_.end() ? found->second : platform::FileSystem::StampOf(path);
+    if (!pretended_.empty()) {
+        if (const auto found = pretended_.find(Key(path)); found != pretended_.end()) {
+            return found->second;
+        }
+    }
+    return platform::FileSystem::StampOf(path);
 }
 
 platform::EntryKind ReportingFiles::KindOf(const std::string& path)
 {
-    return madeFolders_.contains(Key(path)) ? platform::EntryKind::Folder
-                                            : platform::FileSystem::KindOf(path);
+    return !madeFolders_.empty() && madeFolders_.contains(Key(path))
+               ? platform::EntryKind::Folder
+               : platform::FileSystem::KindOf(path);
 }
 
 void ReportingFiles::RemoveFile(const std::string& name)

@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cstdlib>
 #include <filesystem>
+#include <optional>
 #include <system_error>
 
 namespace cli
@@ -17,14 +18,9 @@ char LetterOf(std::string_view drivePath)
     return static_cast<char>(std::tolower(static_cast<unsigned char>(drivePath[0])));
 }
 
-} // namespace
-
-bool IsDrivePath(std::string_view path)
-{
-    return path.size() >= 2 && std::isalpha(static_cast<unsigned char>(path[0])) != 0 &&
-           path[1] == ':';
-}
-
+// `drivePath` below the Wine prefix `prefix`: through the prefix's dosdevices/<letter>: link
+// when `linked` (Wine maps every drive so: c: to ../drive_c, z: to /), else, for drive C:, in
+// drive_c. Backslashes become '/'. Nothing for another drive without its link.
 std::optional<std::string> InWinePrefix(std::string_view drivePath, const std::string& prefix,
                                         bool linked)
 {
@@ -39,6 +35,14 @@ std::optional<std::string> InWinePrefix(std::string_view drivePath, const std::s
         rest.insert(0, "/");
     }
     return prefix + (linked ? std::string("/dosdevices/") + letter + ':' : "/drive_c") + rest;
+}
+
+} // namespace
+
+bool IsDrivePath(std::string_view path)
+{
+    return path.size() >= 2 && std::isalpha(static_cast<unsigned char>(path[0])) != 0 &&
+           path[1] == ':';
 }
 
 WinePath FromWinePrefix(std::string_view drivePath)

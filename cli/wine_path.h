@@ -1,6 +1,5 @@
 #pragma once
 
-#include <optional>
 #include <string>
 #include <string_view>
 
@@ -11,12 +10,6 @@ namespace cli
 
 // Whether `path` starts with a drive letter and a colon, as "C:\Games\KRS" and "c:/Games" do.
 bool IsDrivePath(std::string_view path);
-
-// `drivePath` below the Wine prefix `prefix`: through the prefix's dosdevices/<letter>: link
-// when `linked` (Wine maps every drive so: c: to ../drive_c, z: to /), else, for drive C:, in
-// drive_c. Backslashes become '/'. Nothing for another drive without its link.
-std::optional<std::string> InWinePrefix(std::string_view drivePath, const std::string& prefix,
-                                        bool linked);
 
 struct WinePath
 {

@@ -294,12 +294,17 @@ void Switcher::Click(Control control)
     }
 }
 
+bool Switcher::Recorded()
+{
+    FormPaths();
+    return StateFileExists();
+}
+
 Status Switcher::Inspect()
 {
     platform::Batch batch;
     Status status;
-    FormPaths();
-    status.recorded = StateFileExists();
+    status.recorded = Recorded();
     if (status.recorded) {
         LoadState();
     }

@@ -107,6 +107,8 @@ public:
 
     // Queries that change nothing and show nothing.
     Status Inspect();
+    // Whether a state file records a set: otherwise a start is a first start.
+    bool Recorded();
     Comparison Compare();
 
     const Fields& State() const { return fields_; }
