@@ -17,17 +17,10 @@ public:
     void SetCaption(const std::string&) override {}
     void SetEnabled(switcher::Control, bool) override {}
     void SetWindowEnabled(bool) override {}
-    void ShowMessage(const std::string& text) override
-    {
-        messages_ << text << '\n' << std::flush;
-        ++shown_;
-    }
-
-    int MessagesShown() const { return shown_; }
+    void ShowMessage(const std::string& text) override { messages_ << text << '\n' << std::flush; }
 
 private:
     std::ostream& messages_;
-    int shown_ = 0;
 };
 
 } // namespace cli

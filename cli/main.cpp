@@ -1,11 +1,11 @@
 #include "cli/console_view.h"
 #include "cli/report.h"
-#include "cli/reporting_files.h"
 #include "cli/wine_path.h"
 
-#include "platform/file_ops.h"
 #include "platform/folder_lock.h"
 #include "platform/fs_error.h"
+#include "platform/native_file_system.h"
+#include "platform/path_text.h"
 #include "switcher/switcher.h"
 
 #include <CLI/CLI.hpp>
@@ -137,14 +137,15 @@ std::string Refusal(switcher::Fields fields, const std::string& word, const std:
            instead;
 }
 
-// Says, once the command has ended (also by a failure), where each run kept the player's files.
+// Says, once the command has ended (also by a failure), where each run kept the player's files:
+// in a dry run, where each would.
 struct KeptReport
 {
     ~KeptReport()
     {
         const std::string game = sw.State().GameDir + platform::kSeparator;
-        for (const switcher::KeptRun& run : sw.Kept()) {
-            out << (dryRun ? "Would keep " : "Kept ") << run.files
+        for (const switcher::KeptRun& run : runs.empty() ? sw.Kept() : runs) {
+            out << (runs.empty() ? "Kept " : "Would keep ") << run.files
                 << (run.files == 1 ? " file" : " files") << " the sets do not hold in "
                 << (run.folder.starts_with(game) ? run.folder.substr(game.size()) : run.folder)
                 << '\n';
@@ -152,7 +153,7 @@ struct KeptReport
     }
     const switcher::Switcher& sw;
     std::ostream& out;
-    bool dryRun;
+    std::vector<switcher::KeptRun> runs; // a dry run's
 };
 
 struct Options
@@ -168,7 +169,7 @@ struct Options
 
 // Makes the game folder given with -C the working folder; on POSIX a Windows path is taken as
 // Wine's. Returns why it cannot be used, or an empty text.
-std::string EnterGameDir(const std::string& given)
+std::string EnterGameDir(platform::FileSystem& files, const std::string& given)
 {
     std::string folder = given;
     std::string shown = given;
@@ -183,14 +184,14 @@ std::string EnterGameDir(const std::string& given)
     }
 #endif
     try {
-        platform::SetWorkingDir(folder);
+        files.SetWorkingDir(folder);
         return {};
     } catch (const platform::FsError& error) {
         return shown + ": " + error.Explanation();
     }
 }
 
-int Run(CLI::App& app, const Options& options)
+int Run(CLI::App& app, const Options& options, platform::FileSystem& files)
 {
     const std::string command = app.get_subcommands().front()->get_name();
     if (options.json && command != "status" && command != "verify") {
@@ -198,14 +199,13 @@ int Run(CLI::App& app, const Options& options)
         return cli::kUsage;
     }
     if (!options.gameDir.empty()) {
-        const std::string problem = EnterGameDir(options.gameDir);
+        const std::string problem = EnterGameDir(files, options.gameDir);
         if (!problem.empty()) {
             std::cerr << "jov-switch: cannot use the game folder " << problem << "\n";
             return cli::kUsage;
         }
     }
     cli::ConsoleView view(std::cerr);
-    cli::ReportingFiles files(std::cout, options.dryRun, options.verbose);
     switcher::Switcher sw(view, files);
 
     if (command == "status") {
@@ -221,15 +221,13 @@ int Run(CLI::App& app, const Options& options)
         ".", std::chrono::milliseconds(static_cast<long long>(options.wait * 1000)));
     if (!lock) {
         std::cerr << "jov-switch: another program is working on the game folder "
-                  << platform::WorkingDir()
+                  << files.WorkingDir()
                   << " (JOV_Enable, or another jov-switch). Close JOV_Enable, or try again "
                      "when the other command has finished.\n";
         return cli::kBusy;
     }
 
-    // Whatever the command comes to, what it kept of the player's own is said.
-    const KeptReport report{sw, std::cout, options.dryRun};
-    // The command, what the window must have on for it, and why it would be off.
+    // The command, and why the window would have its button off.
     std::string wanted = "restore the stock set";
     std::string instead = "There is nothing to restore: install a set instead.";
     switcher::Control control = switcher::Control::Remove;
@@ -244,23 +242,37 @@ int Run(CLI::App& app, const Options& options)
         instead = "Flight models can be removed only while JOV Panel or JOV Online is installed.";
         control = airForce.control;
     }
-    // A first start always leaves the stock set, so what it would refuse is refused before the
-    // first start changes anything.
-    const std::string stock(switcher::RowOf(SetFolder::Stock).word);
-    if (!sw.Recorded() && !switcher::IsEnabled(switcher::StatesFor(stock), control)) {
-        std::cerr << Refusal(sw.State(), stock, wanted, instead) << '\n';
+    const switcher::Prepared prepared = sw.Prepare(control);
+    if (prepared.outcome == switcher::Outcome::Refused) {
+        std::cerr << Refusal(sw.State(), prepared.installed, wanted, instead) << '\n';
         return cli::kRefused;
     }
-    sw.Start();
-    const auto& fields = sw.State();
-    if (!switcher::IsEnabled(switcher::StatesFor(fields.InstalledSet), control)) {
-        std::cerr << Refusal(fields, fields.InstalledSet, wanted, instead) << '\n';
-        return cli::kRefused;
+    const auto report = [](const switcher::Step& step) {
+        std::cout << switcher::Describe(step) << '\n' << std::flush;
+    };
+    // Whatever the command comes to, what it kept of the player's own is said.
+    KeptReport kept{sw, std::cout, {}};
+    if (options.dryRun) {
+        // The plans as the real run would carry them out: checked, then listed step by step.
+        for (const switcher::Plan& plan : prepared.plans) {
+            if (!plan.message.empty()) {
+                view.ShowMessage(plan.message);
+            }
+            if (plan.kind == switcher::Plan::Kind::Install && plan.setMissing) {
+                continue;
+            }
+            sw.Check(plan);
+            std::for_each(plan.steps.begin(), plan.steps.end(), report);
+            if (plan.keptFiles > 0) {
+                kept.runs.push_back({plan.runDir, plan.keptFiles});
+            }
+        }
+        return prepared.outcome == switcher::Outcome::SetMissing ? cli::kRefused : cli::kDone;
     }
-    // A missing set folder, or stock set, is told as the window tells it: refused.
-    const int before = view.MessagesShown();
-    sw.Click(control);
-    return view.MessagesShown() > before ? cli::kRefused : cli::kDone;
+    if (options.verbose) {
+        sw.OnStep(report);
+    }
+    return sw.Carry(prepared) == switcher::Outcome::SetMissing ? cli::kRefused : cli::kDone;
 }
 
 // Says what is wrong with the command line. CLI11 finds a subcommand missing where the first word
@@ -328,8 +340,8 @@ int Main(int argc, char** argv)
     }
 
     try {
-        platform::Batch batch;
-        return Run(app, options);
+        platform::NativeFileSystem files;
+        return Run(app, options, files);
     } catch (const platform::FsError& error) {
         std::cerr << "jov-switch: " << error.Report()
                   << "\nWhat was done before this step stays done; nothing after it was done, "

@@ -56,11 +56,9 @@ const char* KindName(switcher::Comparison::Kind kind)
     case switcher::Comparison::Kind::Missing:
         return "missing";
     case switcher::Comparison::Kind::Differs:
-        return "differs";
-    case switcher::Comparison::Kind::Extra:
         break;
     }
-    return "extra";
+    return "differs";
 }
 
 // Objects as status and verify print them: keys in order, 2-space indent, and bytes of a path
@@ -178,7 +176,7 @@ int Verify(switcher::Switcher& sw, bool json, std::ostream& out, std::ostream& e
     case Outcome::Compared:
         break;
     }
-    const std::size_t count = comparison.differences.size();
+    const std::size_t count = comparison.differences.size() + comparison.extras.size();
     if (json) {
         nlohmann::ordered_json shown{{"game_dir", fields.GameDir},
                                      {"installed", nullptr},
@@ -198,6 +196,9 @@ int Verify(switcher::Switcher& sw, bool json, std::ostream& out, std::ostream& e
             shown["differences"].push_back(
                 {{"kind", KindName(difference.kind)}, {"name", difference.name}});
         }
+        for (const std::string& name : comparison.extras) {
+            shown["differences"].push_back({{"kind", "extra"}, {"name", name}});
+        }
         shown["removed_air_forces"] = nlohmann::ordered_json::array();
         for (const switcher::AirForceRow* airForce : comparison.removed) {
             shown["removed_air_forces"].push_back(airForce->name);
@@ -216,6 +217,9 @@ int Verify(switcher::Switcher& sw, bool json, std::ostream& out, std::ostream& e
     }
     for (const auto& difference : comparison.differences) {
         out << KindName(difference.kind) << ' ' << difference.name << '\n';
+    }
+    for (const std::string& name : comparison.extras) {
+        out << "extra " << name << '\n';
     }
     if (count == 0) {
         out << "The game folder matches the " << comparison.set->name << " set.\n";

@@ -1,5 +1,8 @@
 #include "switcher/set_table.h"
 
+#include "platform/name_match.h"
+#include "platform/path_text.h"
+
 #include <algorithm>
 #include <stdexcept>
 #include <string>
@@ -67,6 +70,47 @@ const AirForceRow* AirForceOf(Control control)
         std::find_if(kAirForces.begin(), kAirForces.end(),
                      [control](const AirForceRow& row) { return row.control == control; });
     return found == kAirForces.end() ? nullptr : &*found;
+}
+
+const SetRow* SetOf(Control control)
+{
+    const auto* found = std::find_if(kSets.begin(), kSets.end(),
+                                     [control](const SetRow& row) { return row.control == control; });
+    return found == kSets.end() ? nullptr : &*found;
+}
+
+bool Cleared(std::string_view name)
+{
+    return std::any_of(kCleanOut.begin(), kCleanOut.end(), [&](std::string_view pattern) {
+        return platform::MatchesPattern(name, pattern);
+    });
+}
+
+// Where each set folder's path is kept, by SetFolder.
+constexpr std::array<std::string Fields::*, kSets.size()> kSetDirs{
+    &Fields::StockDir, &Fields::JovDir, &Fields::JovoDir, &Fields::TukDir};
+
+const std::string& FolderOf(const Fields& fields, SetFolder folder)
+{
+    return fields.*kSetDirs[static_cast<std::size_t>(folder)];
+}
+
+std::string& FolderOf(Fields& fields, SetFolder folder)
+{
+    return fields.*kSetDirs[static_cast<std::size_t>(folder)];
+}
+
+// The names are appended as they stand, without looking at how the game folder's path ends.
+Fields FieldsFor(const std::string& gameDir)
+{
+    Fields fields;
+    fields.GameDir = gameDir;
+    for (const SetFolder folder :
+         {SetFolder::Jov, SetFolder::Jovo, SetFolder::Tuk, SetFolder::Stock}) {
+        FolderOf(fields, folder) = platform::Under(gameDir, RowOf(folder).folderName);
+    }
+    fields.StateFile = platform::Under(gameDir, kStateFileName);
+    return fields;
 }
 
 } // namespace switcher

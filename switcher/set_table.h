@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdint>
 #include <span>
+#include <string>
 #include <string_view>
 
 // The fixed vocabulary of the switcher: the four sets, how each is recognised and shown, which
@@ -107,5 +108,37 @@ const AirForceRow& AirForceOf(int index);
 
 // The air force of a Country control, or null for another control.
 const AirForceRow* AirForceOf(Control control);
+
+// The row of the set whose button is `control`, or null for an air force's button.
+const SetRow* SetOf(Control control);
+
+// The add-on file types and names the stock restore clears from the game folder, in order.
+inline constexpr std::array<std::string_view, 9> kCleanOut{
+    "*.flt", "*.dat", "*.str", "*.mpc", "*.cpt", "*.3dz", "jovpanel.exe", "flt.cdf", "data.cdf"};
+
+// Whether the restore clears a file of this name.
+bool Cleared(std::string_view name);
+
+inline constexpr std::string_view kStateFileName = "jovo.ini";
+
+// What the switcher holds for the whole run: the game folder, the four set folders and the
+// state file, all fixed at start-up from the working folder, and the installed set's word.
+struct Fields
+{
+    std::string GameDir;
+    std::string JovDir;
+    std::string JovoDir;
+    std::string TukDir;
+    std::string StockDir;
+    std::string StateFile;
+    std::string InstalledSet;
+};
+
+// The path of a set's folder among the fields.
+const std::string& FolderOf(const Fields& fields, SetFolder folder);
+std::string& FolderOf(Fields& fields, SetFolder folder);
+
+// The paths of a game folder: the set folders and the state file in it.
+Fields FieldsFor(const std::string& gameDir);
 
 } // namespace switcher

@@ -1,8 +1,11 @@
 #include "switcher/switcher.h"
 
-#include "platform/file_ops.h"
 #include "platform/fs_error.h"
 #include "platform/name_match.h"
+#include "platform/path_text.h"
+#include "switcher/kept_record.h"
+#include "switcher/planner.h"
+#include "switcher/state_file.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -14,17 +17,7 @@ namespace switcher
 namespace
 {
 
-platform::FileSystem& DefaultFiles()
-{
-    static platform::FileSystem files;
-    return files;
-}
-
 using platform::Under;
-
-// Where each set folder's path is kept, by SetFolder.
-constexpr std::array<std::string Fields::*, kSets.size()> kSetDirs{
-    &Fields::StockDir, &Fields::JovDir, &Fields::JovoDir, &Fields::TukDir};
 
 std::set<std::string> FoldedNames(const std::vector<std::string>& names)
 {
@@ -40,27 +33,25 @@ std::string MegaBytes(std::uintmax_t bytes)
     return std::to_string((bytes + (1 << 20) - 1) >> 20) + " MB";
 }
 
-} // namespace
+Plan PlanOf(Planner& planner, Control control)
+{
+    if (const AirForceRow* airForce = AirForceOf(control)) {
+        return planner.Remove(*airForce);
+    }
+    const SetRow& set = *SetOf(control);
+    return set.folder == SetFolder::Stock ? planner.Restore() : planner.Install(set.folder);
+}
 
-Switcher::Switcher(SetView& view) : Switcher(view, DefaultFiles()) {}
+} // namespace
 
 Switcher::Switcher(SetView& view, platform::FileSystem& files) : view_(view), files_(files) {}
 
-const std::string& FolderOf(const Fields& fields, SetFolder folder)
-{
-    return fields.*kSetDirs[static_cast<std::size_t>(folder)];
-}
-
-// The names are appended as they stand, without looking at how the working folder ends.
+// The paths are formed once, from the working folder, at the first start-up or query.
 void Switcher::FormPaths()
 {
-    fields_.GameDir = files_.WorkingDir();
-    for (const SetFolder folder :
-         {SetFolder::Jov, SetFolder::Jovo, SetFolder::Tuk, SetFolder::Stock}) {
-        fields_.*kSetDirs[static_cast<std::size_t>(folder)] =
-            Under(fields_.GameDir, RowOf(folder).folderName);
+    if (fields_.GameDir.empty()) {
+        fields_ = FieldsFor(files_.WorkingDir());
     }
-    fields_.StateFile = Under(fields_.GameDir, kStateFileName);
 }
 
 bool Switcher::StateFileExists()
@@ -68,29 +59,9 @@ bool Switcher::StateFileExists()
     return !files_.ListPlainFiles(fields_.StateFile).empty();
 }
 
-bool Switcher::SetPresent(SetFolder folder)
+void Switcher::LoadState()
 {
-    return !files_.ListPlainFiles(Under(FolderOf(fields_, folder), RowOf(folder).testPattern))
-                .empty();
-}
-
-void Switcher::Start()
-{
-    platform::Batch batch;
-    FormPaths();
-    if (StateFileExists()) {
-        LoadState();
-        UpdateControls();
-        return;
-    }
-    // A first start brings the folder to the stock state, so the folder and the record agree.
-    view_.SetWindowEnabled(false);
-    Backup backup(files_, fields_, "first start");
-    Keeping(backup, [&] { RestoreStock(backup); });
-    fields_.InstalledSet = RowOf(SetFolder::Stock).word;
-    SaveState();
-    UpdateControls();
-    view_.SetWindowEnabled(true);
+    fields_.InstalledSet = ParseStateLine(files_.ReadTextFile(fields_.StateFile, kStateReadLimit));
 }
 
 void Switcher::UpdateControls()
@@ -102,195 +73,211 @@ void Switcher::UpdateControls()
     }
 }
 
-// The record follows the files: what the command changed is on disk before the state file
-// names the set, so a power cut never leaves it naming files that are not there.
-void Switcher::SaveState()
+void Switcher::Start()
 {
-    files_.FlushToDisk(fields_.GameDir);
-    files_.WriteTextField(fields_.StateFile, fields_.InstalledSet);
-}
-
-void Switcher::LoadState()
-{
-    fields_.InstalledSet = files_.ReadTextField(fields_.StateFile);
-}
-
-template <typename Work> void Switcher::Keeping(Backup& backup, Work work)
-{
-    const auto finish = [&] {
-        if (backup.KeptFiles() > 0) {
-            kept_.push_back({backup.RunFolder(), backup.KeptFiles()});
-        }
-        backup.Finish();
-    };
-    try {
-        work();
-    } catch (...) {
-        try {
-            finish();
-        } catch (...) {
-            // The failure of the work is the one to report; what was kept stays kept.
-        }
-        throw;
-    }
-    finish();
-}
-
-void Switcher::RestoreStock(Backup& backup)
-{
-    if (!SetPresent(SetFolder::Stock)) {
-        view_.ShowMessage(std::string(RowOf(SetFolder::Stock).missing));
+    platform::Batch batch(files_);
+    FormPaths();
+    if (StateFileExists()) {
+        LoadState();
+        UpdateControls();
         return;
     }
-    Preflight(fields_.StockDir, true, backup);
-    files_.SetWorkingDir(fields_.GameDir);
-    for (const std::string_view pattern : kCleanOut) {
-        for (const std::string& name : files_.ListPlainFiles(std::string(pattern))) {
-            backup.Remove(name, "cleared by the restore of the stock set");
-        }
-    }
-    CopySetFolder(fields_.StockDir, backup, "replaced by the restore of the stock set");
-    backup.PutBackOriginals();
+    // A first start brings the folder to the stock state, so the folder and the record agree.
+    Planner planner(files_, fields_);
+    CarryOut(planner.FirstStart());
 }
 
-void Switcher::Preflight(const std::string& copyFrom, bool cleanOut, Backup& backup)
+Outcome Switcher::Click(Control control)
 {
-    files_.CheckReplaceable(fields_.StateFile);
-    backup.Check();
+    platform::Batch batch(files_);
+    FormPaths();
+    Planner planner(files_, fields_);
+    return CarryOut(PlanOf(planner, control));
+}
 
+void Switcher::Country_Click(std::int16_t index)
+{
+    Click(AirForceOf(index).control);
+}
+
+Prepared Switcher::Prepare(Control control)
+{
+    platform::Batch batch(files_);
+    Prepared prepared;
+    FormPaths();
+    const bool recorded = StateFileExists();
+    if (recorded) {
+        LoadState();
+    }
+    // A first start always leaves the stock set, so what it would refuse is refused before the
+    // first start changes anything.
+    prepared.installed = recorded ? fields_.InstalledSet : std::string(RowOf(SetFolder::Stock).word);
+    if (!IsEnabled(StatesFor(prepared.installed), control)) {
+        prepared.outcome = Outcome::Refused;
+        return prepared;
+    }
+    Planner planner(files_, fields_);
+    if (!recorded) {
+        prepared.plans.push_back(planner.FirstStart());
+    }
+    prepared.plans.push_back(PlanOf(planner, control));
+    prepared.outcome = prepared.plans.back().setMissing ? Outcome::SetMissing : Outcome::Done;
+    return prepared;
+}
+
+Outcome Switcher::Carry(const Prepared& prepared)
+{
+    platform::Batch batch(files_);
+    Outcome outcome = prepared.outcome;
+    for (const Plan& plan : prepared.plans) {
+        outcome = CarryOut(plan);
+    }
+    return outcome;
+}
+
+// The window's bracket around each command's steps, in the order the commands have always had:
+// a first start records its state before it shows it, the restore and the installs show it
+// first.
+Outcome Switcher::CarryOut(const Plan& plan)
+{
+    if (plan.kind == Plan::Kind::Install && plan.setMissing) {
+        view_.ShowMessage(plan.message);
+        return Outcome::SetMissing;
+    }
+    if (plan.kind == Plan::Kind::Remove) {
+        view_.SetEnabled(plan.control, false);
+    }
+    view_.SetWindowEnabled(false);
+    if (!plan.message.empty()) {
+        view_.ShowMessage(plan.message);
+    }
+    Check(plan);
+    Apply(plan, 0, plan.saveAt);
+    if (!plan.word.empty()) {
+        fields_.InstalledSet = plan.word;
+        if (plan.kind == Plan::Kind::FirstStart) {
+            Apply(plan, plan.saveAt, plan.steps.size());
+            UpdateControls();
+        } else {
+            UpdateControls();
+            Apply(plan, plan.saveAt, plan.steps.size());
+        }
+    }
+    view_.SetWindowEnabled(true);
+    return plan.setMissing ? Outcome::SetMissing : Outcome::Done;
+}
+
+void Switcher::Check(const Plan& plan)
+{
+    if (!plan.word.empty()) {
+        files_.CheckReplaceable(fields_.StateFile);
+    }
+    if (plan.saveAt == 0) {
+        return;
+    }
+    const std::string backupDir = Under(fields_.GameDir, kBackupFolderName);
+    if (files_.KindOf(backupDir) == platform::EntryKind::Other) {
+        throw platform::FsError(ENOTDIR, "keep files in", backupDir,
+                                "Something that is not a folder stands at that name: move it "
+                                "away, then try again. Nothing was changed.");
+    }
     // Room for every copy, less what the copies replace and the clean-out frees, plus the
     // largest file, whose temporary stands beside the file it replaces until the rename. The
     // player's own files are kept, which frees nothing.
     std::uintmax_t incoming = 0;
     std::uintmax_t largest = 0;
     std::uintmax_t leaving = 0;
-    std::unordered_set<std::string> counted;
-    // Each file to be replaced or deleted: a file another program holds (the running game) is
-    // found here, not halfway through.
-    const auto leaves = [&](const std::string& name) {
-        if (counted.insert(platform::FoldCase(name)).second) {
-            const std::string path = Under(fields_.GameDir, name);
-            files_.CheckNotInUse(path);
-            const platform::FileStamp stamp = files_.StampOf(path);
-            leaving += backup.IsPlayers(stamp) ? 0 : stamp.size;
-        }
-    };
-    for (const std::string& name : files_.ListPlainFiles(Under(copyFrom, "*.*"))) {
-        const std::uintmax_t size = files_.StampOf(Under(copyFrom, name)).size;
-        incoming += size;
-        largest = std::max(largest, size);
-        leaves(name);
-    }
-    if (cleanOut) {
-        for (const std::string_view pattern : kCleanOut) {
-            for (const std::string& name : files_.ListPlainFiles(Under(fields_.GameDir, pattern))) {
-                leaves(name);
+    std::unordered_set<std::string> kept;
+    for (const Step& step : plan.steps) {
+        switch (step.kind) {
+        case Step::Kind::KeepByMoving:
+        case Step::Kind::KeepByLinking:
+            kept.insert(step.path);
+            files_.CheckNotInUse(step.path);
+            break;
+        case Step::Kind::Delete:
+            leaving += step.stamp.size;
+            files_.CheckNotInUse(step.path);
+            break;
+        case Step::Kind::Copy:
+        case Step::Kind::PutBack:
+            incoming += step.size;
+            largest = std::max(largest, step.size);
+            if (step.stamp.exists) {
+                leaving += kept.contains(step.path) ? 0 : step.stamp.size;
+                files_.CheckNotInUse(step.path);
             }
+            break;
+        default:
+            break;
         }
     }
     const std::uintmax_t needed = incoming > leaving ? incoming - leaving + largest : largest;
     const std::uintmax_t free = files_.FreeSpace(fields_.GameDir);
     if (needed > free) {
-        throw platform::FsError(ENOSPC, "copy the files of", copyFrom,
+        throw platform::FsError(ENOSPC, "copy the files of", plan.setDir,
                                 "The copies need " + MegaBytes(needed) + " and only " +
                                     MegaBytes(free) + " are free; nothing was changed.");
     }
 }
 
-void Switcher::CopySetFolder(const std::string& folder, Backup& backup, const std::string& why)
+void Switcher::Apply(const Plan& plan, std::size_t from, std::size_t to)
 {
-    files_.SetWorkingDir(folder);
-    for (const std::string& name : files_.ListPlainFiles("*.*")) {
-        const std::string destination = Under(fields_.GameDir, name);
-        // The state file is the program's own record, written anew after the copies.
-        if (platform::FoldCase(name) != kStateFileName) {
-            backup.BeforeReplace(destination, why);
-        }
-        files_.CopyFileReplacing(name, destination);
-    }
-}
-
-void Switcher::Remove_Click()
-{
-    platform::Batch batch;
-    view_.SetWindowEnabled(false);
-    Backup backup(files_, fields_, "restore");
-    Keeping(backup, [&] { RestoreStock(backup); });
-    fields_.InstalledSet = RowOf(SetFolder::Stock).word;
-    UpdateControls();
-    SaveState();
-    view_.SetWindowEnabled(true);
-}
-
-void Switcher::InstallSet(SetFolder folder)
-{
-    platform::Batch batch;
-    const SetRow& row = RowOf(folder);
-    if (!SetPresent(folder)) {
-        view_.ShowMessage(std::string(row.missing));
-        return;
-    }
-    view_.SetWindowEnabled(false);
-    Backup backup(files_, fields_, "install " + std::string(row.word));
-    Keeping(backup, [&] {
-        Preflight(FolderOf(fields_, folder), false, backup);
-        CopySetFolder(FolderOf(fields_, folder), backup,
-                      "replaced by the install of " + std::string(row.name));
-    });
-    fields_.InstalledSet = row.word;
-    UpdateControls();
-    SaveState();
-    view_.SetWindowEnabled(true);
-}
-
-void Switcher::Install_Click()
-{
-    InstallSet(SetFolder::Jov);
-}
-
-void Switcher::InstallOnline_Click()
-{
-    InstallSet(SetFolder::Jovo);
-}
-
-void Switcher::InstallTUK_Click()
-{
-    InstallSet(SetFolder::Tuk);
-}
-
-void Switcher::Country_Click(std::int16_t index)
-{
-    const AirForceRow& airForce = AirForceOf(index);
-    platform::Batch batch;
-    view_.SetEnabled(airForce.control, false);
-    view_.SetWindowEnabled(false);
-    Backup backup(files_, fields_, "remove " + std::string(airForce.word));
-    Keeping(backup, [&] {
-        backup.Check();
-        files_.SetWorkingDir(fields_.GameDir);
-        const std::string why = "removed with the " + std::string(airForce.name) + " flight models";
-        for (const std::string_view model : airForce.models) {
-            const std::string name(model);
-            if (!files_.ListPlainFiles(name).empty()) {
-                backup.Remove(name, why);
+    using platform::Keeping;
+    for (std::size_t at = from; at < to; ++at) {
+        const Step& step = plan.steps[at];
+        switch (step.kind) {
+        case Step::Kind::MakeFolder:
+            // A run's subfolder is new: the plan chose a name no folder had.
+            if (!files_.MakeFolder(step.path) && step.path == plan.runDir) {
+                throw platform::FsError(EEXIST, "make the folder", step.path);
             }
+            break;
+        case Step::Kind::WriteRecord:
+            files_.WriteTextFile(step.path, step.text);
+            break;
+        case Step::Kind::KeepByMoving:
+        case Step::Kind::KeepByLinking:
+            files_.KeepFile(step.path, step.source,
+                            step.kind == Step::Kind::KeepByMoving ? Keeping::Move : Keeping::Link);
+            if (kept_.empty() || kept_.back().folder != plan.runDir) {
+                kept_.push_back({plan.runDir, 0});
+            }
+            ++kept_.back().files;
+            break;
+        case Step::Kind::Delete:
+            files_.RemoveFile(step.path);
+            break;
+        case Step::Kind::Copy:
+            files_.CopyFileReplacing(step.source, step.path);
+            break;
+        case Step::Kind::PutBack:
+            files_.PutBack(step.source, step.path);
+            break;
+        case Step::Kind::TidyUp:
+            // A run's subfolder that keeps nothing more goes, and so does an empty backup
+            // folder. Hidden files or a player's own may keep them: that is no failure.
+            try {
+                files_.RemoveFile(step.source);
+                files_.RemoveFolder(step.path);
+                const std::string backupDir = platform::SplitPath(step.path).folder;
+                if (files_.ListFolders(backupDir).empty() &&
+                    files_.ListPlainFiles(Under(backupDir, "*.*")).empty()) {
+                    files_.RemoveFolder(backupDir);
+                }
+            } catch (const platform::FsError&) {
+            }
+            break;
+        case Step::Kind::Flush:
+            files_.FlushToDisk(step.path);
+            break;
+        case Step::Kind::WriteState:
+            files_.WriteTextFile(step.path, StateLine(step.text));
+            break;
         }
-    });
-    view_.SetWindowEnabled(true);
-}
-
-void Switcher::Click(Control control)
-{
-    if (const AirForceRow* airForce = AirForceOf(control)) {
-        Country_Click(airForce->index);
-        return;
-    }
-    const auto* set = std::find_if(kSets.begin(), kSets.end(),
-                                   [control](const SetRow& row) { return row.control == control; });
-    if (set->folder == SetFolder::Stock) {
-        Remove_Click();
-    } else {
-        InstallSet(set->folder);
+        if (onStep_) {
+            onStep_(step);
+        }
     }
 }
 
@@ -302,24 +289,32 @@ bool Switcher::Recorded()
 
 Status Switcher::Inspect()
 {
-    platform::Batch batch;
+    platform::Batch batch(files_);
     Status status;
     status.recorded = Recorded();
     if (status.recorded) {
         LoadState();
     }
+    Planner planner(files_, fields_);
     for (const SetRow& row : kSets) {
-        status.present[static_cast<std::size_t>(row.folder)] = SetPresent(row.folder);
+        status.present[static_cast<std::size_t>(row.folder)] = planner.SetPresent(row.folder);
     }
     status.backupDir = Under(fields_.GameDir, kBackupFolderName);
-    status.keptFiles = Backup::CountKept(files_, fields_.GameDir);
+    if (files_.KindOf(status.backupDir) == platform::EntryKind::Folder) {
+        for (const std::string& run : files_.ListFolders(status.backupDir)) {
+            for (const std::string& name :
+                 files_.ListPlainFiles(Under(Under(status.backupDir, run), "*.*"))) {
+                status.keptFiles += platform::FoldCase(name) == platform::FoldCase(kRecordName) ? 0 : 1;
+            }
+        }
+    }
     return status;
 }
 
 Comparison Switcher::Compare()
 {
     using Kind = Comparison::Kind;
-    platform::Batch batch;
+    platform::Batch batch(files_);
     Comparison result;
     FormPaths();
     if (!StateFileExists()) {
@@ -331,7 +326,8 @@ Comparison Switcher::Compare()
         result.outcome = Comparison::Outcome::ErrorState;
         return result;
     }
-    if (!SetPresent(result.set->folder)) {
+    Planner planner(files_, fields_);
+    if (!planner.SetPresent(result.set->folder)) {
         result.outcome = Comparison::Outcome::SetMissing;
         return result;
     }
@@ -391,10 +387,14 @@ Comparison Switcher::Compare()
             }
         }
     }
-    for (const std::string& name : extra) {
-        result.differences.push_back({Kind::Extra, name});
-    }
+    result.extras.assign(extra.begin(), extra.end());
     return result;
+}
+
+bool SetPresentHere(platform::FileSystem& files, SetFolder folder)
+{
+    const Fields fields = FieldsFor(files.WorkingDir());
+    return Planner(files, fields).SetPresent(folder);
 }
 
 } // namespace switcher

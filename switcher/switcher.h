@@ -1,40 +1,18 @@
 #pragma once
 
 #include "platform/file_system.h"
-#include "switcher/backup.h"
+#include "switcher/plan.h"
 #include "switcher/set_table.h"
 #include "switcher/set_view.h"
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <string>
-#include <string_view>
 #include <vector>
 
 namespace switcher
 {
-
-// The add-on file types and names the stock restore clears from the game folder, in order.
-inline constexpr std::array<std::string_view, 9> kCleanOut{
-    "*.flt", "*.dat", "*.str", "*.mpc", "*.cpt", "*.3dz", "jovpanel.exe", "flt.cdf", "data.cdf"};
-
-inline constexpr std::string_view kStateFileName = "jovo.ini";
-
-// What the switcher holds for the whole run: the game folder, the four set folders and the
-// state file, all fixed at start-up from the working folder, and the installed set's word.
-struct Fields
-{
-    std::string GameDir;
-    std::string JovDir;
-    std::string JovoDir;
-    std::string TukDir;
-    std::string StockDir;
-    std::string StateFile;
-    std::string InstalledSet;
-};
-
-// The path of a set's folder among the fields.
-const std::string& FolderOf(const Fields& fields, SetFolder folder);
 
 // What the game folder records and holds, as a start would find it; nothing is changed.
 struct Status
@@ -66,7 +44,6 @@ struct Comparison
     {
         Missing, // a file of the set is not in the game folder
         Differs, // it is there with other content
-        Extra,   // an add-on file that neither the set nor the stock set holds
     };
     struct Difference
     {
@@ -80,15 +57,33 @@ struct Comparison
     // Air forces whose every flight model of the set is missing: removed with their button,
     // which the state file cannot record, so no difference.
     std::vector<const AirForceRow*> removed;
+    // Add-on files that neither the set nor the stock set holds.
+    std::vector<std::string> extras;
 };
 
-// Decides and carries out everything the main window's buttons do. Each command runs to its
-// end; a file-system failure (platform::FsError) is never caught here: it ends the command at
-// the failing step, leaving earlier work done, later work undone and the state file unchanged.
+// What a command came to.
+enum class Outcome
+{
+    Done,
+    Refused,    // the window has the command's button off in the installed state
+    SetMissing, // the set folder fails its presence test: its message was shown
+};
+
+// A command decided whole before anything changes: the first start it needs, then itself.
+struct Prepared
+{
+    Outcome outcome = Outcome::Done;
+    std::string installed; // the word it is judged against: after a first start, the stock set's
+    std::vector<Plan> plans;
+};
+
+// Decides and carries out everything the main window's buttons do. Each command plans first,
+// checks its plan, writes the record of what it will keep, then carries out its steps. A
+// file-system failure (platform::FsError) is never caught here: it ends the command at the
+// failing step, leaving earlier work done, later work undone and the state file unchanged.
 class Switcher final
 {
 public:
-    explicit Switcher(SetView& view);
     Switcher(SetView& view, platform::FileSystem& files);
     Switcher(const Switcher&) = delete;
     Switcher& operator=(const Switcher&) = delete;
@@ -97,13 +92,26 @@ public:
     // stock set and writes a fresh state file; leaves the view showing the installed set.
     void Start();
 
-    void Install_Click();
-    void InstallOnline_Click();
-    void InstallTUK_Click();
-    void Remove_Click();
+    // The command of the button `control`, on the folder as start-up left it.
+    Outcome Click(Control control);
+    void Install_Click() { Click(Control::Install); }
+    void InstallOnline_Click() { Click(Control::InstallOnline); }
+    void InstallTUK_Click() { Click(Control::InstallTUK); }
+    void Remove_Click() { Click(Control::Remove); }
     void Country_Click(std::int16_t index);
-    // The command of the button `control`: one of the five above.
-    void Click(Control control);
+
+    // A command as a script gives it, in a folder not started yet: refused where the window
+    // would have its button off, after the first start it needs; else planned with that first
+    // start. Changes nothing.
+    Prepared Prepare(Control control);
+    // Fails as the first change would, before it: a state file that cannot be replaced, a file
+    // another program holds, too little room, something else than a folder at the backup
+    // folder's name.
+    void Check(const Plan& plan);
+    // Carries out what Prepare decided, with the view as the window would show it.
+    Outcome Carry(const Prepared& prepared);
+    // Called once each step is done.
+    void OnStep(std::function<void(const Step&)> report) { onStep_ = std::move(report); }
 
     // Queries that change nothing and show nothing.
     Status Inspect();
@@ -112,32 +120,25 @@ public:
     Comparison Compare();
 
     const Fields& State() const { return fields_; }
-    // What the commands run so far have kept, one entry for each that kept anything.
+    // What the commands carried out so far have kept, one entry for each that kept anything.
     const std::vector<KeptRun>& Kept() const { return kept_; }
 
 private:
     void FormPaths();
     bool StateFileExists();
-    bool SetPresent(SetFolder folder);
     void UpdateControls();
-    void SaveState();
     void LoadState();
-    void RestoreStock(Backup& backup);
-    void CopySetFolder(const std::string& folder, Backup& backup, const std::string& why);
-    void InstallSet(SetFolder folder);
-    // Runs a command's file work and writes the record of what it kept, also when the work
-    // fails part way.
-    template <typename Work> void Keeping(Backup& backup, Work work);
-    // Before the first change: fails as a later step would (a state file that cannot be
-    // replaced, a file to be replaced or deleted that another program holds, too little room
-    // for the copies, something else than a folder at the backup folder's name), so that
-    // nothing is done halfway.
-    void Preflight(const std::string& copyFrom, bool cleanOut, Backup& backup);
+    Outcome CarryOut(const Plan& plan);
+    void Apply(const Plan& plan, std::size_t from, std::size_t to);
 
     SetView& view_;
     platform::FileSystem& files_;
     Fields fields_;
     std::vector<KeptRun> kept_;
+    std::function<void(const Step&)> onStep_;
 };
+
+// Whether the working folder holds the set's folder, as its presence test finds it.
+bool SetPresentHere(platform::FileSystem& files, SetFolder folder);
 
 } // namespace switcher

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/folder_lock.h"
+#include "platform/native_file_system.h"
 #include "switcher/set_view.h"
 #include "switcher/switcher.h"
 #include "ui/toolkit.h"
@@ -60,7 +61,8 @@ private:
     Toolkit& toolkit_;
     std::optional<platform::FolderLock> lock_;
     std::unique_ptr<HelpWindow> help_;
-    switcher::Switcher switcher_{*this};
+    platform::NativeFileSystem files_;
+    switcher::Switcher switcher_{*this, files_};
     int handlerDepth_ = 0;
     bool busy_ = false;
     bool enablePending_ = false;

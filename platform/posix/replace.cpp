@@ -1,6 +1,5 @@
 #include "platform/posix/replace.h"
 
-#include "platform/file_ops.h"
 #include "platform/fs_error.h"
 
 #include <cerrno>
@@ -23,9 +22,9 @@ bool ProcessIsAlive(unsigned long id)
     return ::kill(pid, 0) == 0 || errno != ESRCH;
 }
 
-void RemoveStaleTemporaries(const std::string& folder)
+void RemoveStaleTemporaries(Names& names, const std::string& folder)
 {
-    FolderIndex* index = ListedIndex(folder);
+    FolderIndex* index = names.ListedIndex(folder);
     if (index == nullptr) {
         return;
     }
@@ -86,11 +85,11 @@ bool RefuseFolderOrReadOnly(const char* operation, const std::string& target)
     return true;
 }
 
-PendingReplace::PendingReplace(const ResolvedFile& target, mode_t mode)
-    : target_(target.path), folder_(FolderOrHere(SplitPath(target.path).folder))
+PendingReplace::PendingReplace(Names& names, const ResolvedFile& target, mode_t mode)
+    : names_(names), target_(target.path), folder_(FolderOrHere(SplitPath(target.path).folder))
 {
     const bool exists = !target.knownMissing && RefuseFolderOrReadOnly("replace", target_);
-    RemoveStaleTemporaries(folder_);
+    RemoveStaleTemporaries(names_, folder_);
     if (!exists && CanNameUnnamedFiles()) {
         const int fd = ::open(folder_.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, mode);
         if (fd >= 0) {
@@ -169,7 +168,7 @@ void PendingReplace::Finish()
     if (fd_.Get() >= 0 && ::close(fd_.Release()) != 0) {
         Fail("write", Absolute(target_));
     }
-    NoteAdded(folder_, SplitPath(target_).leaf);
+    names_.NoteAdded(folder_, SplitPath(target_).leaf);
 }
 
 } // namespace platform::posix

@@ -55,7 +55,7 @@ bool RefuseFolderOrReadOnly(const char* operation, const std::string& target);
 class PendingReplace final
 {
 public:
-    PendingReplace(const ResolvedFile& target, mode_t mode);
+    PendingReplace(Names& names, const ResolvedFile& target, mode_t mode);
     ~PendingReplace();
     PendingReplace(const PendingReplace&) = delete;
     PendingReplace& operator=(const PendingReplace&) = delete;
@@ -70,6 +70,7 @@ public:
 private:
     void Finish();
 
+    Names& names_;
     std::string target_;
     std::string folder_;
     Fd fd_;

@@ -1,6 +1,5 @@
 #include "platform/posix/resolve.h"
 
-#include "platform/file_ops.h"
 #include "platform/fs_error.h"
 #include "platform/name_match.h"
 
@@ -26,23 +25,6 @@ struct FolderKey
     auto operator<=>(const FolderKey&) const = default;
 };
 
-// What a batch remembers: each folder's contents by the folder's identity, so that two
-// spellings of one folder share them; the identity and the resolution of each folder path.
-struct BatchMemory
-{
-    std::map<FolderKey, FolderIndex> indexes;
-    std::unordered_map<std::string, FolderKey> keys;
-    std::unordered_map<std::string, std::string> folders;
-};
-
-int batchDepth = 0;
-BatchMemory memory;
-
-bool InBatch()
-{
-    return batchDepth > 0;
-}
-
 bool IsRoot(const std::string& folder)
 {
     return folder.size() == 1 && folder.front() == kSeparator;
@@ -63,34 +45,6 @@ bool IsRegular(const std::string& path)
 {
     struct stat info = {};
     return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
-}
-
-std::optional<FolderKey> KeyOf(const std::string& folder)
-{
-    if (const auto known = memory.keys.find(folder); known != memory.keys.end()) {
-        return known->second;
-    }
-    struct stat info = {};
-    if (::stat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
-        return std::nullopt;
-    }
-    const FolderKey key{info.st_dev, info.st_ino};
-    memory.keys.emplace(folder, key);
-    return key;
-}
-
-// A batch's memory of `folder`, without reading it.
-FolderIndex* KnownIndex(const std::string& folder)
-{
-    if (!InBatch()) {
-        return nullptr;
-    }
-    const auto key = KeyOf(folder);
-    if (!key) {
-        return nullptr;
-    }
-    const auto found = memory.indexes.find(*key);
-    return found == memory.indexes.end() ? nullptr : &found->second;
 }
 
 std::optional<std::vector<Entry>> ScanFolder(const std::string& folder)
@@ -141,6 +95,53 @@ const Entry* Choose(const std::vector<Entry>& variants, const std::string& leaf,
 }
 
 } // namespace
+
+struct Names::Memory
+{
+    std::map<FolderKey, FolderIndex> indexes;
+    std::unordered_map<std::string, FolderKey> keys;
+    std::unordered_map<std::string, std::string> folders;
+    std::optional<FolderIndex> scratch; // a folder read outside a batch
+
+    std::optional<FolderKey> KeyOf(const std::string& folder)
+    {
+        if (const auto known = keys.find(folder); known != keys.end()) {
+            return known->second;
+        }
+        struct stat info = {};
+        if (::stat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
+            return std::nullopt;
+        }
+        const FolderKey key{info.st_dev, info.st_ino};
+        keys.emplace(folder, key);
+        return key;
+    }
+};
+
+Names::Names() : memory_(std::make_unique<Memory>()) {}
+
+Names::~Names() = default;
+
+void Names::EndBatch()
+{
+    if (--depth_ == 0) {
+        *memory_ = {};
+    }
+}
+
+// A batch's memory of `folder`, without reading it.
+FolderIndex* Names::KnownIndex(const std::string& folder)
+{
+    if (!InBatch()) {
+        return nullptr;
+    }
+    const auto key = memory_->KeyOf(folder);
+    if (!key) {
+        return nullptr;
+    }
+    const auto found = memory_->indexes.find(*key);
+    return found == memory_->indexes.end() ? nullptr : &found->second;
+}
 
 FolderIndex::FolderIndex(std::vector<Entry> entries)
 {
@@ -212,9 +213,8 @@ bool IsRealFolderEntry(const std::string& folder, const Entry& entry)
     return ::lstat(Join(folder, entry.name).c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
-FolderIndex* ListedIndex(const std::string& folder)
+FolderIndex* Names::ListedIndex(const std::string& folder)
 {
-    static std::optional<FolderIndex> scratch;
     if (FolderIndex* known = KnownIndex(folder)) {
         return known;
     }
@@ -223,45 +223,45 @@ FolderIndex* ListedIndex(const std::string& folder)
         return nullptr;
     }
     if (InBatch()) {
-        if (const auto key = KeyOf(folder)) {
-            return &memory.indexes.insert_or_assign(*key, FolderIndex(std::move(*entries)))
+        if (const auto key = memory_->KeyOf(folder)) {
+            return &memory_->indexes.insert_or_assign(*key, FolderIndex(std::move(*entries)))
                         .first->second;
         }
     }
-    scratch.emplace(std::move(*entries));
-    return &*scratch;
+    memory_->scratch.emplace(std::move(*entries));
+    return &*memory_->scratch;
 }
 
-void NoteAdded(const std::string& folder, const std::string& name, unsigned char type)
+void Names::NoteAdded(const std::string& folder, const std::string& name, unsigned char type)
 {
     if (FolderIndex* index = KnownIndex(folder)) {
         index->Add(name, type);
     }
 }
 
-void NoteRemoved(const std::string& folder, const std::string& name)
+void Names::NoteRemoved(const std::string& folder, const std::string& name)
 {
     if (FolderIndex* index = KnownIndex(folder)) {
         index->Remove(name);
     }
 }
 
-void ForgetRelativeNames()
+void Names::ForgetRelativeNames()
 {
     const auto relative = [](const auto& known) {
         return known.first.empty() || known.first.front() != kSeparator;
     };
-    std::erase_if(memory.keys, relative);
-    std::erase_if(memory.folders, relative);
+    std::erase_if(memory_->keys, relative);
+    std::erase_if(memory_->folders, relative);
 }
 
-std::string ResolveFolder(const std::string& folder)
+std::string Names::ResolveFolder(const std::string& folder)
 {
     if (folder.empty() || IsRoot(folder)) {
         return folder;
     }
     if (InBatch()) {
-        if (const auto known = memory.folders.find(folder); known != memory.folders.end()) {
+        if (const auto known = memory_->folders.find(folder); known != memory_->folders.end()) {
             return known->second;
         }
     }
@@ -289,12 +289,12 @@ std::string ResolveFolder(const std::string& folder)
         }
     }
     if (InBatch() && found) {
-        memory.folders.emplace(folder, resolved);
+        memory_->folders.emplace(folder, resolved);
     }
     return resolved;
 }
 
-ResolvedFile ResolveFile(const std::string& path)
+ResolvedFile Names::ResolveFile(const std::string& path)
 {
     const Split split = SplitPath(path);
     if (IsSpecialLeaf(split.leaf)) {
@@ -325,21 +325,26 @@ ResolvedFile ResolveFile(const std::string& path)
     return {chosen != nullptr ? Join(folder, chosen->name) : exact, false};
 }
 
-} // namespace platform::posix
-
-namespace platform
+std::string CurrentFolder()
 {
-
-Batch::Batch()
-{
-    ++posix::batchDepth;
+    std::string buffer(256, '\0');
+    while (::getcwd(buffer.data(), buffer.size()) == nullptr) {
+        if (errno != ERANGE) {
+            ThrowErrno("find the working folder", ".");
+        }
+        buffer.resize(buffer.size() * 2);
+    }
+    buffer.resize(std::char_traits<char>::length(buffer.c_str()));
+    return buffer;
 }
 
-Batch::~Batch()
+std::string Absolute(const std::string& path)
 {
-    if (--posix::batchDepth == 0) {
-        posix::memory = {};
+    try {
+        return Shown(path, IsAbsolute(path) ? std::string() : CurrentFolder());
+    } catch (const FsError&) {
+        return path;
     }
 }
 
-} // namespace platform
+} // namespace platform::posix

@@ -1,6 +1,5 @@
 #include "platform/win32/common.h"
 
-#include "platform/file_ops.h"
 #include "platform/win32/unicode.h"
 
 #include <knownfolders.h>
@@ -181,6 +180,32 @@ bool HeldElsewhere(const std::string& path)
 }
 
 } // namespace
+
+std::string CurrentFolder()
+{
+    std::wstring buffer(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD length =
+            ::GetCurrentDirectoryW(static_cast<DWORD>(buffer.size()), buffer.data());
+        if (length == 0) {
+            ThrowLastError("find the working folder", ".");
+        }
+        if (length < buffer.size()) {
+            buffer.resize(length);
+            return Utf8(buffer);
+        }
+        buffer.resize(length);
+    }
+}
+
+std::string Absolute(const std::string& path)
+{
+    try {
+        return Shown(path, IsAbsolute(path) ? std::string() : CurrentFolder());
+    } catch (const FsError&) {
+        return path;
+    }
+}
 
 bool IsPlain(DWORD attributes)
 {

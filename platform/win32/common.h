@@ -27,6 +27,11 @@ template <typename Function> Function SystemFunction(const wchar_t* library, con
     return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(::GetProcAddress(module, name)));
 }
 
+// The working folder's absolute path, and `path` with it in front where it is relative, as
+// messages show paths.
+std::string CurrentFolder();
+std::string Absolute(const std::string& path);
+
 // Plain files are no folders, no hidden and no system files; read-only and archived files are.
 bool IsPlain(DWORD attributes);
 

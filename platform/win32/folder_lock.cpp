@@ -1,6 +1,5 @@
 #include "platform/folder_lock.h"
 
-#include "platform/file_ops.h"
 #include "platform/fs_error.h"
 #include "platform/win32/common.h"
 #include "platform/win32/unicode.h"
@@ -21,7 +20,7 @@ std::optional<FolderLock> FolderLock::Acquire(const std::string& folder,
         win32::Wide(folder).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
         nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
-        win32::ThrowLastError("open the folder", Absolute(folder));
+        win32::ThrowLastError("open the folder", win32::Absolute(folder));
     }
     BY_HANDLE_FILE_INFORMATION info;
     const bool known = ::GetFileInformationByHandle(handle, &info) != 0;
@@ -29,7 +28,7 @@ std::optional<FolderLock> FolderLock::Acquire(const std::string& folder,
     ::CloseHandle(handle);
     if (!known) {
         ::SetLastError(error);
-        win32::ThrowLastError("lock the folder", Absolute(folder));
+        win32::ThrowLastError("lock the folder", win32::Absolute(folder));
     }
     wchar_t name[64];
     std::swprintf(name, 64, L"Local\\jov-enable-%08lx-%08lx%08lx", info.dwVolumeSerialNumber,
@@ -46,7 +45,7 @@ std::optional<FolderLock> FolderLock::Acquire(const std::string& folder,
         mutex = ::CreateMutexW(nullptr, FALSE, name);
     }
     if (mutex == nullptr) {
-        win32::ThrowLastError("lock the folder", Absolute(folder));
+        win32::ThrowLastError("lock the folder", win32::Absolute(folder));
     }
     const ULONGLONG now = ::GetTickCount64();
     const DWORD waited =
@@ -60,7 +59,7 @@ std::optional<FolderLock> FolderLock::Acquire(const std::string& folder,
         return std::nullopt;
     }
     ::SetLastError(failure);
-    win32::ThrowLastError("lock the folder", Absolute(folder));
+    win32::ThrowLastError("lock the folder", win32::Absolute(folder));
 }
 
 FolderLock::~FolderLock()

@@ -1,4 +1,4 @@
-#include "platform/file_ops.h"
+#include "platform/native_file_system.h"
 
 #include "platform/fs_error.h"
 #include "platform/win32/common.h"
@@ -24,7 +24,7 @@ bool NoLinksHere(DWORD error)
 
 } // namespace
 
-void KeepFile(const std::string& path, const std::string& kept, Keeping how)
+void NativeFileSystem::KeepFile(const std::string& path, const std::string& kept, Keeping how)
 {
     const Existing target = Lookup(path);
     const char* operation = how == Keeping::Move ? "delete" : "replace";
@@ -64,7 +64,7 @@ void KeepFile(const std::string& path, const std::string& kept, Keeping how)
     }
 }
 
-void PutBack(const std::string& kept, const std::string& path)
+void NativeFileSystem::PutBack(const std::string& kept, const std::string& path)
 {
     const Existing target = Lookup(path);
     RefuseFolderOrReadOnly("put back", target);
@@ -78,7 +78,7 @@ void PutBack(const std::string& kept, const std::string& path)
     }
 }
 
-EntryKind KindOf(const std::string& path)
+EntryKind NativeFileSystem::KindOf(const std::string& path)
 {
     const DWORD attributes = ::GetFileAttributesW(Wide(path).c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) {
@@ -90,7 +90,7 @@ EntryKind KindOf(const std::string& path)
     return folder ? EntryKind::Folder : EntryKind::Other;
 }
 
-bool MakeFolder(const std::string& path)
+bool NativeFileSystem::MakeFolder(const std::string& path)
 {
     if (::CreateDirectoryW(Wide(path).c_str(), nullptr)) {
         return true;
@@ -101,14 +101,14 @@ bool MakeFolder(const std::string& path)
     ThrowLastError("make the folder", Absolute(path), Intent::Change);
 }
 
-void RemoveFolder(const std::string& path)
+void NativeFileSystem::RemoveFolder(const std::string& path)
 {
     if (!::RemoveDirectoryW(Wide(path).c_str())) {
         ThrowLastError("remove the folder", Absolute(path), Intent::Change);
     }
 }
 
-std::vector<std::string> ListFolders(const std::string& folder)
+std::vector<std::string> NativeFileSystem::ListFolders(const std::string& folder)
 {
     std::vector<std::string> names;
     WIN32_FIND_DATAW data;

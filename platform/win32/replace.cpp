@@ -1,6 +1,5 @@
 #include "platform/win32/replace.h"
 
-#include "platform/file_ops.h"
 #include "platform/win32/unicode.h"
 
 #include <cerrno>
@@ -11,10 +10,6 @@ namespace platform::win32
 {
 namespace
 {
-
-// Folders whose leftovers the current batch has removed already.
-int batchDepth = 0;
-std::set<std::string> swept;
 
 bool ProcessIsAlive(unsigned long id)
 {
@@ -27,9 +22,9 @@ bool ProcessIsAlive(unsigned long id)
     return running;
 }
 
-void RemoveStaleTemporaries(const std::string& folder)
+void RemoveStaleTemporaries(const std::string& folder, std::set<std::string>* swept)
 {
-    if (batchDepth > 0 && !swept.insert(folder).second) {
+    if (swept != nullptr && !swept->insert(folder).second) {
         return;
     }
     WIN32_FIND_DATAW data;
@@ -82,11 +77,11 @@ void RefuseFolderOrReadOnly(const char* operation, const Existing& target)
     }
 }
 
-PendingReplace::PendingReplace(const Existing& target)
+PendingReplace::PendingReplace(const Existing& target, std::set<std::string>* swept)
     : target_(target.path), folder_(SplitPath(target.path).folder)
 {
     RefuseFolderOrReadOnly("replace", target);
-    RemoveStaleTemporaries(FolderOrHere(folder_));
+    RemoveStaleTemporaries(FolderOrHere(folder_), swept);
     for (;;) {
         temporary_ = Join(folder_, NextTemporaryName());
         handle_ = ::CreateFileW(Wide(temporary_).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
@@ -171,20 +166,3 @@ bool FlushFolder(const std::string& folder)
 }
 
 } // namespace platform::win32
-
-namespace platform
-{
-
-Batch::Batch()
-{
-    ++win32::batchDepth;
-}
-
-Batch::~Batch()
-{
-    if (--win32::batchDepth == 0) {
-        win32::swept.clear();
-    }
-}
-
-} // namespace platform

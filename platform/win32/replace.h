@@ -2,6 +2,7 @@
 
 #include "platform/win32/common.h"
 
+#include <set>
 #include <string>
 
 namespace platform::win32
@@ -30,7 +31,8 @@ void RefuseFolderOrReadOnly(const char* operation, const Existing& target);
 class PendingReplace final
 {
 public:
-    explicit PendingReplace(const Existing& target);
+    // `swept`: the folders whose leftovers are gone already, while a batch lasts; else null.
+    PendingReplace(const Existing& target, std::set<std::string>* swept);
     ~PendingReplace();
     PendingReplace(const PendingReplace&) = delete;
     PendingReplace& operator=(const PendingReplace&) = delete;

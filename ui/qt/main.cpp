@@ -2,7 +2,7 @@
 #include "ui/qt/main_window.h"
 #include "ui/qt/start_request.h"
 
-#include "platform/file_ops.h"
+#include "platform/native_file_system.h"
 
 #include <QApplication>
 
@@ -23,9 +23,10 @@ int main(int argc, char* argv[])
         std::cout << (request.help ? ui::qt::Usage() : "JOV_Enable " JOV_VERSION_TEXT) << '\n';
         return 0;
     }
+    platform::NativeFileSystem files;
     std::string problem = request.problem;
     if (problem.empty() && request.folder) {
-        problem = ui::qt::EnterFolder(*request.folder);
+        problem = ui::qt::EnterFolder(files, *request.folder);
     }
 
     // Qt sees only the program's name, so its own options (-platform, -style, -reverse, ...)
@@ -60,17 +61,17 @@ int main(int argc, char* argv[])
     if (!problem.empty()) {
         return ui::qt::RefuseCommandLine(problem);
     }
-    if (request.choose && (!request.folder || !ui::qt::HoldsStockSet())) {
+    if (request.choose && (!request.folder || !ui::qt::HoldsStockSet(files))) {
         // A folder that was given but holds no game is where the dialog starts.
         const std::optional<std::string> chosen = ui::qt::ChooseGameFolder(
-            request.folder ? std::optional(platform::WorkingDir()) : std::nullopt);
+            request.folder ? std::optional(files.WorkingDir()) : std::nullopt);
         if (!chosen) {
             return 0;
         }
         const auto showFailure = [](const std::string& text) {
             ui::qt::ShowBox(text, ui::BoxIcon::Error);
         };
-        if (!ui::RunGuarded([&chosen] { platform::SetWorkingDir(*chosen); }, showFailure)) {
+        if (!ui::RunGuarded([&] { files.SetWorkingDir(*chosen); }, showFailure)) {
             return ui::kFailureExitCode;
         }
         ui::qt::RememberGameFolder(*chosen);

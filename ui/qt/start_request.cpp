@@ -2,7 +2,6 @@
 
 #include "ui/qt/main_window.h"
 
-#include "platform/file_ops.h"
 #include "platform/fs_error.h"
 #include "switcher/set_table.h"
 #include "switcher/switcher.h"
@@ -73,10 +72,10 @@ std::string_view Usage()
     return kUsage;
 }
 
-std::string EnterFolder(const std::string& folder)
+std::string EnterFolder(platform::FileSystem& files, const std::string& folder)
 {
     try {
-        platform::SetWorkingDir(folder);
+        files.SetWorkingDir(folder);
         return {};
     } catch (const platform::FsError& error) {
         return "Cannot use the game folder \"" + folder + "\": " + error.Explanation() + ".";
@@ -90,13 +89,10 @@ int RefuseCommandLine(const std::string& problem)
     return kUsageExitCode;
 }
 
-bool HoldsStockSet()
+bool HoldsStockSet(platform::FileSystem& files)
 {
     try {
-        // The switcher's own presence test for the stock set.
-        const switcher::SetRow& stock = switcher::RowOf(switcher::SetFolder::Stock);
-        const std::string pattern = platform::Under(stock.folderName, stock.testPattern);
-        return !platform::ListPlainFiles(pattern).empty();
+        return switcher::SetPresentHere(files, switcher::SetFolder::Stock);
     } catch (const platform::FsError&) {
         return true; // the window reports what keeps it from the folder
     }

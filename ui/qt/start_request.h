@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/file_system.h"
+
 #include <optional>
 #include <string>
 #include <string_view>
@@ -36,7 +38,7 @@ std::string_view Usage();
 
 // Makes `folder` the working folder, its names matched in any letter case as the game does.
 // Returns why it cannot be used, or an empty text when it is the working folder now.
-std::string EnterFolder(const std::string& folder);
+std::string EnterFolder(platform::FileSystem& files, const std::string& folder);
 
 // Reports a command line that cannot be used, with the usage, on standard error and in a box
 // titled "JOV Enable-Disable"; returns the exit status once the box is dismissed.
@@ -44,7 +46,7 @@ int RefuseCommandLine(const std::string& problem);
 
 // Whether the working folder holds the game's stock flight models ("krs", any letter case),
 // so that it is a KRS 1.2 game folder and not a folder handed over by mistake.
-bool HoldsStockSet();
+bool HoldsStockSet(platform::FileSystem& files);
 
 // Asks for the game folder in the desktop's folder dialog, starting at `startAt` or else at the
 // folder chosen last time. Nothing when the player cancels.

@@ -1,5 +1,6 @@
-#include "platform/file_ops.h"
+#include "platform/native_file_system.h"
 
+#include "platform/file_reader.h"
 #include "platform/fs_error.h"
 #include "platform/name_match.h"
 #include "platform/win32/common.h"
@@ -8,6 +9,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <set>
 #include <utility>
 
 namespace platform
@@ -58,29 +60,42 @@ Handle OpenForReading(const std::string& path)
 
 } // namespace
 
-std::string ResolvePath(const std::string& path)
+struct NativeFileSystem::State
 {
-    return Lookup(path).path;
+    // Within a batch: the folders whose leftover temporaries are gone already.
+    int batchDepth = 0;
+    std::set<std::string> swept;
+
+    std::set<std::string>* Swept() { return batchDepth > 0 ? &swept : nullptr; }
+};
+
+NativeFileSystem::NativeFileSystem() : state_(std::make_unique<State>()) {}
+
+NativeFileSystem::~NativeFileSystem() = default;
+
+void NativeFileSystem::BeginBatch()
+{
+    ++state_->batchDepth;
 }
 
-std::string WorkingDir()
+void NativeFileSystem::EndBatch()
 {
-    std::wstring buffer(MAX_PATH, L'\0');
-    for (;;) {
-        const DWORD length =
-            ::GetCurrentDirectoryW(static_cast<DWORD>(buffer.size()), buffer.data());
-        if (length == 0) {
-            ThrowLastError("find the working folder", ".");
-        }
-        if (length < buffer.size()) {
-            buffer.resize(length);
-            return Utf8(buffer);
-        }
-        buffer.resize(length);
+    if (--state_->batchDepth == 0) {
+        state_->swept.clear();
     }
 }
 
-void SetWorkingDir(const std::string& folder)
+std::string NativeFileSystem::Absolute(const std::string& path)
+{
+    return win32::Absolute(path);
+}
+
+std::string NativeFileSystem::WorkingDir()
+{
+    return CurrentFolder();
+}
+
+void NativeFileSystem::SetWorkingDir(const std::string& folder)
 {
     if (!::SetCurrentDirectoryW(Wide(folder).c_str())) {
         ThrowLastError("open the folder", Absolute(folder));
@@ -90,7 +105,7 @@ void SetWorkingDir(const std::string& folder)
 // Windows matches wildcards against short 8.3 names too ("*.dat" would take "x.data", whose
 // short name ends in ".DAT"), so it is asked for every name of the folder, or for the one name,
 // and the pattern is matched here on the long names.
-std::vector<std::string> ListPlainFiles(const std::string& pattern)
+std::vector<std::string> NativeFileSystem::ListPlainFiles(const std::string& pattern)
 {
     const Split split = SplitPath(pattern);
     std::vector<std::string> names;
@@ -136,7 +151,7 @@ std::vector<std::string> ListPlainFiles(const std::string& pattern)
     return names;
 }
 
-void RemoveFile(const std::string& name)
+void NativeFileSystem::RemoveFile(const std::string& name)
 {
     const Existing target = Lookup(name);
     if (!target.found) {
@@ -150,14 +165,14 @@ void RemoveFile(const std::string& name)
     }
 }
 
-void CopyFileReplacing(const std::string& source, const std::string& destination)
+void NativeFileSystem::CopyFileReplacing(const std::string& source, const std::string& destination)
 {
     const Handle from = OpenForReading(source);
     BY_HANDLE_FILE_INFORMATION info;
     if (!from.Valid() || !::GetFileInformationByHandle(from.Get(), &info)) {
         ThrowLastError("read", Absolute(source));
     }
-    PendingReplace replace(Lookup(destination));
+    PendingReplace replace(Lookup(destination), state_->Swept());
     constexpr DWORD kBufferSize = 1 << 18;
     const std::unique_ptr<char[]> buffer(new char[kBufferSize]);
     for (;;) {
@@ -177,9 +192,9 @@ void CopyFileReplacing(const std::string& source, const std::string& destination
     replace.Commit(&info.ftLastWriteTime);
 }
 
-void WriteTextFile(const std::string& path, std::string_view text)
+void NativeFileSystem::WriteTextFile(const std::string& path, std::string_view text)
 {
-    PendingReplace replace(Lookup(path));
+    PendingReplace replace(Lookup(path), state_->Swept());
     DWORD written = 0;
     if (!::WriteFile(replace.Handle(), text.data(), static_cast<DWORD>(text.size()), &written,
                      nullptr) ||
@@ -204,6 +219,16 @@ FileReader::~FileReader()
     ::CloseHandle(reinterpret_cast<HANDLE>(handle_));
 }
 
+bool NativeFileSystem::SameContent(const std::string& a, const std::string& b)
+{
+    return SameBytes(a, b);
+}
+
+std::string NativeFileSystem::ReadTextFile(const std::string& path, std::size_t limit)
+{
+    return ReadUpTo(path, limit);
+}
+
 std::size_t FileReader::Read(char* buffer, std::size_t size)
 {
     std::size_t filled = 0;
@@ -221,7 +246,7 @@ std::size_t FileReader::Read(char* buffer, std::size_t size)
     return filled;
 }
 
-FileStamp StampOf(const std::string& path)
+FileStamp NativeFileSystem::StampOf(const std::string& path)
 {
     const Existing file = Lookup(path);
     WIN32_FILE_ATTRIBUTE_DATA data;
@@ -240,7 +265,7 @@ FileStamp StampOf(const std::string& path)
             (data.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0};
 }
 
-std::uintmax_t FreeSpace(const std::string& folder)
+std::uintmax_t NativeFileSystem::FreeSpace(const std::string& folder)
 {
     const std::string here = FolderOrHere(folder);
     ULARGE_INTEGER available = {};
@@ -250,7 +275,7 @@ std::uintmax_t FreeSpace(const std::string& folder)
     return available.QuadPart;
 }
 
-void CheckReplaceable(const std::string& path)
+void NativeFileSystem::CheckReplaceable(const std::string& path)
 {
     RefuseFolderOrReadOnly("replace", Lookup(path));
 }
@@ -258,7 +283,7 @@ void CheckReplaceable(const std::string& path)
 // Opened with no sharing and closed at once: to be deleted, which fails while another program
 // has the file open without delete sharing, then to be written, which fails while a running
 // program was started from it (Windows deletes such a file no more than it writes it).
-void CheckNotInUse(const std::string& path)
+void NativeFileSystem::CheckNotInUse(const std::string& path)
 {
     const Existing target = Lookup(path);
     if (!target.found ||
@@ -290,7 +315,7 @@ void CheckNotInUse(const std::string& path)
 // Each copy and the state file were flushed before their move, and the moves are written
 // through. What is left is the folder's own record of names deleted and moved: flushed where
 // the file system allows it. Windows documents no flush of a folder, so a refusal is no failure.
-void FlushToDisk(const std::string& folder)
+void NativeFileSystem::FlushToDisk(const std::string& folder)
 {
     FlushFolder(folder);
 }

@@ -1,5 +1,6 @@
-#include "platform/file_ops.h"
+#include "platform/native_file_system.h"
 
+#include "platform/file_reader.h"
 #include "platform/fs_error.h"
 #include "platform/name_match.h"
 #include "platform/posix/replace.h"
@@ -83,7 +84,7 @@ struct Source
 
 // The exact name first, as a listing hands names over; another case variant only when that is
 // no regular file.
-Source OpenSource(const std::string& name)
+Source OpenSource(Names& names, const std::string& name)
 {
     Source source{Fd(::open(name.c_str(), O_RDONLY | O_CLOEXEC)), name, {}};
     const auto regular = [&] {
@@ -93,7 +94,7 @@ Source OpenSource(const std::string& name)
     if (regular()) {
         return source;
     }
-    source.path = ResolveFile(name).path;
+    source.path = names.ResolveFile(name).path;
     source.fd = Fd(::open(source.path.c_str(), O_RDONLY | O_CLOEXEC));
     if (source.fd.Get() < 0 || ::fstat(source.fd.Get(), &source.info) != 0) {
         ThrowErrno("read", Absolute(source.path));
@@ -107,42 +108,53 @@ Source OpenSource(const std::string& name)
 
 } // namespace
 
-std::string ResolvePath(const std::string& path)
+struct NativeFileSystem::State
 {
-    return ResolveFile(path).path;
+    Names names;
+};
+
+NativeFileSystem::NativeFileSystem() : state_(std::make_unique<State>()) {}
+
+NativeFileSystem::~NativeFileSystem() = default;
+
+void NativeFileSystem::BeginBatch()
+{
+    state_->names.BeginBatch();
 }
 
-std::string WorkingDir()
+void NativeFileSystem::EndBatch()
 {
-    std::string buffer(256, '\0');
-    while (::getcwd(buffer.data(), buffer.size()) == nullptr) {
-        if (errno != ERANGE) {
-            ThrowErrno("find the working folder", ".");
-        }
-        buffer.resize(buffer.size() * 2);
-    }
-    buffer.resize(std::char_traits<char>::length(buffer.c_str()));
-    return buffer;
+    state_->names.EndBatch();
 }
 
-void SetWorkingDir(const std::string& folder)
+std::string NativeFileSystem::WorkingDir()
 {
-    const std::string resolved = ResolveFolder(folder);
+    return CurrentFolder();
+}
+
+std::string NativeFileSystem::Absolute(const std::string& path)
+{
+    return posix::Absolute(path);
+}
+
+void NativeFileSystem::SetWorkingDir(const std::string& folder)
+{
+    const std::string resolved = state_->names.ResolveFolder(folder);
     if (::chdir(resolved.c_str()) != 0) {
-        ThrowErrno("open the folder", Absolute(resolved));
+        ThrowErrno("open the folder", posix::Absolute(resolved));
     }
-    ForgetRelativeNames();
+    state_->names.ForgetRelativeNames();
 }
 
-std::vector<std::string> ListPlainFiles(const std::string& pattern)
+std::vector<std::string> NativeFileSystem::ListPlainFiles(const std::string& pattern)
 {
     const Split split = SplitPath(pattern);
     std::vector<std::string> names;
     if (split.leaf.empty()) {
         return names;
     }
-    const std::string folder = FolderOrHere(ResolveFolder(split.folder));
-    const FolderIndex* index = ListedIndex(folder);
+    const std::string folder = FolderOrHere(state_->names.ResolveFolder(split.folder));
+    const FolderIndex* index = state_->names.ListedIndex(folder);
     if (index == nullptr) {
         return names;
     }
@@ -166,22 +178,22 @@ std::vector<std::string> ListPlainFiles(const std::string& pattern)
     return names;
 }
 
-void RemoveFile(const std::string& name)
+void NativeFileSystem::RemoveFile(const std::string& name)
 {
-    const std::string target = ResolveFile(name).path;
+    const std::string target = state_->names.ResolveFile(name).path;
     if (!RefuseFolderOrReadOnly("delete", target) || ::unlink(target.c_str()) != 0) {
         ThrowErrno("delete", Absolute(target));
     }
     const Split split = SplitPath(target);
-    NoteRemoved(FolderOrHere(split.folder), split.leaf);
+    state_->names.NoteRemoved(FolderOrHere(split.folder), split.leaf);
 }
 
-void CopyFileReplacing(const std::string& source, const std::string& destination)
+void NativeFileSystem::CopyFileReplacing(const std::string& source, const std::string& destination)
 {
-    const Source from = OpenSource(source);
-    const ResolvedFile to = ResolveFile(destination);
+    const Source from = OpenSource(state_->names, source);
+    const ResolvedFile to = state_->names.ResolveFile(destination);
     // Created with the source's permissions, and writable whatever they are.
-    PendingReplace replace(to, (from.info.st_mode & (S_IRWXU | S_IRWXG | S_IRWXO)) | S_IWUSR);
+    PendingReplace replace(state_->names, to, (from.info.st_mode & (S_IRWXU | S_IRWXG | S_IRWXO)) | S_IWUSR);
     switch (CopyContents(from.fd.Get(), replace.Descriptor())) {
     case CopyFault::Read:
         replace.Fail("read", Absolute(from.path));
@@ -197,10 +209,10 @@ void CopyFileReplacing(const std::string& source, const std::string& destination
     replace.Commit();
 }
 
-void WriteTextFile(const std::string& path, std::string_view text)
+void NativeFileSystem::WriteTextFile(const std::string& path, std::string_view text)
 {
-    const ResolvedFile target = ResolveFile(path);
-    PendingReplace replace(target, 0666);
+    const ResolvedFile target = state_->names.ResolveFile(path);
+    PendingReplace replace(state_->names, target, 0666);
     if (!WriteAll(replace.Descriptor(), text.data(), text.size()) ||
         ::fsync(replace.Descriptor()) != 0) {
         replace.Fail("write", Absolute(target.path));
@@ -214,7 +226,7 @@ void WriteTextFile(const std::string& path, std::string_view text)
 }
 
 FileReader::FileReader(const std::string& path)
-    : path_(ResolveFile(path).path), handle_(::open(path_.c_str(), O_RDONLY | O_CLOEXEC))
+    : path_(path), handle_(::open(path_.c_str(), O_RDONLY | O_CLOEXEC))
 {
     if (handle_ < 0) {
         ThrowErrno("read", Absolute(path_));
@@ -245,23 +257,46 @@ std::size_t FileReader::Read(char* buffer, std::size_t size)
     return filled;
 }
 
-FileStamp StampOf(const std::string& path)
+FileStamp NativeFileSystem::StampOf(const std::string& path)
 {
-    const ResolvedFile file = ResolveFile(path);
-    struct stat info = {};
+    const ResolvedFile file = state_->names.ResolveFile(path);
     struct stat entry = {};
-    if (file.knownMissing || ::stat(file.path.c_str(), &info) != 0 || !S_ISREG(info.st_mode) ||
-        ::lstat(file.path.c_str(), &entry) != 0) {
+    if (file.knownMissing || ::lstat(file.path.c_str(), &entry) != 0) {
         return {};
     }
-    return {true, file.path, static_cast<std::uintmax_t>(info.st_size),
-            static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec,
-            IsReadOnly(entry)};
+    // A link's target is the file; the link itself is never read-only.
+    struct stat info = entry;
+    if (S_ISLNK(entry.st_mode) && ::stat(file.path.c_str(), &info) != 0) {
+        return {};
+    }
+    if (!S_ISREG(info.st_mode)) {
+        return {};
+    }
+    FileStamp stamp;
+    stamp.exists = true;
+    stamp.path = file.path;
+    stamp.size = static_cast<std::uintmax_t>(info.st_size);
+    stamp.modified =
+        static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
+    stamp.readOnly = IsReadOnly(entry);
+    stamp.device = static_cast<std::uint64_t>(info.st_dev);
+    stamp.inode = static_cast<std::uint64_t>(info.st_ino);
+    return stamp;
 }
 
-void KeepFile(const std::string& path, const std::string& kept, Keeping how)
+bool NativeFileSystem::SameContent(const std::string& a, const std::string& b)
 {
-    const std::string target = ResolveFile(path).path;
+    return SameBytes(state_->names.ResolveFile(a).path, state_->names.ResolveFile(b).path);
+}
+
+std::string NativeFileSystem::ReadTextFile(const std::string& path, std::size_t limit)
+{
+    return ReadUpTo(state_->names.ResolveFile(path).path, limit);
+}
+
+void NativeFileSystem::KeepFile(const std::string& path, const std::string& kept, Keeping how)
+{
+    const std::string target = state_->names.ResolveFile(path).path;
     const char* operation = how == Keeping::Move ? "delete" : "replace";
     if (!RefuseFolderOrReadOnly(operation, target)) {
         ThrowErrno(operation, Absolute(target));
@@ -287,40 +322,40 @@ void KeepFile(const std::string& path, const std::string& kept, Keeping how)
     }
     const Split from = SplitPath(target);
     const Split to = SplitPath(kept);
-    NoteAdded(FolderOrHere(ResolveFolder(to.folder)), to.leaf);
+    state_->names.NoteAdded(FolderOrHere(state_->names.ResolveFolder(to.folder)), to.leaf);
     if (how == Keeping::Move) {
-        NoteRemoved(FolderOrHere(from.folder), from.leaf);
+        state_->names.NoteRemoved(FolderOrHere(from.folder), from.leaf);
     }
 }
 
-void PutBack(const std::string& kept, const std::string& path)
+void NativeFileSystem::PutBack(const std::string& kept, const std::string& path)
 {
-    const std::string target = ResolveFile(path).path;
+    const std::string target = state_->names.ResolveFile(path).path;
     RefuseFolderOrReadOnly("put back", target);
     if (::rename(kept.c_str(), target.c_str()) != 0) {
         ThrowErrno("put back", Absolute(target));
     }
     const Split from = SplitPath(kept);
     const Split to = SplitPath(target);
-    NoteRemoved(FolderOrHere(ResolveFolder(from.folder)), from.leaf);
-    NoteAdded(FolderOrHere(to.folder), to.leaf);
+    state_->names.NoteRemoved(FolderOrHere(state_->names.ResolveFolder(from.folder)), from.leaf);
+    state_->names.NoteAdded(FolderOrHere(to.folder), to.leaf);
 }
 
-EntryKind KindOf(const std::string& path)
+EntryKind NativeFileSystem::KindOf(const std::string& path)
 {
     struct stat info = {};
-    if (::lstat(ResolveFolder(path).c_str(), &info) != 0) {
+    if (::lstat(state_->names.ResolveFolder(path).c_str(), &info) != 0) {
         return EntryKind::Missing;
     }
     return S_ISDIR(info.st_mode) ? EntryKind::Folder : EntryKind::Other;
 }
 
-bool MakeFolder(const std::string& path)
+bool NativeFileSystem::MakeFolder(const std::string& path)
 {
-    const std::string resolved = ResolveFolder(path);
+    const std::string resolved = state_->names.ResolveFolder(path);
     if (::mkdir(resolved.c_str(), 0777) == 0) {
         const Split split = SplitPath(resolved);
-        NoteAdded(FolderOrHere(split.folder), split.leaf, DT_DIR);
+        state_->names.NoteAdded(FolderOrHere(split.folder), split.leaf, DT_DIR);
         return true;
     }
     if (errno == EEXIST && KindOf(resolved) == EntryKind::Folder) {
@@ -329,21 +364,21 @@ bool MakeFolder(const std::string& path)
     ThrowErrno("make the folder", Absolute(resolved));
 }
 
-void RemoveFolder(const std::string& path)
+void NativeFileSystem::RemoveFolder(const std::string& path)
 {
-    const std::string resolved = ResolveFolder(path);
+    const std::string resolved = state_->names.ResolveFolder(path);
     if (::rmdir(resolved.c_str()) != 0) {
         ThrowErrno("remove the folder", Absolute(resolved));
     }
     const Split split = SplitPath(resolved);
-    NoteRemoved(FolderOrHere(split.folder), split.leaf);
+    state_->names.NoteRemoved(FolderOrHere(split.folder), split.leaf);
 }
 
-std::vector<std::string> ListFolders(const std::string& folder)
+std::vector<std::string> NativeFileSystem::ListFolders(const std::string& folder)
 {
-    const std::string resolved = FolderOrHere(ResolveFolder(folder));
+    const std::string resolved = FolderOrHere(state_->names.ResolveFolder(folder));
     std::vector<std::string> names;
-    if (const FolderIndex* index = ListedIndex(resolved)) {
+    if (const FolderIndex* index = state_->names.ListedIndex(resolved)) {
         index->ForEach([&](const Entry& entry) {
             if (IsRealFolderEntry(resolved, entry)) {
                 names.push_back(entry.name);
@@ -354,9 +389,9 @@ std::vector<std::string> ListFolders(const std::string& folder)
     return names;
 }
 
-std::uintmax_t FreeSpace(const std::string& folder)
+std::uintmax_t NativeFileSystem::FreeSpace(const std::string& folder)
 {
-    const std::string resolved = FolderOrHere(ResolveFolder(folder));
+    const std::string resolved = FolderOrHere(state_->names.ResolveFolder(folder));
     struct statvfs info = {};
     if (::statvfs(resolved.c_str(), &info) != 0) {
         ThrowErrno("measure the free space of", Absolute(resolved));
@@ -364,17 +399,17 @@ std::uintmax_t FreeSpace(const std::string& folder)
     return static_cast<std::uintmax_t>(info.f_bavail) * info.f_frsize;
 }
 
-void CheckReplaceable(const std::string& path)
+void NativeFileSystem::CheckReplaceable(const std::string& path)
 {
-    RefuseFolderOrReadOnly("replace", ResolveFile(path).path);
+    RefuseFolderOrReadOnly("replace", state_->names.ResolveFile(path).path);
 }
 
 // A file another program has open is deleted and replaced all the same.
-void CheckNotInUse(const std::string&) {}
+void NativeFileSystem::CheckNotInUse(const std::string&) {}
 
-void FlushToDisk(const std::string& folder)
+void NativeFileSystem::FlushToDisk(const std::string& folder)
 {
-    const std::string resolved = FolderOrHere(ResolveFolder(folder));
+    const std::string resolved = FolderOrHere(state_->names.ResolveFolder(folder));
     const Fd fd(::open(resolved.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (fd.Get() < 0 || ::syncfs(fd.Get()) != 0) {
         ThrowErrno("save to disk the changes in", Absolute(resolved));

@@ -1,0 +1,215 @@
+#include "switcher/kept_record.h"
+
+#include "switcher/set_table.h"
+
+#include <algorithm>
+#include <charconv>
+#include <iomanip>
+#include <sstream>
+
+namespace switcher
+{
+namespace
+{
+
+constexpr std::string_view kReplacedByInstall = "replaced by the install of ";
+constexpr std::string_view kReplacedByRestore = "replaced by the restore of the stock set";
+constexpr std::string_view kCleared = "cleared by the restore of the stock set";
+constexpr std::string_view kRemovedWith = "removed with the ";
+constexpr std::string_view kFlightModels = " flight models";
+constexpr std::string_view kPutBack = "put back into the game folder by the restore on ";
+constexpr const char* kTimeFormat = "%Y-%m-%d %H:%M:%S";
+
+// A name's tab, line ends and backslash written as escapes, so that a line stays one entry.
+std::string Escape(std::string_view name)
+{
+    std::string text;
+    for (const char c : name) {
+        switch (c) {
+        case '\t':
+            text += "\\t";
+            break;
+        case '\r':
+            text += "\\r";
+            break;
+        case '\n':
+            text += "\\n";
+            break;
+        case '\\':
+            text += "\\\\";
+            break;
+        default:
+            text += c;
+        }
+    }
+    return text;
+}
+
+std::string Unescape(std::string_view text)
+{
+    std::string name;
+    for (std::size_t at = 0; at < text.size(); ++at) {
+        const char next = at + 1 < text.size() ? text[at + 1] : '\0';
+        if (text[at] == '\\' && (next == 't' || next == 'r' || next == 'n' || next == '\\')) {
+            name += next == 't' ? '\t' : next == 'r' ? '\r' : next == 'n' ? '\n' : '\\';
+            ++at;
+        } else {
+            name += text[at];
+        }
+    }
+    return name;
+}
+
+std::string WhatText(const KeptEntry& entry)
+{
+    switch (entry.what) {
+    case KeptEntry::What::Replaced: {
+        const SetRow* set = RowOfWord(entry.by);
+        if (set == nullptr || set->folder == SetFolder::Stock) {
+            return std::string(kReplacedByRestore);
+        }
+        return std::string(kReplacedByInstall) + std::string(set->name);
+    }
+    case KeptEntry::What::Cleared:
+        return std::string(kCleared);
+    case KeptEntry::What::Removed: {
+        const auto* airForce =
+            std::find_if(kAirForces.begin(), kAirForces.end(),
+                         [&](const AirForceRow& row) { return row.word == entry.by; });
+        const std::string_view name =
+            airForce != kAirForces.end() ? airForce->name : std::string_view(entry.by);
+        return std::string(kRemovedWith) + std::string(name) + std::string(kFlightModels);
+    }
+    case KeptEntry::What::PutBack:
+        break;
+    }
+    return std::string(kPutBack) + entry.by;
+}
+
+// The entry's kind and `by` from its "what happened" column; false for no kind of entry.
+bool ReadWhat(std::string_view text, KeptEntry& entry)
+{
+    if (text == kCleared || text == kReplacedByRestore) {
+        entry.what = text == kCleared ? KeptEntry::What::Cleared : KeptEntry::What::Replaced;
+        entry.by = RowOf(SetFolder::Stock).word;
+        return true;
+    }
+    if (text.starts_with(kReplacedByInstall)) {
+        const std::string_view name = text.substr(kReplacedByInstall.size());
+        const auto* set = std::find_if(kSets.begin(), kSets.end(),
+                                       [&](const SetRow& row) { return row.name == name; });
+        entry.what = KeptEntry::What::Replaced;
+        entry.by = set != kSets.end() ? set->word : name;
+        return set != kSets.end();
+    }
+    if (text.starts_with(kRemovedWith) && text.ends_with(kFlightModels)) {
+        const std::string_view name = text.substr(
+            kRemovedWith.size(), text.size() - kRemovedWith.size() - kFlightModels.size());
+        const auto* airForce =
+            std::find_if(kAirForces.begin(), kAirForces.end(),
+                         [&](const AirForceRow& row) { return row.name == name; });
+        entry.what = KeptEntry::What::Removed;
+        entry.by = airForce != kAirForces.end() ? airForce->word : name;
+        return true;
+    }
+    if (text.starts_with(kPutBack)) {
+        entry.what = KeptEntry::What::PutBack;
+        entry.by = text.substr(kPutBack.size());
+        return true;
+    }
+    return false;
+}
+
+std::int64_t ReadTime(const std::string& text)
+{
+    std::tm parts{};
+    std::istringstream in(text);
+    in >> std::get_time(&parts, kTimeFormat);
+    if (in.fail()) {
+        return 0;
+    }
+    parts.tm_isdst = -1;
+    const std::time_t when = std::mktime(&parts);
+    return when == -1 ? 0 : static_cast<std::int64_t>(when) * 1000000000;
+}
+
+std::vector<std::string_view> Columns(std::string_view line)
+{
+    std::vector<std::string_view> fields;
+    for (std::size_t at = 0;;) {
+        const std::size_t end = line.find('\t', at);
+        fields.push_back(line.substr(at, end - at));
+        if (end == std::string_view::npos) {
+            return fields;
+        }
+        at = end + 1;
+    }
+}
+
+} // namespace
+
+std::string LocalTime(std::time_t when, const char* format)
+{
+    const std::tm* parts = std::localtime(&when);
+    char text[64] = {};
+    if (parts == nullptr || std::strftime(text, sizeof text, format, parts) == 0) {
+        return "?";
+    }
+    return text;
+}
+
+std::string Format(const KeptEntry& entry)
+{
+    std::string line = Escape(entry.name) + "\t" + Escape(entry.keptName) + "\t" + WhatText(entry);
+    if (entry.what != KeptEntry::What::PutBack) {
+        line += "\t" + std::to_string(entry.size) + "\t" +
+                LocalTime(static_cast<std::time_t>(entry.modified / 1000000000), kTimeFormat);
+    }
+    return line + "\r\n";
+}
+
+std::string Format(const KeptRecord& record)
+{
+    std::string text = "JOV Enable-Disable kept these files of the game folder " +
+                       record.gameDir + "\r\nwhen it ran \"" + record.command + "\" on " +
+                       LocalTime(record.started, "%Y-%m-%d at %H:%M:%S") +
+                       ".\r\nTo get a file back, copy it from here into the game folder, under its "
+                       "name there.\r\n\r\nName in the game folder\tName here\tWhat "
+                       "happened\tSize in bytes\tLast changed\r\n";
+    for (const KeptEntry& entry : record.entries) {
+        text += Format(entry);
+    }
+    return text;
+}
+
+std::vector<KeptEntry> ParseEntries(std::string_view text)
+{
+    std::vector<KeptEntry> entries;
+    for (std::size_t at = 0; at < text.size();) {
+        std::size_t end = text.find('\n', at);
+        end = end == std::string_view::npos ? text.size() : end;
+        std::string_view line = text.substr(at, end - at);
+        at = end + 1;
+        while (line.ends_with('\r')) {
+            line.remove_suffix(1);
+        }
+        const std::vector<std::string_view> field = Columns(line);
+        KeptEntry entry;
+        if (field.size() < 3 || field[0].empty() || field[1].empty() ||
+            !ReadWhat(field[2], entry)) {
+            continue;
+        }
+        entry.name = Unescape(field[0]);
+        entry.keptName = Unescape(field[1]);
+        if (field.size() > 3) {
+            std::from_chars(field[3].data(), field[3].data() + field[3].size(), entry.size);
+        }
+        if (field.size() > 4) {
+            entry.modified = ReadTime(std::string(field[4]));
+        }
+        entries.push_back(std::move(entry));
+    }
+    return entries;
+}
+
+} // namespace switcher

@@ -1,0 +1,60 @@
+#pragma once
+
+#include <cstdint>
+#include <ctime>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// The record of what one command kept of the player's own, as it stands in the run's subfolder
+// of the backup folder: a few lines for the player, then one line per kept file, tab-separated,
+// CR LF, UTF-8, so that Notepad shows it. Written before the first change it describes, and
+// read back by later restores, which put back what an install replaced.
+namespace switcher
+{
+
+// The folder in the game folder that keeps the player's files, and the record in each run's
+// subfolder. No set folder, wildcard of the clean-out or game file has either name.
+inline constexpr std::string_view kBackupFolderName = "JOV_Enable-backup";
+inline constexpr std::string_view kRecordName = "JOV_Enable-kept.txt";
+
+struct KeptEntry
+{
+    enum class What
+    {
+        Replaced, // by an install, or by the restore's copy-back: `by` is the set's word
+        Cleared,  // by the restore's clean-out
+        Removed,  // with an air force's flight models: `by` is the air force's word
+        PutBack,  // into the game folder by a restore: `by` is when
+    };
+
+    std::string name;     // in the game folder
+    std::string keptName; // in the run's subfolder
+    What what = What::Replaced;
+    std::string by;
+    std::uintmax_t size = 0;
+    std::int64_t modified = 0; // nanoseconds since 1970-01-01 UTC
+};
+
+struct KeptRecord
+{
+    std::string gameDir;
+    std::string command; // "install jov", "restore", "first start", "remove raf"
+    std::time_t started = 0;
+    std::vector<KeptEntry> entries;
+};
+
+// The whole record, its entries in order.
+std::string Format(const KeptRecord& record);
+// One entry's line, CR LF included, as Format writes it.
+std::string Format(const KeptEntry& entry);
+
+// The entries of a record's text, whatever its size. Lines that are no entry (the player's
+// lines, the column titles, a line edited past reading) are passed over; a line whose size or
+// time is missing or unreadable keeps the rest, with 0 there.
+std::vector<KeptEntry> ParseEntries(std::string_view text);
+
+// Local time as the record and the runs' folder names show it.
+std::string LocalTime(std::time_t when, const char* format);
+
+} // namespace switcher
