@@ -1,7 +1,7 @@
 #include "game_folder.h"
 #include "host.h"
 
-#include "platform/file_ops.h"
+#include "platform/path_text.h"
 #include "platform/fs_error.h"
 
 #include <cerrno>

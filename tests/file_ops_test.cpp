@@ -1,7 +1,8 @@
 #include "game_folder.h"
 
-#include "platform/file_ops.h"
 #include "platform/fs_error.h"
+#include "platform/native_file_system.h"
+#include "switcher/state_file.h"
 
 #include <cerrno>
 #include <functional>
@@ -11,7 +12,11 @@
 #endif
 
 namespace fs = std::filesystem;
-using FileOpsTest = GameFolderTest;
+class FileOpsTest : public GameFolderTest
+{
+protected:
+    platform::NativeFileSystem files;
+};
 
 // Names that differ only in case side by side, links and fifos need a POSIX file system; what
 // Windows lists is in windows_test.cpp.
@@ -48,7 +53,7 @@ TEST_F(FileOpsTest, ListingTakesPlainFilesOfAnyCaseSorted)
         {Path("*/inner.flt"), {}}, // an asterisk in the folder part is no wildcard
     };
     for (const auto& [pattern, names] : rows) {
-        EXPECT_EQ(platform::ListPlainFiles(pattern), names) << pattern;
+        EXPECT_EQ(files.ListPlainFiles(pattern), names) << pattern;
     }
 }
 #endif
@@ -71,7 +76,9 @@ TEST_F(FileOpsTest, StateFieldIsReadForgivingly)
     };
     for (const auto& [content, word] : rows) {
         Write("jovo.ini", content);
-        EXPECT_EQ(platform::ReadTextField(Path("JOVO.INI")), word) << content.substr(0, 20);
+        EXPECT_EQ(switcher::ParseStateLine(files.ReadTextFile(Path("JOVO.INI"), switcher::kStateReadLimit)),
+                  word)
+            << content.substr(0, 20);
     }
 }
 
@@ -89,15 +96,15 @@ TEST_F(FileOpsTest, RefusalsCarryTheSystemsNumber)
         return 0;
     };
     const auto number = [](int error) { return platform::FromErrno(error).number; };
-    EXPECT_EQ(failure([] { platform::RemoveFile("gone.flt"); }), number(ENOENT));
-    EXPECT_EQ(failure([] { platform::RemoveFile("sub"); }), number(EISDIR));
-    EXPECT_EQ(failure([] { platform::RemoveFile("MOSQ.flt"); }), number(EACCES));
-    EXPECT_EQ(failure([] { platform::CopyFileReplacing("sub/x", "Mosq.flt"); }), number(EACCES));
-    EXPECT_EQ(failure([] { platform::WriteTextField("sub", "none"); }), number(EISDIR));
+    EXPECT_EQ(failure([&] { files.RemoveFile("gone.flt"); }), number(ENOENT));
+    EXPECT_EQ(failure([&] { files.RemoveFile("sub"); }), number(EISDIR));
+    EXPECT_EQ(failure([&] { files.RemoveFile("MOSQ.flt"); }), number(EACCES));
+    EXPECT_EQ(failure([&] { files.CopyFileReplacing("sub/x", "Mosq.flt"); }), number(EACCES));
+    EXPECT_EQ(failure([&] { files.WriteTextFile("sub", "none"); }), number(EISDIR));
 #ifndef _WIN32
     // A link goes, its read-only target stays.
     fs::create_symlink("mosq.flt", game / "link.flt");
-    EXPECT_EQ(failure([] { platform::RemoveFile("link.flt"); }), 0);
+    EXPECT_EQ(failure([&] { files.RemoveFile("link.flt"); }), 0);
 #endif
     EXPECT_TRUE(Exists("mosq.flt") && Exists("sub/x"));
 }

@@ -1,10 +1,10 @@
 #include "game_folder.h"
 #include "host.h"
 
-#include "platform/file_ops.h"
-#include "platform/file_system.h"
 #include "platform/fs_error.h"
 #include "platform/name_match.h"
+#include "platform/native_file_system.h"
+#include "switcher/state_file.h"
 #include "switcher/switcher.h"
 
 #include <algorithm>
@@ -22,12 +22,14 @@ using Calls = std::vector<std::string>;
 namespace
 {
 
-// Records, in one list, what the switcher does to the window, when it flushes and writes the
-// state file, and (one entry for a run of them) when it deletes or copies, so that a row shows
-// their order. The free space it reports can be set.
-class Recorder final : public switcher::SetView, public platform::FileSystem
+// Records, in one list, what the switcher does to the window, when it writes a record, flushes
+// and writes the state file, and (one entry for a run of them) when it deletes or copies, so that
+// a row shows their order. The free space it reports can be set.
+class Recorder final : public switcher::SetView, public platform::ProxyFileSystem
 {
 public:
+    Recorder() : ProxyFileSystem(native_) {}
+
     void SetCaption(const std::string& text) override { calls.push_back("caption " + text); }
     void SetEnabled(Control control, bool flag) override
     {
@@ -41,32 +43,32 @@ public:
     void RemoveFile(const std::string& name) override
     {
         Log("change");
-        FileSystem::RemoveFile(name);
+        ProxyFileSystem::RemoveFile(name);
     }
     void CopyFileReplacing(const std::string& source, const std::string& destination) override
     {
         Log("change");
-        FileSystem::CopyFileReplacing(source, destination);
+        ProxyFileSystem::CopyFileReplacing(source, destination);
     }
     void KeepFile(const std::string& path, const std::string& kept, platform::Keeping how) override
     {
         Log("change");
-        FileSystem::KeepFile(path, kept, how);
+        ProxyFileSystem::KeepFile(path, kept, how);
     }
     void PutBack(const std::string& kept, const std::string& path) override
     {
         Log("change");
-        FileSystem::PutBack(kept, path);
+        ProxyFileSystem::PutBack(kept, path);
     }
     void FlushToDisk(const std::string& folder) override
     {
         Log("flush");
-        FileSystem::FlushToDisk(folder);
+        ProxyFileSystem::FlushToDisk(folder);
     }
-    void WriteTextField(const std::string& path, std::string_view value) override
+    void WriteTextFile(const std::string& path, std::string_view text) override
     {
-        Log("write " + std::string(value));
-        FileSystem::WriteTextField(path, value);
+        Log(path.ends_with("jovo.ini") ? "write " + switcher::ParseStateLine(text) : "record");
+        ProxyFileSystem::WriteTextFile(path, text);
     }
     std::uintmax_t FreeSpace(const std::string&) override { return free; }
 
@@ -80,6 +82,8 @@ private:
             calls.push_back(call);
         }
     }
+
+    platform::NativeFileSystem native_;
 };
 
 // The eight calls of UpdateControls for one row of the control-state table.
@@ -167,7 +171,7 @@ protected:
             const auto cut = entry.find('=');
             const std::string name = entry.substr(0, cut);
             expected[name] = platform::FoldCase(name) == "jovo.ini"
-                                 ? platform::TextFieldLine(recorded)
+                                 ? switcher::StateLine(recorded)
                              : cut == std::string::npos ? name
                                                         : entry.substr(cut + 1);
         }
@@ -250,7 +254,7 @@ INSTANTIATE_TEST_SUITE_P(
                    "HURR.FLT a.dat b.STR c.mpc d.Cpt e.3DZ JovPanel.EXE flt.cdf DATA.cdf "
                    "readme.txt .hidden.dat sub/x.dat krs/FLT.CDF krs/DATA.CDF krs/notes.txt "
                    "krs/extras/inner.cdf krs/.secret.cdf",
-                   nullptr, "start", "off|change|flush|write none|none|on",
+                   nullptr, "start", "off|record|flush|change|flush|write none|none|on",
                    ".hidden.dat DATA.CDF=krs/DATA.CDF FLT.CDF=krs/FLT.CDF jovo.ini "
                    "notes.txt=krs/notes.txt readme.txt",
                    "none", "HURR.FLT a.dat b.STR c.mpc d.Cpt e.3DZ JovPanel.EXE flt.cdf DATA.cdf"},
@@ -266,7 +270,7 @@ INSTANTIATE_TEST_SUITE_P(
                    "off|message KRS folder does not exist!|flush|write none|none|on",
                    "a.dat jovo.ini", "none", ""},
         CommandRow{"restore", "hurr.flt FLT.cdf krs/FLT.CDF", "jov", "remove",
-                   "off|change|none|flush|write none|on", "FLT.CDF=krs/FLT.CDF jovo.ini", "none",
+                   "off|record|flush|change|none|flush|write none|on", "FLT.CDF=krs/FLT.CDF jovo.ini", "none",
                    "FLT.cdf hurr.flt"},
         CommandRow{"restore without stock set", "tuk.cdf", "tuk", "remove",
                    "off|message KRS folder does not exist!|none|flush|write none|on",
@@ -274,7 +278,7 @@ INSTANTIATE_TEST_SUITE_P(
         CommandRow{"install JOV Panel",
                    "HURR.flt readme.txt jov/hurr.FLT jov/Panel.DAT jov/jovpanel.exe jov/jovo.ini "
                    "jov/.hidden.dat jov/extras/deep.dat",
-                   "none", "jov", "off|change|jov|flush|write jov|on",
+                   "none", "jov", "off|record|flush|change|jov|flush|write jov|on",
                    "HURR.flt=jov/hurr.FLT Panel.DAT=jov/Panel.DAT jovpanel.exe=jov/jovpanel.exe "
                    "jovo.ini readme.txt",
                    "jov", "HURR.flt"},
@@ -305,7 +309,7 @@ INSTANTIATE_TEST_SUITE_P(
                    "message Cannot find JOVO directory.", "jovo.ini", "none", ""},
         CommandRow{"RAF",
                    "HURR.FLT Mosq.flt sp2a.flt SP09.flt sp14.FLT b24a.flt hurr.flt.bak .mosq.flt",
-                   "jov", "raf", "Country(0) off|off|change|on",
+                   "jov", "raf", "Country(0) off|off|record|flush|change|on",
                    ".mosq.flt b24a.flt hurr.flt.bak jovo.ini", "jov",
                    "HURR.FLT Mosq.flt SP09.flt sp14.FLT sp2a.flt"},
         // The set's copies go; a model the player put in by hand is kept.
@@ -313,12 +317,12 @@ INSTANTIATE_TEST_SUITE_P(
                    "jov raf", nullptr, "a.dat=jov/a.dat jovo.ini", "jov", "sp09.flt"},
         CommandRow{"USAAF",
                    "B24A.FLT b26a.flt bb17.flt p47c.flt p47d.flt p51b.flt p51d.flt hurr.flt", "jov",
-                   "usaaf", "Country(1) off|off|change|on", "hurr.flt jovo.ini", "jov",
+                   "usaaf", "Country(1) off|off|record|flush|change|on", "hurr.flt jovo.ini", "jov",
                    "B24A.FLT b26a.flt bb17.flt p47c.flt p47d.flt p51b.flt p51d.flt"},
         CommandRow{"Luftwaffe",
                    "110c.flt 110g.flt 190a.flt 190d.flt 109e.flt 109g.flt 109k.flt 262a.flt "
                    "H111.FLT j88a.flt ju87.flt m410.flt",
-                   "jovo", "luftwaffe", "Country(2) off|off|change|on", "jovo.ini", "jovo",
+                   "jovo", "luftwaffe", "Country(2) off|off|record|flush|change|on", "jovo.ini", "jovo",
                    "110c.flt 110g.flt 190a.flt 190d.flt 109e.flt 109g.flt 109k.flt 262a.flt "
                    "H111.FLT j88a.flt ju87.flt m410.flt"},
         CommandRow{"an air force none of whose files is there", "hurr.flt", "jov", "usaaf",
@@ -327,10 +331,10 @@ INSTANTIATE_TEST_SUITE_P(
         // after is not, and neither the controls nor the state file move. A read-only file is
         // neither deleted nor kept.
         CommandRow{"restore stopped by a read-only file", "krs/flt.cdf a.dat !b.dat c.dat x.str",
-                   "jov", "remove", "off|change", "b.dat c.dat jovo.ini x.str", "jov", "a.dat",
+                   "jov", "remove", "off|record|flush|change", "b.dat c.dat jovo.ini x.str", "jov", "a.dat",
                    EACCES},
         CommandRow{"install stopped by a read-only file", "jov/a.dat jov/b.dat jov/c.dat !B.DAT",
-                   "none", "jov", "off|change", "B.DAT a.dat=jov/a.dat jovo.ini", "none", "",
+                   "none", "jov", "off|record|flush|change", "B.DAT a.dat=jov/a.dat jovo.ini", "none", "",
                    EACCES},
         // Too little room is found before the first change. Three copies of 9 bytes come and
         // the largest needs room for its temporary: 36 bytes; the file of 5 they replace is
@@ -339,13 +343,13 @@ INSTANTIATE_TEST_SUITE_P(
         CommandRow{"install with too little room", "jov/a.dat jov/b.dat jov/c.dat B.DAT", "none",
                    "jov", "off", "B.DAT jovo.ini", "none", "", ENOSPC, 35},
         CommandRow{"install with just enough room", "jov/a.dat jov/b.dat jov/c.dat B.DAT", "none",
-                   "jov", "off|change|jov|flush|write jov|on",
+                   "jov", "off|record|flush|change|jov|flush|write jov|on",
                    "B.DAT=jov/b.dat a.dat=jov/a.dat c.dat=jov/c.dat jovo.ini", "jov", "B.DAT", 0,
                    36},
         CommandRow{"restore with too little room", "a.dat b.dat c.dat krs/data.cdf krs/flt.cdf",
                    "jov", "remove", "off", "a.dat b.dat c.dat jovo.ini", "jov", "", ENOSPC, 34},
         CommandRow{"restore with just enough room", "a.dat b.dat c.dat krs/data.cdf krs/flt.cdf",
-                   "jov", "remove", "off|change|none|flush|write none|on",
+                   "jov", "remove", "off|record|flush|change|none|flush|write none|on",
                    "data.cdf=krs/data.cdf flt.cdf=krs/flt.cdf jovo.ini", "none",
                    "a.dat b.dat c.dat", 0, 35}),
     RowName);
@@ -361,10 +365,10 @@ INSTANTIATE_TEST_SUITE_P(
                    ""},
         // The delete acts on the file the listing found, not on a folder of the same name.
         CommandRow{"RAF beside a folder hurr.flt", "HURR.FLT hurr.flt/x", "jov", "raf",
-                   "Country(0) off|off|change|on", "jovo.ini", "jov", "HURR.FLT"},
+                   "Country(0) off|off|record|flush|change|on", "jovo.ini", "jov", "HURR.FLT"},
         // A copy replaces the file of its own name where one differs only in case.
         CommandRow{"install beside two case variants", "HURR.FLT hurr.flt jov/a.dat jov/hurr.flt",
-                   "none", "jov", "off|change|jov|flush|write jov|on",
+                   "none", "jov", "off|record|flush|change|jov|flush|write jov|on",
                    "HURR.FLT a.dat=jov/a.dat hurr.flt=jov/hurr.flt jovo.ini", "jov", "hurr.flt"}),
     RowName);
 #endif

@@ -1,7 +1,7 @@
 #include "game_folder.h"
 #include "host.h"
 
-#include "platform/file_ops.h"
+#include "platform/native_file_system.h"
 #include "platform/folder_lock.h"
 #include "platform/win32/common.h"
 
@@ -158,7 +158,7 @@ TEST_P(WindowsTest, JovSwitchKeepsToWindowsRules)
         // Met at its step, as when the program starts after the check: Windows refuses the delete
         // with access denied, and yet the file can be opened to be deleted.
         try {
-            platform::RemoveFile(Utf8(heldFile));
+            platform::NativeFileSystem().RemoveFile(Utf8(heldFile));
             ADD_FAILURE() << "a running program's file was deleted";
         } catch (const platform::FsError& error) {
             EXPECT_TRUE(error.InUse()) << error.Report();

@@ -1,6 +1,7 @@
 // The state-file reader takes whatever a file holds: no crash, no sanitizer report, and the
 // field it reads from a file is the one the parser finds in the file's first 4096 bytes.
-#include "platform/file_ops.h"
+#include "platform/native_file_system.h"
+#include "switcher/state_file.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -32,7 +33,7 @@ const std::string& ScratchFile()
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     const std::string_view text(reinterpret_cast<const char*>(data), size);
-    const std::string field = platform::ParseFirstField(text);
+    const std::string field = switcher::ParseStateLine(text);
     if (field.size() > text.size()) {
         std::abort();
     }
@@ -49,8 +50,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     std::fwrite(data, 1, size, file);
     std::fclose(file);
-    if (platform::ReadTextField(ScratchFile()) !=
-        platform::ParseFirstField(text.substr(0, std::min<std::size_t>(size, 4096)))) {
+    static platform::NativeFileSystem files;
+    if (switcher::ParseStateLine(files.ReadTextFile(ScratchFile(), switcher::kStateReadLimit)) !=
+        switcher::ParseStateLine(text.substr(0, std::min<std::size_t>(size, 4096)))) {
         std::abort();
     }
     return 0;
