@@ -2,6 +2,7 @@
 
 #include "finder/finder.h"
 #include "finder/vdf.h"
+#include "host.h"
 
 #include <cstdlib>
 #include <fstream>
@@ -191,6 +192,55 @@ TEST(Vdf, ReadsBothLibraryLayouts)
     }
     EXPECT_EQ(finder::ShortcutStartDirs(Shortcuts("C:\\KRS")), Names{"C:\\KRS"});
     EXPECT_EQ(finder::ShortcutStartDirs(Shortcuts("C:\\KRS").substr(0, 30)), Names{});
+}
+
+} // namespace
+
+namespace
+{
+
+TEST_F(FinderTest, JovSwitchListsWhatItFindsAndTakesTheOnlyReadyFolder)
+{
+    const std::string a = (fs::canonical(root) / "home/.wine/drive_c/A").string();
+    const std::string b = (fs::canonical(root) / "home/.wine/drive_c/B").string();
+    Make(".wine/drive_c/A/FLT.CDF");
+    Make(".wine/drive_c/A/krs/FLT.CDF");
+    Make(".wine/drive_c/A/jovo.ini", "\"jov\"\r\n");
+    Make(".wine/drive_c/B/data.cdf");
+    fs::create_directories(root / "output");
+    const struct
+    {
+        const char* name;
+        Names args;
+        int status;
+        std::string out; // the whole output, or a part of it with --json
+        std::string err; // a part of it
+    } rows[] = {
+        {"lines",
+         {"find"},
+         0,
+         a + "\tready\tjov\tWine (~/.wine)\n" + b + "\tto prepare\t-\tWine (~/.wine)\n",
+         ""},
+        {"json", {"find", "--json"}, 0, "\"installed\": \"jov\",\n      \"ready\": true", ""},
+        {"auto", {"-C", "auto", "status"}, 0, "JOV Panel", ""},
+        {"auto between two", {"-C", "auto", "status"}, 2, "", "2 were found:\n" + a},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        if (row.status == 2) {
+            Make(".wine/drive_c/B/krs/FLT.CDF");
+        }
+        Names argv{JOV_SWITCH_PATH};
+        argv.insert(argv.end(), row.args.begin(), row.args.end());
+        const Outcome outcome = RunChild(argv, {root / "output"});
+        EXPECT_EQ(outcome.status, row.status) << outcome.err;
+        if (row.args.size() == 1) {
+            EXPECT_EQ(outcome.out, row.out);
+        } else {
+            EXPECT_NE(outcome.out.find(row.out), std::string::npos) << outcome.out;
+        }
+        EXPECT_NE(outcome.err.find(row.err), std::string::npos) << outcome.err;
+    }
 }
 
 } // namespace
