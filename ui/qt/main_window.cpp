@@ -27,7 +27,7 @@ namespace
 {
 
 // Smaller text is hard to read; a text that does not fit at this size is cut as before.
-constexpr qreal kSmallestPointSize = 6;
+constexpr int kSmallestPixelSize = 8;
 
 // The frame's title, which the style draws above the frame's line, within the frame.
 void FitTitle(QGroupBox& frame)
@@ -82,8 +82,9 @@ void ShrinkFontToFit(QWidget& widget, const std::function<bool()>& fits)
     qreal points = font.pointSizeF() > 0 ? font.pointSizeF() : QFontInfo(font).pointSizeF();
     font.setPointSizeF(points);
     widget.setFont(font);
-    while (points > kSmallestPointSize && !fits()) {
-        points = std::max(points - 0.25, kSmallestPointSize);
+    const qreal smallest = kSmallestPixelSize * 72.0 / widget.logicalDpiY();
+    while (points > smallest && !fits()) {
+        points = std::max(points - 0.25, smallest);
         font.setPointSizeF(points);
         widget.setFont(font);
     }

@@ -60,7 +60,7 @@ QRect Pixels(const forms::TwipRect& twips);
 
 // The twips were laid out for the classic 8-point dialog font, and the fonts of Linux desktops
 // are larger. `widget` takes its window's font at the largest size, in quarter points from the
-// window's own down to 6, at which `fits` holds.
+// window's own down to 8 pixels, at which `fits` holds.
 void ShrinkFontToFit(QWidget& widget, const std::function<bool()>& fits);
 
 // The same for a button's caption and the room its style leaves inside it.
