@@ -49,6 +49,9 @@ public:
     {
         Log("change");
         ProxyFileSystem::CopyFileReplacing(source, destination);
+        if (--copiesUntilKilled == 0) {
+            throw std::runtime_error("killed"); // as a kill would, it leaves the rest undone
+        }
     }
     void KeepFile(const std::string& path, const std::string& kept, platform::Keeping how) override
     {
@@ -74,6 +77,7 @@ public:
 
     Calls calls;
     std::uintmax_t free = std::numeric_limits<std::uintmax_t>::max();
+    int copiesUntilKilled = 0;
 
 private:
     void Log(const std::string& call)
@@ -372,6 +376,31 @@ INSTANTIATE_TEST_SUITE_P(
                    "HURR.FLT a.dat=jov/a.dat hurr.flt=jov/hurr.flt jovo.ini", "jov", "hurr.flt"}),
     RowName);
 #endif
+
+// The record of what an install keeps is on disk before its first change: after an install killed
+// right after it replaced the game's file, the next install and the restore put that file back.
+TEST_F(SwitcherTest, RestoreAfterAnInstallKilledAtItsFirstReplacePutsTheFileBack)
+{
+    Write("README.TXT", "the game's notes");
+    Write("jov/ReadMe.txt", "the set's notes, which the install copies first");
+    Write("jov/a.dat");
+    Write("krs/flt.cdf");
+    Record("none");
+    {
+        Recorder killed;
+        killed.copiesUntilKilled = 1;
+        switcher::Switcher sw(killed, killed);
+        sw.Start();
+        EXPECT_THROW(sw.Install_Click(), std::runtime_error);
+    }
+    ASSERT_EQ(Read("README.TXT"), "the set's notes, which the install copies first");
+    Recorder recorder;
+    switcher::Switcher sw(recorder, recorder);
+    sw.Start();
+    sw.Install_Click();
+    sw.Remove_Click();
+    EXPECT_EQ(Read("README.TXT"), "the game's notes");
+}
 
 // Many install and restore cycles on one folder: the same files every time, no descriptor or
 // handle left open, no memory kept.
