@@ -137,7 +137,7 @@ std::vector<std::string> NativeFileSystem::ListPlainFiles(const std::string& pat
         std::string name = Utf8(data.cFileName);
         const bool match =
             wildcard ? MatchesPattern(name, split.leaf) : SameName(data.cFileName, leaf);
-        if (match && !name.starts_with(kTemporaryPrefix)) {
+        if (match && !TemporaryOwner(name)) {
             names.push_back(std::move(name));
         }
     } while (::FindNextFileW(find, &data));
