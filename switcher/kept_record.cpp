@@ -19,6 +19,7 @@ constexpr std::string_view kRemovedWith = "removed with the ";
 constexpr std::string_view kFlightModels = " flight models";
 constexpr std::string_view kPutBack = "put back into the game folder by the restore on ";
 constexpr const char* kTimeFormat = "%Y-%m-%d %H:%M:%S";
+constexpr std::string_view kRun = " (run ";
 
 // A name's tab, line ends and backslash written as escapes, so that a line stays one entry.
 std::string Escape(std::string_view name)
@@ -172,8 +173,9 @@ std::string Format(const KeptRecord& record)
 {
     std::string text = "JOV Enable-Disable kept these files of the game folder " +
                        record.gameDir + "\r\nwhen it ran \"" + record.command + "\" on " +
-                       LocalTime(record.started, "%Y-%m-%d at %H:%M:%S") +
-                       ".\r\nTo get a file back, copy it from here into the game folder, under its "
+                       LocalTime(record.started, "%Y-%m-%d at %H:%M:%S") + std::string(kRun) +
+                       std::to_string(record.sequence) +
+                       ").\r\nTo get a file back, copy it from here into the game folder, under its "
                        "name there.\r\n\r\nName in the game folder\tName here\tWhat "
                        "happened\tSize in bytes\tLast changed\r\n";
     for (const KeptEntry& entry : record.entries) {
@@ -182,9 +184,9 @@ std::string Format(const KeptRecord& record)
     return text;
 }
 
-std::vector<KeptEntry> ParseEntries(std::string_view text)
+KeptRecord Parse(std::string_view text)
 {
-    std::vector<KeptEntry> entries;
+    KeptRecord record;
     for (std::size_t at = 0; at < text.size();) {
         std::size_t end = text.find('\n', at);
         end = end == std::string_view::npos ? text.size() : end;
@@ -192,6 +194,13 @@ std::vector<KeptEntry> ParseEntries(std::string_view text)
         at = end + 1;
         while (line.ends_with('\r')) {
             line.remove_suffix(1);
+        }
+        if (record.sequence == 0 && line.starts_with("when it ran ") && line.ends_with(").")) {
+            const auto at = line.rfind(kRun);
+            if (at != std::string_view::npos) {
+                const std::string_view number = line.substr(at + kRun.size());
+                std::from_chars(number.data(), number.data() + number.size(), record.sequence);
+            }
         }
         const std::vector<std::string_view> field = Columns(line);
         KeptEntry entry;
@@ -207,9 +216,9 @@ std::vector<KeptEntry> ParseEntries(std::string_view text)
         if (field.size() > 4) {
             entry.modified = ReadTime(std::string(field[4]));
         }
-        entries.push_back(std::move(entry));
+        record.entries.push_back(std::move(entry));
     }
-    return entries;
+    return record;
 }
 
 } // namespace switcher

@@ -41,6 +41,9 @@ struct KeptRecord
     std::string gameDir;
     std::string command; // "install jov", "restore", "first start", "remove raf"
     std::time_t started = 0;
+    // The run's place among the game folder's runs, 1 for the first; 0 in the records of earlier
+    // versions, which come before every numbered run. Two runs in one second stay in order.
+    unsigned long sequence = 0;
     std::vector<KeptEntry> entries;
 };
 
@@ -49,10 +52,10 @@ std::string Format(const KeptRecord& record);
 // One entry's line, CR LF included, as Format writes it.
 std::string Format(const KeptEntry& entry);
 
-// The entries of a record's text, whatever its size. Lines that are no entry (the player's
+// A record's run number and entries, whatever its size. Lines that are no entry (the player's
 // lines, the column titles, a line edited past reading) are passed over; a line whose size or
 // time is missing or unreadable keeps the rest, with 0 there.
-std::vector<KeptEntry> ParseEntries(std::string_view text);
+KeptRecord Parse(std::string_view text);
 
 // Local time as the record and the runs' folder names show it.
 std::string LocalTime(std::time_t when, const char* format);

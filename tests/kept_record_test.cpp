@@ -41,10 +41,13 @@ TEST(KeptRecordTest, EntriesAreReadFromEveryFormTheyStandIn)
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         std::vector<std::string> read;
-        for (const KeptEntry& entry : switcher::ParseEntries(row.text)) {
+        for (const KeptEntry& entry : switcher::Parse(row.text).entries) {
             read.insert(read.end(), {entry.name, entry.keptName, word(entry.what), entry.by});
         }
         EXPECT_EQ(read, row.read);
     }
-    EXPECT_EQ(switcher::ParseEntries(switcher::Format(tabbed)).at(0).size, 7u);
+    EXPECT_EQ(switcher::Parse(switcher::Format(tabbed)).entries.at(0).size, 7u);
+    EXPECT_EQ(switcher::Parse(switcher::Format(switcher::KeptRecord{"/g", "restore", 0, 12, {}}))
+                  .sequence,
+              12u);
 }
