@@ -129,18 +129,64 @@ bool Planner::SetPresent(SetFolder folder)
     return false;
 }
 
+platform::EntryKind Planner::BackupKind()
+{
+    if (!backupKind_) {
+        backupKind_ = files_.KindOf(Under(fields_.GameDir, kBackupFolderName));
+    }
+    return *backupKind_;
+}
+
+void Planner::ReadCopies()
+{
+    if (copiesRead_) {
+        return;
+    }
+    copiesRead_ = true;
+    const std::string backupDir = Under(fields_.GameDir, kBackupFolderName);
+    const std::vector<std::string> found = files_.ListPlainFiles(Under(backupDir, kCopiesName));
+    if (found.empty()) {
+        return;
+    }
+    const std::string text = files_.ReadTextFile(Under(backupDir, found.front()),
+                                                 std::numeric_limits<std::size_t>::max());
+    for (PlacedCopy& copy : ParseCopies(text)) {
+        copies_[FoldCase(copy.name)] = std::move(copy);
+    }
+}
+
+// A copy of the set's file is one the program placed and nobody changed since, which costs no
+// read, or else a file with the same bytes. A file is never a copy of itself.
 bool Planner::SetHoldsCopy(SetFolder folder, const std::string& name,
                            const platform::FileStamp& stamp)
 {
+    ReadCopies();
+    const std::string folded = FoldCase(name);
+    const std::string_view word = RowOf(folder).word;
+    if (const auto placed = copies_.find(folded);
+        placed != copies_.end() && placed->second.set == word &&
+        (placed->second.Matches(stamp) || copiedNow_.contains(folded))) {
+        return true;
+    }
     Folder& set = SetFolderOf(folder);
-    const auto found = Listed(set).byFolded.find(FoldCase(name));
+    const auto found = Listed(set).byFolded.find(folded);
     if (found == set.byFolded.end()) {
         return false;
     }
-    return std::any_of(found->second.begin(), found->second.end(), [&](const std::string& stored) {
+    for (const std::string& stored : found->second) {
         const platform::FileStamp& copy = Stamp(set, stored);
-        return copy.exists && copy.size == stamp.size && copy.modified == stamp.modified;
-    });
+        if (!copy.exists || copy.size != stamp.size) {
+            continue;
+        }
+        if (copy.inode != 0 && copy.device == stamp.device && copy.inode == stamp.inode) {
+            sameFiles_.push_back({copy.path, stamp.path});
+            continue;
+        }
+        if (files_.SameContent(copy.path, stamp.path)) {
+            return true;
+        }
+    }
+    return false;
 }
 
 bool Planner::IsPlayers(const std::string& name, const platform::FileStamp& stamp)
@@ -157,8 +203,7 @@ void Planner::ReadRuns()
     }
     runsRead_ = true;
     const std::string backupDir = Under(fields_.GameDir, kBackupFolderName);
-    backupKind_ = files_.KindOf(backupDir);
-    if (backupKind_ != platform::EntryKind::Folder) {
+    if (BackupKind() != platform::EntryKind::Folder) {
         return;
     }
     for (const std::string& name : files_.ListFolders(backupDir)) {
@@ -211,6 +256,9 @@ void Planner::Leave(Run& run, const std::string& stored, KeptEntry::What what,
         run.work.push_back({Step::Kind::Delete, Under(fields_.GameDir, stored), {}, stamp, {}});
     }
     Forget(game_, stored);
+    ReadCopies();
+    copies_.erase(FoldCase(stored));
+    copiedNow_.erase(FoldCase(stored));
 }
 
 void Planner::CopyIn(Run& run, SetFolder folder, const std::string& name, const std::string& by)
@@ -232,7 +280,11 @@ void Planner::CopyIn(Run& run, SetFolder folder, const std::string& name, const 
     platform::FileStamp copy = source;
     copy.path = Under(fields_.GameDir, stored);
     copy.readOnly = false;
+    copy.changed = 0;
     copy.device = copy.inode = 0;
+    ReadCopies();
+    copies_[FoldCase(stored)] = PlacedCopy::Of(copy, stored, std::string(RowOf(folder).word));
+    copiedNow_.insert(FoldCase(stored));
     Place(game_, stored, std::move(copy));
 }
 
@@ -268,6 +320,8 @@ void Planner::PutBackOriginals(Run& run)
                 {Step::Kind::PutBack, game.path, Under(kept->files.dir, keptFile), game, {}});
             Place(game_, inGame, Stamp(kept->files, keptFile));
             Forget(kept->files, keptFile);
+            copies_.erase(FoldCase(inGame));
+            copiedNow_.erase(FoldCase(inGame));
             putBack += Format(KeptEntry{entry.name, entry.keptName, KeptEntry::What::PutBack,
                                         LocalTime(now_, "%Y-%m-%d at %H:%M:%S")});
         }
@@ -285,12 +339,13 @@ void Planner::PutBackOriginals(Run& run)
 
 void Planner::Finish(Run& run, Plan& plan)
 {
+    const std::string backupDir = Under(fields_.GameDir, kBackupFolderName);
+    const bool copied = !plan.word.empty() && !plan.setMissing;
+    if ((!run.dir.empty() || copied) && BackupKind() == platform::EntryKind::Missing) {
+        plan.steps.push_back({Step::Kind::MakeFolder, backupDir, {}, {}, {}});
+        backupKind_ = platform::EntryKind::Folder;
+    }
     if (!run.dir.empty()) {
-        const std::string backupDir = Under(fields_.GameDir, kBackupFolderName);
-        if (backupKind_ == platform::EntryKind::Missing) {
-            plan.steps.push_back({Step::Kind::MakeFolder, backupDir, {}, {}, {}});
-            backupKind_ = platform::EntryKind::Folder;
-        }
         // The record is on disk before the first change it describes.
         plan.steps.push_back({Step::Kind::MakeFolder, run.dir, {}, {}, {}});
         run.record.gameDir = fields_.GameDir;
@@ -302,6 +357,13 @@ void Planner::Finish(Run& run, Plan& plan)
         plan.keptFiles = run.record.entries.size();
     }
     plan.steps.insert(plan.steps.end(), run.work.begin(), run.work.end());
+    if (copied) {
+        // The copies as the steps leave them; those made now get their identity once made.
+        for (const auto& [folded, copy] : copies_) {
+            plan.copies.push_back(copy);
+        }
+        plan.steps.push_back({Step::Kind::WriteCopies, Under(backupDir, kCopiesName), {}, {}, {}});
+    }
     plan.saveAt = plan.steps.size();
     if (!plan.word.empty()) {
         // The record follows the files: what the command changed is on disk before the state

@@ -8,6 +8,7 @@
 #include <array>
 #include <ctime>
 #include <map>
+#include <optional>
 #include <set>
 #include <string>
 #include <unordered_map>
@@ -66,6 +67,9 @@ private:
     Plan Restoring(Plan::Kind kind, const std::string& command);
     // Lists the backup folder's runs and reads their records, once.
     void ReadRuns();
+    // Reads the list of the copies placed so far, once.
+    void ReadCopies();
+    platform::EntryKind BackupKind();
     // Keeps the game file `stamp` in the run's subfolder under a name of its own there.
     void Keep(Run& run, const platform::FileStamp& stamp, Step::Kind how, KeptEntry::What what,
               const std::string& by);
@@ -91,7 +95,12 @@ private:
     };
 
     bool runsRead_ = false;
-    platform::EntryKind backupKind_ = platform::EntryKind::Missing;
+    std::optional<platform::EntryKind> backupKind_;
+    bool copiesRead_ = false;
+    std::map<std::string, PlacedCopy> copies_; // by folded name, as the plans leave them
+    std::set<std::string> copiedNow_;          // folded names the plans so far copy
+    // Set files that are the game file they would replace (a link): found, never a copy.
+    std::vector<std::pair<std::string, std::string>> sameFiles_;
     std::vector<KeptRun> runs_;        // in the order they ran
     std::set<std::string> runNames_;   // folded, with those of the runs planned since
     unsigned long lastSequence_ = 0;

@@ -70,7 +70,9 @@ public:
     }
     void WriteTextFile(const std::string& path, std::string_view text) override
     {
-        Log(path.ends_with("jovo.ini") ? "write " + switcher::ParseStateLine(text) : "record");
+        Log(path.ends_with("jovo.ini")     ? "write " + switcher::ParseStateLine(text)
+            : path.ends_with("copies.txt") ? "copies"
+                                           : "record");
         ProxyFileSystem::WriteTextFile(path, text);
     }
     std::uintmax_t FreeSpace(const std::string&) override { return free; }
@@ -112,7 +114,7 @@ const std::map<std::string, Calls> kRows{
     {"tuk", Row("TUK", false, true, false)},
 };
 
-// "off|change|jov|flush|write jov|on": a set's word stands for its row of UpdateControls, "off"
+// "off|change|copies|jov|flush|write jov|on": a set's word stands for its row of UpdateControls, "off"
 // and "on" for the window's enabling.
 Calls Expand(const std::string& steps)
 {
@@ -191,6 +193,9 @@ protected:
             return kept;
         }
         for (const auto& run : fs::directory_iterator(Under("JOV_Enable-backup"))) {
+            if (!run.is_directory()) {
+                continue; // the list of copies
+            }
             const std::string record = Slurp(run.path() / "JOV_Enable-kept.txt");
             EXPECT_EQ(std::count(record.begin(), record.end(), '\n'),
                       std::count(record.begin(), record.end(), '\r'));
@@ -258,7 +263,7 @@ INSTANTIATE_TEST_SUITE_P(
                    "HURR.FLT a.dat b.STR c.mpc d.Cpt e.3DZ JovPanel.EXE flt.cdf DATA.cdf "
                    "readme.txt .hidden.dat sub/x.dat krs/FLT.CDF krs/DATA.CDF krs/notes.txt "
                    "krs/extras/inner.cdf krs/.secret.cdf",
-                   nullptr, "start", "off|record|flush|change|flush|write none|none|on",
+                   nullptr, "start", "off|record|flush|change|copies|flush|write none|none|on",
                    ".hidden.dat DATA.CDF=krs/DATA.CDF FLT.CDF=krs/FLT.CDF jovo.ini "
                    "notes.txt=krs/notes.txt readme.txt",
                    "none", "HURR.FLT a.dat b.STR c.mpc d.Cpt e.3DZ JovPanel.EXE flt.cdf DATA.cdf"},
@@ -274,7 +279,7 @@ INSTANTIATE_TEST_SUITE_P(
                    "off|message KRS folder does not exist!|flush|write none|none|on",
                    "a.dat jovo.ini", "none", ""},
         CommandRow{"restore", "hurr.flt FLT.cdf krs/FLT.CDF", "jov", "remove",
-                   "off|record|flush|change|none|flush|write none|on", "FLT.CDF=krs/FLT.CDF jovo.ini", "none",
+                   "off|record|flush|change|copies|none|flush|write none|on", "FLT.CDF=krs/FLT.CDF jovo.ini", "none",
                    "FLT.cdf hurr.flt"},
         CommandRow{"restore without stock set", "tuk.cdf", "tuk", "remove",
                    "off|message KRS folder does not exist!|none|flush|write none|on",
@@ -282,14 +287,14 @@ INSTANTIATE_TEST_SUITE_P(
         CommandRow{"install JOV Panel",
                    "HURR.flt readme.txt jov/hurr.FLT jov/Panel.DAT jov/jovpanel.exe jov/jovo.ini "
                    "jov/.hidden.dat jov/extras/deep.dat",
-                   "none", "jov", "off|record|flush|change|jov|flush|write jov|on",
+                   "none", "jov", "off|record|flush|change|copies|jov|flush|write jov|on",
                    "HURR.flt=jov/hurr.FLT Panel.DAT=jov/Panel.DAT jovpanel.exe=jov/jovpanel.exe "
                    "jovo.ini readme.txt",
                    "jov", "HURR.flt"},
         CommandRow{"install JOV Online", "JOVO/ONLINE.DAT", "none", "jovo",
-                   "off|change|jovo|flush|write jovo|on", "ONLINE.DAT=JOVO/ONLINE.DAT jovo.ini",
+                   "off|change|copies|jovo|flush|write jovo|on", "ONLINE.DAT=JOVO/ONLINE.DAT jovo.ini",
                    "jovo", ""},
-        CommandRow{"install TUK", "tuk/FLT.CDF", "none", "tuk", "off|change|tuk|flush|write tuk|on",
+        CommandRow{"install TUK", "tuk/FLT.CDF", "none", "tuk", "off|change|copies|tuk|flush|write tuk|on",
                    "FLT.CDF=tuk/FLT.CDF jovo.ini", "tuk", ""},
         // The restore puts back, byte for byte, the game file an install replaced; a file the
         // player changed since stays, and the original stays kept.
@@ -353,13 +358,13 @@ INSTANTIATE_TEST_SUITE_P(
         CommandRow{"install with too little room", "jov/a.dat jov/b.dat jov/c.dat B.DAT", "none",
                    "jov", "off", "B.DAT jovo.ini", "none", "", ENOSPC, 35},
         CommandRow{"install with just enough room", "jov/a.dat jov/b.dat jov/c.dat B.DAT", "none",
-                   "jov", "off|record|flush|change|jov|flush|write jov|on",
+                   "jov", "off|record|flush|change|copies|jov|flush|write jov|on",
                    "B.DAT=jov/b.dat a.dat=jov/a.dat c.dat=jov/c.dat jovo.ini", "jov", "B.DAT", 0,
                    36},
         CommandRow{"restore with too little room", "a.dat b.dat c.dat krs/data.cdf krs/flt.cdf",
                    "jov", "remove", "off", "a.dat b.dat c.dat jovo.ini", "jov", "", ENOSPC, 34},
         CommandRow{"restore with just enough room", "a.dat b.dat c.dat krs/data.cdf krs/flt.cdf",
-                   "jov", "remove", "off|record|flush|change|none|flush|write none|on",
+                   "jov", "remove", "off|record|flush|change|copies|none|flush|write none|on",
                    "data.cdf=krs/data.cdf flt.cdf=krs/flt.cdf jovo.ini", "none",
                    "a.dat b.dat c.dat", 0, 35}),
     RowName);
@@ -371,14 +376,14 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         CommandRow{"restore into a state file in capitals beside a folder jovo.ini",
                    "JOVO.INI jovo.ini/x krs/flt.cdf", nullptr, "remove",
-                   "off|change|none|flush|write none|on", "JOVO.INI flt.cdf=krs/flt.cdf", "none",
+                   "off|change|copies|none|flush|write none|on", "JOVO.INI flt.cdf=krs/flt.cdf", "none",
                    ""},
         // The delete acts on the file the listing found, not on a folder of the same name.
         CommandRow{"RAF beside a folder hurr.flt", "HURR.FLT hurr.flt/x", "jov", "raf",
                    "Country(0) off|off|record|flush|change|on", "jovo.ini", "jov", "HURR.FLT"},
         // A copy replaces the file of its own name where one differs only in case.
         CommandRow{"install beside two case variants", "HURR.FLT hurr.flt jov/a.dat jov/hurr.flt",
-                   "none", "jov", "off|record|flush|change|jov|flush|write jov|on",
+                   "none", "jov", "off|record|flush|change|copies|jov|flush|write jov|on",
                    "HURR.FLT a.dat=jov/a.dat hurr.flt=jov/hurr.flt jovo.ini", "jov", "hurr.flt"}),
     RowName);
 #endif
@@ -406,6 +411,26 @@ TEST_F(SwitcherTest, RestoreAfterAnInstallKilledAtItsFirstReplacePutsTheFileBack
     sw.Install_Click();
     sw.Remove_Click();
     EXPECT_EQ(Read("README.TXT"), "the game's notes");
+}
+
+// A file with a set file's name, size and time but other bytes is no copy: it is kept, as verify
+// calls it different. A copy made by hand is one, and goes.
+TEST_F(SwitcherTest, LookAlikesAreKeptAndCopiesByHandGo)
+{
+    Write("jov/HURR.FLT", "the set's model");
+    Write("jov/SP09.FLT", "the set's spit");
+    Write("HURR.FLT", "the player's one");
+    fs::copy_file(Under("jov/SP09.FLT"), Under("SP09.FLT"));
+    for (const char* name : {"HURR.FLT", "SP09.FLT"}) {
+        fs::last_write_time(Under(name), fs::last_write_time(Under(std::string("jov/") + name)));
+    }
+    Write("krs/flt.cdf");
+    Record("jov");
+    Recorder recorder;
+    switcher::Switcher sw(recorder, recorder);
+    sw.Start();
+    sw.Remove_Click();
+    EXPECT_EQ(Kept(), (Contents{{"HURR.FLT", "the player's one"}}));
 }
 
 #ifndef _WIN32
