@@ -418,8 +418,8 @@ TEST_F(SwitcherTest, RestoreAfterAnInstallKilledAtItsFirstReplacePutsTheFileBack
 TEST_F(SwitcherTest, LookAlikesAreKeptAndCopiesByHandGo)
 {
     Write("jov/HURR.FLT", "the set's model");
-    Write("jov/SP09.FLT", "the set's spit");
-    Write("HURR.FLT", "the player's one");
+    Write("jov/SP09.FLT", "the set's Spitfire");
+    Write("HURR.FLT", "my very own one");
     fs::copy_file(Under("jov/SP09.FLT"), Under("SP09.FLT"));
     for (const char* name : {"HURR.FLT", "SP09.FLT"}) {
         fs::last_write_time(Under(name), fs::last_write_time(Under(std::string("jov/") + name)));
@@ -430,7 +430,7 @@ TEST_F(SwitcherTest, LookAlikesAreKeptAndCopiesByHandGo)
     switcher::Switcher sw(recorder, recorder);
     sw.Start();
     sw.Remove_Click();
-    EXPECT_EQ(Kept(), (Contents{{"HURR.FLT", "the player's one"}}));
+    EXPECT_EQ(Kept(), (Contents{{"HURR.FLT", "my very own one"}}));
 }
 
 #ifndef _WIN32
