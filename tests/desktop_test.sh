@@ -56,9 +56,10 @@ answer() {
 }
 # Whether the window started on the game folder and recorded the stock set; it is closed then.
 started() {
-    for _ in $(seq 1500); do [ -s "$game/jovo.ini" ] && break; sleep 0.02; done
+    local folder=${1:-$game}
+    for _ in $(seq 1500); do [ -s "$folder/jovo.ini" ] && break; sleep 0.02; done
     kill -9 "$window" 2>/dev/null; wait "$window" 2>/dev/null || true; window=
-    local state; state=$(cat "$game/jovo.ini" 2>/dev/null) && rm -f "$game/jovo.ini"
+    local state; state=$(cat "$folder/jovo.ini" 2>/dev/null) && rm -f "$folder/jovo.ini"
     [ "$state" = $'"none"\r' ]
 }
 outside() { (cd "$work" && find home config -mindepth 1 | sort && find home config -type f -exec cat {} +); }
@@ -104,4 +105,13 @@ start_entry
 answer "Find the KRS 1.2 game folder" Return
 started || fail "the folder offered"
 [ "$(outside)" = "$remembered" ] || fail "more was written outside the game folder"
+# A folder the player names is searched below the known places' depth, and its find offered.
+other="$work/drive/a/b/c/d/e/KRS Other"
+mkdir -p "$other/krs" && echo stock >"$other/krs/flt.cdf" && echo x >"$other/FLT.CDF"
+start_entry
+answer "Find the KRS 1.2 game folder" alt+a
+answer "Search for the KRS 1.2 game folder in" Return "$work/drive"
+sleep 1
+answer "Find the KRS 1.2 game folder" Return
+started "$other" || fail "the folder the search of a named folder found"
 echo "the window starts where the desktop starts it, and writes nothing else"
