@@ -56,10 +56,9 @@ answer() {
 }
 # Whether the window started on the game folder and recorded the stock set; it is closed then.
 started() {
-    local folder=${1:-$game}
-    for _ in $(seq 1500); do [ -s "$folder/jovo.ini" ] && break; sleep 0.02; done
+    for _ in $(seq 1500); do [ -s "$game/jovo.ini" ] && break; sleep 0.02; done
     kill -9 "$window" 2>/dev/null; wait "$window" 2>/dev/null || true; window=
-    local state; state=$(cat "$folder/jovo.ini" 2>/dev/null) && rm -f "$folder/jovo.ini"
+    local state; state=$(cat "$game/jovo.ini" 2>/dev/null) && rm -f "$game/jovo.ini"
     [ "$state" = $'"none"\r' ]
 }
 outside() { (cd "$work" && find home config -mindepth 1 | sort && find home config -type f -exec cat {} +); }
@@ -113,5 +112,5 @@ answer "Find the KRS 1.2 game folder" alt+a
 answer "Search for the KRS 1.2 game folder in" Return "$work/drive"
 sleep 1
 answer "Find the KRS 1.2 game folder" Return
-started "$other" || fail "the folder the search of a named folder found"
+game=$other started || fail "the folder the search of a named folder found"
 echo "the window starts where the desktop starts it, and writes nothing else"

@@ -144,10 +144,9 @@ TEST_F(FinderTest, JovSwitchNamesWhatTheVirtualStoreShadows)
         SCOPED_TRACE(row.name);
         const fs::path game = driveFolders.emplace_back(fs::path(row.drive) / FromUtf8(tag));
         fs::create_directories(game / "krs");
-        for (const char* name : {"FLT.CDF", "krs/FLT.CDF"}) {
-            std::ofstream(game / name) << "x";
+        for (const char* name : {"FLT.CDF", "krs/FLT.CDF", "jovo.ini"}) {
+            std::ofstream(game / name) << "\"none\"\r\n";
         }
-        std::ofstream(game / "jovo.ini") << "\"none\"\r\n";
         const fs::path store = local / "VirtualStore" / row.under / FromUtf8(tag);
         fs::create_directories(store / "folder.flt");
         for (const char* name : {"HURR.FLT", "data.cdf", "notes.txt"}) {
