@@ -115,7 +115,7 @@ TEST_F(FinderTest, FindsGameFoldersInstallersAndLaunchersRecorded)
 }
 
 // Game folders in and out of Program Files, each with files in a fake %LOCALAPPDATA%'s
-// VirtualStore: jov-switch names those of the sets' types, and leaves them where they are.
+// VirtualStore: jov-switch names those of the sets' types.
 TEST_F(FinderTest, JovSwitchNamesWhatTheVirtualStoreShadows)
 {
     const fs::path local = root / "local";
@@ -131,13 +131,10 @@ TEST_F(FinderTest, JovSwitchNamesWhatTheVirtualStoreShadows)
         int status;
         std::string out; // a part of it; {} stands for the VirtualStore folder
     } rows[] = {
-        {"Program Files", "C:\\Program Files", "Program Files", "status", 0,
-         "VirtualStore: HURR.FLT, data.cdf in {}\n"},
-        {"Program Files (x86)", "C:\\Program Files (x86)", "Program Files (x86)", "status --json",
-         0, "\"shadowing\": [\n      \"HURR.FLT\",\n      \"data.cdf\"\n"},
-        {"short name", programs, "Program Files", "verify", 4,
-         "shadowed HURR.FLT\nshadowed data.cdf\nWindows keeps HURR.FLT, data.cdf in its "
-         "VirtualStore ({})"},
+        {"Program Files (x86)", "C:\\Program Files (x86)", "Program Files (x86)", "status", 0,
+         "VirtualStore: HURR.FLT, data.cdf in {}\nWindows keeps HURR.FLT, data.cdf in its"},
+        {"short name", programs, "Program Files", "verify --json", 4,
+         "\"shadowing\": [\n      \"HURR.FLT\",\n      \"data.cdf\"\n"},
         {"elsewhere", "C:\\Games", "Games", "status --json", 0, "\"virtual_store\": null"},
     };
     for (const auto& row : rows) {
@@ -159,7 +156,6 @@ TEST_F(FinderTest, JovSwitchNamesWhatTheVirtualStoreShadows)
             out.replace(at, 2, Utf8(store));
         }
         EXPECT_NE(outcome.out.find(out), std::string::npos) << outcome.out;
-        EXPECT_EQ(fs::exists(store / "HURR.FLT"), true);
     }
 }
 
