@@ -30,7 +30,8 @@ constexpr const char* kManual = R"(COMMANDS
                     set folders are present and where the state file is. Changes nothing.
                     With --json: one JSON object with the keys game_dir, state_file,
                     installed (null when nothing is recorded), title, buttons, sets_present,
-                    backup_dir and kept_files (how many files the backup folder keeps).
+                    backup_dir, kept_files (how many files the backup folder keeps) and
+                    virtual_store (see VIRTUALSTORE).
   install SET       Copies every file of the set folder into the game folder and records
                     the set: jov (JOV Panel), jovo (JOV Online) or tuk (TUK). Only from the
                     stock state: restore first when another set is in.
@@ -47,7 +48,8 @@ constexpr const char* kManual = R"(COMMANDS
                     null), matches (null when nothing could be compared: the reason goes
                     to standard error), differences, a list of objects with kind
                     (missing, differs or extra) and name, and removed_air_forces. Bytes
-                    that are no UTF-8 show as U+FFFD.
+                    that are no UTF-8 show as U+FFFD. Files the game reads from the
+                    VirtualStore are differences ("shadowed"), and in virtual_store.
   find [--json]     Lists the KRS 1.2 game folders found in the usual places, one a line:
                     the folder, "ready" (it holds krs/) or "to prepare", the installed word
                     or -, and where it was found, separated by tabs. With --json: one JSON
@@ -86,6 +88,14 @@ GAME FOLDER
   install, restore and remove wait (--wait, 10 seconds) while JOV_Enable or another
   jov-switch works on the same game folder, and give up with status 5 when it does not
   finish.
+
+VIRTUALSTORE
+  On Windows an old game under Program Files, run without administrator rights, has its
+  writes redirected into %LOCALAPPDATA%\VirtualStore\<its folder> and reads the files there
+  in place of the game folder's. For a game folder under Program Files, status and verify
+  name the files of the sets' types found there (--json: virtual_store, null elsewhere, else
+  an object with folder and shadowing, the files' names). Move them away or delete them:
+  jov-switch never touches them.
 
 EXIT STATUS
   0 done; 1 refused, or the set folder is missing; 2 usage error (an unknown command or

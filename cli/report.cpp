@@ -1,5 +1,7 @@
 #include "cli/report.h"
 
+#include "cli/virtual_store.h"
+
 #include <nlohmann/json.hpp>
 
 #include <vector>
@@ -97,6 +99,7 @@ void PrintStatus(switcher::Switcher& sw, bool json, std::ostream& out)
     const std::string shownWord =
         status.recorded ? fields.InstalledSet : std::string(switcher::RowOf(SetFolder::Stock).word);
     const switcher::ControlStates states = switcher::StatesFor(shownWord);
+    const finder::VirtualStore store = finder::VirtualStoreOf(fields.GameDir);
 
     // The set folders as status lists them: the three sets, then the stock set.
     std::vector<std::pair<std::string, bool>> present;
@@ -122,6 +125,7 @@ void PrintStatus(switcher::Switcher& sw, bool json, std::ostream& out)
         }
         shown["backup_dir"] = status.backupDir;
         shown["kept_files"] = status.keptFiles;
+        shown["virtual_store"] = VirtualStoreJson(store);
         PrintJson(shown, out);
         return;
     }
@@ -153,7 +157,8 @@ void PrintStatus(switcher::Switcher& sw, bool json, std::ostream& out)
         << "Buttons off:  " << (off.empty() ? "none" : Join(off, ", ")) << '\n'
         << "Sets present: " << (found.empty() ? "none" : Join(found, ", ")) << '\n'
         << "Sets missing: " << (missing.empty() ? "none" : Join(missing, ", ")) << '\n'
-        << "Kept files:   " << status.keptFiles << " in " << status.backupDir << '\n';
+        << "Kept files:   " << status.keptFiles << " in " << status.backupDir << '\n'
+        << VirtualStoreLine(store) << VirtualStoreAdvice(store);
 }
 
 int Verify(switcher::Switcher& sw, bool json, std::ostream& out, std::ostream& err)
@@ -176,7 +181,10 @@ int Verify(switcher::Switcher& sw, bool json, std::ostream& out, std::ostream& e
     case Outcome::Compared:
         break;
     }
-    const std::size_t count = comparison.differences.size() + comparison.extras.size();
+    // Files the game reads from the VirtualStore in place of the game folder's differ too.
+    const finder::VirtualStore store = finder::VirtualStoreOf(fields.GameDir);
+    const std::size_t count =
+        comparison.differences.size() + comparison.extras.size() + store.shadowing.size();
     if (json) {
         nlohmann::ordered_json shown{{"game_dir", fields.GameDir},
                                      {"installed", nullptr},
@@ -203,6 +211,7 @@ int Verify(switcher::Switcher& sw, bool json, std::ostream& out, std::ostream& e
         for (const switcher::AirForceRow* airForce : comparison.removed) {
             shown["removed_air_forces"].push_back(airForce->name);
         }
+        shown["virtual_store"] = VirtualStoreJson(store);
         PrintJson(shown, out);
     }
     if (!refusal.empty()) {
@@ -221,6 +230,10 @@ int Verify(switcher::Switcher& sw, bool json, std::ostream& out, std::ostream& e
     for (const std::string& name : comparison.extras) {
         out << "extra " << name << '\n';
     }
+    for (const std::string& name : store.shadowing) {
+        out << "shadowed " << name << '\n';
+    }
+    out << VirtualStoreAdvice(store);
     if (count == 0) {
         out << "The game folder matches the " << comparison.set->name << " set.\n";
         return kDone;

@@ -46,6 +46,8 @@ struct Search
 
 // Levels below drive_c at which a game folder may be found inside a Wine prefix.
 inline constexpr int kPrefixDepth = 4;
+// Levels below a folder or drive the player names; on a whole drive the bounds end it first.
+inline constexpr int kNamedFolderDepth = 16;
 
 // Walks the places in order; a folder found twice keeps its first source.
 Search Find(const std::vector<Place>& places, const Limits& limits = {}, std::stop_token stop = {});

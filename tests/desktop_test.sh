@@ -104,4 +104,13 @@ start_entry
 answer "Find the KRS 1.2 game folder" Return
 started || fail "the folder offered"
 [ "$(outside)" = "$remembered" ] || fail "more was written outside the game folder"
+# A folder the player names is searched below the known places' depth, and its find offered.
+other="$work/drive/a/b/c/d/e/KRS Other"
+mkdir -p "$other/krs" && echo stock >"$other/krs/flt.cdf" && echo x >"$other/FLT.CDF"
+start_entry
+answer "Find the KRS 1.2 game folder" alt+a
+answer "Search for the KRS 1.2 game folder in" Return "$work/drive"
+sleep 1
+answer "Find the KRS 1.2 game folder" Return
+game=$other started || fail "the folder the search of a named folder found"
 echo "the window starts where the desktop starts it, and writes nothing else"

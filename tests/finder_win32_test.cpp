@@ -4,6 +4,8 @@
 
 #include "finder/finder.h"
 
+#include <windows.h>
+
 #include <fstream>
 
 namespace fs = std::filesystem;
@@ -28,7 +30,9 @@ protected:
             Reg({"delete", key, "/f", view});
         }
         std::error_code ignored;
-        fs::remove_all(driveFolder, ignored);
+        for (const fs::path& folder : driveFolders) {
+            fs::remove_all(folder, ignored);
+        }
         GameFolderTest::TearDown();
     }
 
@@ -55,7 +59,7 @@ protected:
 
     std::string tag;
     std::vector<std::pair<std::string, std::string>> keys;
-    fs::path driveFolder;
+    std::vector<fs::path> driveFolders; // made outside the test's folder, removed at its end
 };
 
 TEST_F(FinderTest, FindsGameFoldersInstallersAndLaunchersRecorded)
@@ -79,7 +83,7 @@ TEST_F(FinderTest, FindsGameFoldersInstallersAndLaunchersRecorded)
     std::ofstream(root / "steam/userdata/1/config/shortcuts.vdf", std::ios::binary)
         << Shortcuts(Utf8(Game("shortcut/KRS")));
     Add("HKCU\\Software\\Valve\\Steam", "SteamPath", root / "steam");
-    driveFolder = fs::path("C:\\Games") / FromUtf8(tag);
+    const fs::path driveFolder = driveFolders.emplace_back(fs::path("C:\\Games") / FromUtf8(tag));
     std::ofstream((fs::create_directories(driveFolder), driveFolder / "data.cdf")) << "x";
 
     const struct
@@ -107,6 +111,51 @@ TEST_F(FinderTest, FindsGameFoldersInstallersAndLaunchersRecorded)
         ASSERT_NE(found, search.folders.end());
         EXPECT_EQ(found->source, row.source);
         EXPECT_EQ(found->ready, row.ready);
+    }
+}
+
+// Game folders in and out of Program Files, each with files in a fake %LOCALAPPDATA%'s
+// VirtualStore: jov-switch names those of the sets' types.
+TEST_F(FinderTest, JovSwitchNamesWhatTheVirtualStoreShadows)
+{
+    const fs::path local = root / "local";
+    _wputenv_s(L"LOCALAPPDATA", local.wstring().c_str()); // for jov-switch, which inherits it
+    std::wstring programs(MAX_PATH, L'\0');
+    programs.resize(GetShortPathNameW(L"C:\\Program Files", programs.data(), MAX_PATH));
+    const struct
+    {
+        const char* name;
+        fs::path drive;    // the folder the game folder is made in
+        const char* under; // its VirtualStore folder's, below VirtualStore
+        const char* args;
+        int status;
+        std::string out; // a part of it; {} stands for the VirtualStore folder
+    } rows[] = {
+        {"Program Files (x86)", "C:\\Program Files (x86)", "Program Files (x86)", "status", 0,
+         "VirtualStore: HURR.FLT, data.cdf in {}\nWindows keeps HURR.FLT, data.cdf in its"},
+        {"short name", programs, "Program Files", "verify --json", 4,
+         "\"shadowing\": [\n      \"HURR.FLT\",\n      \"data.cdf\"\n"},
+        {"elsewhere", "C:\\Games", "Games", "status --json", 0, "\"virtual_store\": null"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        const fs::path game = driveFolders.emplace_back(fs::path(row.drive) / FromUtf8(tag));
+        fs::create_directories(game / "krs");
+        for (const char* name : {"FLT.CDF", "krs/FLT.CDF", "jovo.ini"}) {
+            std::ofstream(game / name) << "\"none\"\r\n";
+        }
+        const fs::path store = local / "VirtualStore" / row.under / FromUtf8(tag);
+        fs::create_directories(store / "folder.flt");
+        for (const char* name : {"HURR.FLT", "data.cdf", "notes.txt"}) {
+            std::ofstream(store / name) << "old";
+        }
+        const Outcome outcome = Switch(game, Split(row.args), {root / "output"});
+        EXPECT_EQ(outcome.status, row.status) << outcome.err;
+        std::string out = row.out;
+        if (const auto at = out.find("{}"); at != std::string::npos) {
+            out.replace(at, 2, Utf8(store));
+        }
+        EXPECT_NE(outcome.out.find(out), std::string::npos) << outcome.out;
     }
 }
 

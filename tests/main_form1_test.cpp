@@ -99,3 +99,33 @@ TEST_F(MainForm1Test, HandlersKeepTheWindowsRules)
               Calls{});
     EXPECT_EQ(Read("jovo.ini"), "\"jov\"\r\n");
 }
+
+#ifdef _WIN32
+#include "host.h"
+
+// After a switch in a game folder under Program Files, one box names the files the VirtualStore
+// holds for it; an air force's removal is no switch and shows none.
+TEST_F(MainForm1Test, NamesWhatTheVirtualStoreShadowsAfterASwitch)
+{
+    const std::string name = "jov-form-test-" + std::to_string(OwnProcessId());
+    game = std::filesystem::path("C:\\Program Files") / FromUtf8(name);
+    Write("krs/FLT.CDF");
+    Write("jov/PANEL.DAT");
+    Write("local/VirtualStore/Program Files/" + name + "/HURR.FLT");
+    _wputenv_s(L"LOCALAPPDATA", Under("local").wstring().c_str());
+    std::filesystem::current_path(game);
+    {
+        FakeToolkit toolkit;
+        ui::Main_Form1 form(toolkit);
+        form.Form_Load();
+        toolkit.calls.clear();
+        form.Install_Click();
+        form.Click(switcher::Control::Country0);
+        form.Remove_Click();
+        EXPECT_EQ(toolkit.calls.size(), 11u); // a box after each switch: 4 + 3 + 4 calls
+        EXPECT_EQ(toolkit.calls.at(1).substr(0, 30), "box Windows keeps older copies");
+    }
+    std::filesystem::current_path(root);
+    std::filesystem::remove_all(game);
+}
+#endif

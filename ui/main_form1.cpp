@@ -2,6 +2,7 @@
 
 #include "ui/failure_guard.h"
 #include "ui/forms.h"
+#include "ui/virtual_store_notice.h"
 
 #include <chrono>
 
@@ -40,7 +41,16 @@ bool Main_Form1::Form_Load()
 
 void Main_Form1::Click(switcher::Control control)
 {
-    Handle([this, control] { switcher_.Click(control); });
+    Handle([this, control] {
+        // After a switch, once: what the game reads from the VirtualStore instead.
+        if (switcher_.Click(control) == switcher::Outcome::Done &&
+            switcher::SetOf(control) != nullptr) {
+            if (const std::string notice = VirtualStoreNotice(switcher_.State().GameDir);
+                !notice.empty()) {
+                toolkit_.ShowBox(notice, BoxIcon::Warning);
+            }
+        }
+    });
 }
 
 void Main_Form1::Country_Click(int index)

@@ -11,10 +11,9 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
-#include <QSettings>
-#include <QStandardPaths>
 #include <QVBoxLayout>
 
+#include <functional>
 #include <thread>
 
 namespace ui::qt
@@ -30,11 +29,8 @@ QString FromNative(const std::string& path)
 // The folder RememberGameFolder kept, where it still is.
 QString LastUsed()
 {
-    const QString file = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
-                         QStringLiteral("/jov-enable/jov-enable.conf");
-    const QString last =
-        QSettings(file, QSettings::IniFormat).value(QStringLiteral("LastGameFolder")).toString();
-    return QFileInfo(last).isDir() ? QFileInfo(last).canonicalFilePath() : QString();
+    const QFileInfo last(FromNative(RememberedGameFolder()));
+    return last.isDir() ? last.canonicalFilePath() : QString();
 }
 
 class FolderChooser final : public QDialog
@@ -61,6 +57,9 @@ public:
         auto* other =
             buttons->addButton(QStringLiteral("&Other folder…"), QDialogButtonBox::ActionRole);
         other->setObjectName(QStringLiteral("otherFolder"));
+        auto* searchFolder = buttons->addButton(QStringLiteral("Search &a folder or drive…"),
+                                                QDialogButtonBox::ActionRole);
+        searchFolder->setObjectName(QStringLiteral("searchFolder"));
         stop_ = buttons->addButton(QStringLiteral("&Stop searching"), QDialogButtonBox::ActionRole);
         stop_->setObjectName(QStringLiteral("stopSearch"));
         buttons->addButton(QDialogButtonBox::Cancel);
@@ -77,12 +76,9 @@ public:
         connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
         connect(other, &QPushButton::clicked, this, &FolderChooser::ChooseOther);
         connect(stop_, &QPushButton::clicked, this, [this] { search_.request_stop(); });
+        connect(searchFolder, &QPushButton::clicked, this, &FolderChooser::SearchFolder);
 
-        search_ = std::jthread([this](std::stop_token stop) {
-            finder::Search found = finder::FindGameFolders({}, stop);
-            QMetaObject::invokeMethod(
-                this, [this, found = std::move(found)] { Show(found); }, Qt::QueuedConnection);
-        });
+        StartSearch([](std::stop_token stop) { return finder::FindGameFolders({}, stop); });
     }
 
     std::optional<std::string> Chosen() const
@@ -112,7 +108,37 @@ private:
         }
     }
 
-    void Show(const finder::Search& search)
+    // Runs `search` beside the window, with the search's bounds. A search started later stops
+    // this one; what it found until then is still listed.
+    void StartSearch(std::function<finder::Search(std::stop_token)> search)
+    {
+        const int generation = ++generation_;
+        stop_->show();
+        search_ =
+            std::jthread([this, generation, search = std::move(search)](std::stop_token stop) {
+                finder::Search found = search(stop);
+                QMetaObject::invokeMethod(
+                    this, [this, generation, found = std::move(found)] { Show(found, generation); },
+                    Qt::QueuedConnection);
+            });
+    }
+
+    // What the known places miss: a folder or a whole drive the player names, searched deep.
+    void SearchFolder()
+    {
+        const std::optional<std::string> folder = ChooseFolderToSearch();
+        if (!folder) {
+            return;
+        }
+        searched_ = FromNative(*folder);
+        status_->setText(QStringLiteral("Searching %1 for KRS 1.2…").arg(searched_));
+        StartSearch([folder = *folder](std::stop_token stop) {
+            return finder::Find({{finder::PathOf(folder), finder::kNamedFolderDepth, folder}}, {},
+                                stop);
+        });
+    }
+
+    void Show(const finder::Search& search, int generation)
     {
         for (const finder::Found& found : search.folders) {
             QString about = found.ready ? QStringLiteral("ready")
@@ -124,11 +150,25 @@ private:
             Add(FromNative(found.folder),
                 about + QStringLiteral(" · found in ") + QString::fromStdString(found.source));
         }
+        if (generation != generation_) {
+            return; // a later search runs
+        }
+        // What a search of the player's own finds comes first.
+        for (int row = 0; !searched_.isEmpty() && !search.folders.empty() && row < list_->count();
+             ++row) {
+            if (list_->item(row)->data(Qt::UserRole) == FromNative(search.folders[0].folder)) {
+                list_->setCurrentRow(row);
+            }
+        }
         stop_->hide();
+        const QString where = searched_.isEmpty() ? QStringLiteral("Wine prefixes, Lutris, "
+                                                                   "Bottles, PlayOnLinux or Steam")
+                                                  : searched_;
         status_->setText((list_->count() == 0
-                              ? QStringLiteral("No KRS 1.2 game folder was found in Wine "
-                                               "prefixes, Lutris, Bottles, PlayOnLinux or "
-                                               "Steam. Choose it with \"Other folder…\".")
+                              ? QStringLiteral("No KRS 1.2 game folder was found in %1. Choose it "
+                                               "with \"Other folder…\", or search a folder "
+                                               "or drive.")
+                                    .arg(where)
                               : QStringLiteral("Choose the KRS 1.2 game folder:")) +
                          (search.complete ? QString()
                                           : QStringLiteral(" (The search stopped before it looked "
@@ -150,6 +190,8 @@ private:
     QPushButton* open_ = nullptr;
     QPushButton* stop_ = nullptr;
     QString other_;
+    QString searched_;   // the folder the player named for the last search; empty: known places
+    int generation_ = 0; // of the search whose end the window shows
     // Last, so that it is stopped and joined before the widgets it reports to go.
     std::jthread search_;
 };

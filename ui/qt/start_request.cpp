@@ -35,6 +35,20 @@ QString RememberedFile()
            QStringLiteral("/jov-enable/jov-enable.conf");
 }
 
+std::optional<std::string> AskForFolder(const QString& title, const QString& start)
+{
+    // Qt's file dialog records its own history in the user's settings (QtProject.conf) each
+    // time it closes, Cancel included. That would be a write outside any game folder, so the
+    // user-scope settings Qt keeps for itself point where no file can be created.
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("/dev/null"));
+    const QString chosen = QFileDialog::getExistingDirectory(
+        nullptr, title, start.isEmpty() ? QDir::homePath() : start, QFileDialog::ShowDirsOnly);
+    if (chosen.isEmpty()) {
+        return std::nullopt;
+    }
+    return QFile::encodeName(chosen).toStdString();
+}
+
 } // namespace
 
 StartRequest ReadCommandLine(int argc, const char* const argv[])
@@ -100,27 +114,26 @@ bool HoldsStockSet(platform::FileSystem& files)
 
 std::optional<std::string> ChooseGameFolder(const std::optional<std::string>& startAt)
 {
-    // Qt's file dialog records its own history in the user's settings (QtProject.conf) each
-    // time it closes, Cancel included. That would be a write outside any game folder, so the
-    // user-scope settings Qt keeps for itself point where no file can be created.
-    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("/dev/null"));
-
     // The folder given, else the last choice, or the nearest folder above it still there.
     QString start =
-        startAt
-            ? QFile::decodeName(QByteArray::fromStdString(*startAt))
-            : QSettings(RememberedFile(), QSettings::IniFormat).value(kLastFolderKey).toString();
+        QFile::decodeName(QByteArray::fromStdString(startAt.value_or(RememberedGameFolder())));
     while (!start.isEmpty() && !QFileInfo(start).isDir()) {
         const QString parent = QFileInfo(start).path();
         start = parent == start ? QString() : parent;
     }
-    const QString chosen = QFileDialog::getExistingDirectory(
-        nullptr, QStringLiteral("Choose the KRS 1.2 game folder"),
-        start.isEmpty() ? QDir::homePath() : start, QFileDialog::ShowDirsOnly);
-    if (chosen.isEmpty()) {
-        return std::nullopt;
-    }
-    return QFile::encodeName(chosen).toStdString();
+    return AskForFolder(QStringLiteral("Choose the KRS 1.2 game folder"), start);
+}
+
+std::optional<std::string> ChooseFolderToSearch()
+{
+    return AskForFolder(QStringLiteral("Search for the KRS 1.2 game folder in"), QString());
+}
+
+std::string RememberedGameFolder()
+{
+    return QFile::encodeName(
+               QSettings(RememberedFile(), QSettings::IniFormat).value(kLastFolderKey).toString())
+        .toStdString();
 }
 
 void RememberGameFolder(const std::string& folder)

@@ -52,6 +52,13 @@ bool HoldsStockSet(platform::FileSystem& files);
 // folder chosen last time. Nothing when the player cancels.
 std::optional<std::string> ChooseGameFolder(const std::optional<std::string>& startAt = {});
 
+// Asks in the desktop's folder dialog for a folder or drive to search for the game folder,
+// starting at the home folder. Nothing when the player cancels.
+std::optional<std::string> ChooseFolderToSearch();
+
+// The folder RememberGameFolder kept, as kept (it may be gone since); empty when there is none.
+std::string RememberedGameFolder();
+
 // Keeps `folder` as the next dialog's starting point, in the user's configuration folder
 // ($XDG_CONFIG_HOME, by default ~/.config) under jov-enable/.
 void RememberGameFolder(const std::string& folder);
