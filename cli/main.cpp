@@ -1,5 +1,6 @@
 #include "cli/console_view.h"
 #include "cli/failure_words.h"
+#include "cli/find.h"
 #include "cli/report.h"
 #include "cli/wine_path.h"
 
@@ -48,6 +49,13 @@ constexpr const char* kManual = R"(COMMANDS
                     to standard error), differences, a list of objects with kind
                     (missing, differs or extra) and name, and removed_air_forces. Bytes
                     that are no UTF-8 show as U+FFFD.
+  find [--json]     Lists the KRS 1.2 game folders found in the usual places, one a line:
+                    the folder, "ready" (it holds krs/) or "to prepare", the installed word
+                    or -, and where it was found, separated by tabs. With --json: one JSON
+                    object with the keys folders (objects with folder, source, ready and
+                    installed) and complete (false when the search stopped at its bounds of
+                    2 seconds and a number of folders). -C auto takes the only ready folder
+                    found, and refuses with the list when there are none or several.
 
   install starts as JOV_Enable does: in a game folder without jovo.ini it first restores
   the stock set and records "none". restore and remove are refused there before anything
@@ -92,8 +100,8 @@ EXAMPLES
   jov-switch -C ~/games/KRS verify --json
   jov-switch -C 'C:\Games\KRS' install jovo)";
 
-constexpr const char* kCommands = "The commands are status, install, restore, remove and "
-                                  "verify; see 'jov-switch --help'.\n";
+constexpr const char* kCommands = "The commands are status, install, restore, remove, "
+                                  "verify and find; see 'jov-switch --help'.\n";
 
 // jov-switch's words for the sets it installs and for the air forces.
 std::vector<std::string> SetWords()
@@ -195,6 +203,9 @@ std::string EnterGameDir(platform::FileSystem& files, const std::string& given)
 int Run(CLI::App& app, const Options& options, platform::FileSystem& files)
 {
     const std::string command = app.get_subcommands().front()->get_name();
+    if (command == "find") {
+        return cli::Find(options.json, std::cout, std::cerr);
+    }
     if (options.json && command != "status" && command != "verify") {
         std::cerr << "jov-switch: --json goes with status and verify only.\n";
         return cli::kUsage;
@@ -301,8 +312,9 @@ int Main(int argc, char** argv)
                  "Panel, JOV Online and TUK sets, as JOV_Enable does, for scripts and launchers.",
                  "jov-switch"};
     Options options;
-    app.add_option("-C,--game-dir", options.gameDir,
-                   "The game folder to work on (default: the current folder)")
+    app.add_option(
+           "-C,--game-dir", options.gameDir,
+           "The game folder to work on (default: the current folder; auto: the only one found)")
         ->type_name("DIR");
     app.add_flag("-n,--dry-run", options.dryRun,
                  "Print each file operation the command would make and change nothing");
@@ -331,6 +343,7 @@ int Main(int argc, char** argv)
         ->required()
         ->transform(CLI::IsMember(AirForceWords(), CLI::ignore_case));
     app.add_subcommand("verify", "Compare the game folder with the installed set");
+    app.add_subcommand("find", "List the game folders found on this computer");
 
     try {
         app.parse(argc, argv);
@@ -340,6 +353,9 @@ int Main(int argc, char** argv)
         return UsageError(app, error);
     }
 
+    if (options.gameDir == cli::kAutoGameDir && !cli::PickAutoGameDir(options.gameDir, std::cerr)) {
+        return cli::kUsage;
+    }
     try {
         platform::NativeFileSystem files;
         return Run(app, options, files);

@@ -27,6 +27,9 @@ struct FileStamp
     std::string path; // as resolved: the stored name's letter case
     std::uintmax_t size = 0;
     std::int64_t modified = 0; // nanoseconds since 1970-01-01 UTC
+    // When the file itself last changed (its content, names or attributes), which no program
+    // can set: nanoseconds since 1970-01-01 UTC, 0 where the system does not say.
+    std::int64_t changed = 0;
     bool readOnly = false;
     // The file itself: two names with the same identity are one file (a link).
     std::uint64_t device = 0; // the device (POSIX) or volume serial number (Windows)

@@ -68,19 +68,33 @@ std::string TemporaryName(unsigned long processId, unsigned serial)
            std::to_string(serial) + ".tmp";
 }
 
+std::optional<unsigned long> TemporaryOwner(std::string_view name)
+{
+    constexpr std::string_view kEnd = ".tmp";
+    if (!name.starts_with(kTemporaryPrefix) || !name.ends_with(kEnd) ||
+        name.size() < kTemporaryPrefix.size() + kEnd.size()) {
+        return std::nullopt;
+    }
+    const std::string_view rest =
+        name.substr(kTemporaryPrefix.size(), name.size() - kTemporaryPrefix.size() - kEnd.size());
+    const auto dash = rest.find('-');
+    const auto digits = [](std::string_view part) {
+        return !part.empty() && part.size() <= 18 &&
+               part.find_first_not_of("0123456789") == std::string_view::npos;
+    };
+    if (dash == std::string_view::npos || !digits(rest.substr(0, dash)) ||
+        !digits(rest.substr(dash + 1))) {
+        return std::nullopt;
+    }
+    const unsigned long owner = std::strtoul(std::string(rest.substr(0, dash)).c_str(), nullptr, 10);
+    return owner != 0 ? std::optional(owner) : std::nullopt;
+}
+
 bool IsStaleTemporary(std::string_view name, unsigned long self,
                       const std::function<bool(unsigned long)>& processIsAlive)
 {
-    if (!name.starts_with(kTemporaryPrefix)) {
-        return false;
-    }
-    const std::string rest(name.substr(kTemporaryPrefix.size()));
-    char* end = nullptr;
-    const unsigned long owner = std::strtoul(rest.c_str(), &end, 10);
-    if (end == rest.c_str() || *end != '-' || owner == 0 || rest.front() == '-') {
-        return true;
-    }
-    return owner == self || !processIsAlive(owner);
+    const std::optional<unsigned long> owner = TemporaryOwner(name);
+    return owner && (*owner == self || !processIsAlive(*owner));
 }
 
 } // namespace platform

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -64,8 +65,12 @@ inline constexpr std::string_view kTemporaryPrefix = ".jov-enable-";
 
 std::string TemporaryName(unsigned long processId, unsigned serial);
 
-// Whether a leftover temporary may go: its maker is this process (which holds none open
-// between its writes) or has ended, or its name is none we make.
+// The process id in a name of exactly our temporaries' form; nothing for any other name, which
+// is the player's whatever it begins with.
+std::optional<unsigned long> TemporaryOwner(std::string_view name);
+
+// Whether a leftover temporary may go: its name is exactly of our form, and its maker is this
+// process (which holds none open between its writes) or has ended.
 bool IsStaleTemporary(std::string_view name, unsigned long self,
                       const std::function<bool(unsigned long)>& processIsAlive);
 

@@ -19,6 +19,7 @@ constexpr std::string_view kRemovedWith = "removed with the ";
 constexpr std::string_view kFlightModels = " flight models";
 constexpr std::string_view kPutBack = "put back into the game folder by the restore on ";
 constexpr const char* kTimeFormat = "%Y-%m-%d %H:%M:%S";
+constexpr std::string_view kRun = " (run ";
 
 // A name's tab, line ends and backslash written as escapes, so that a line stays one entry.
 std::string Escape(std::string_view name)
@@ -146,6 +147,21 @@ std::vector<std::string_view> Columns(std::string_view line)
     }
 }
 
+// Each line of `text` without its line end, CR LF or LF alike.
+template <typename Visit> void ForEachLine(std::string_view text, Visit visit)
+{
+    for (std::size_t at = 0; at < text.size();) {
+        std::size_t end = text.find('\n', at);
+        end = end == std::string_view::npos ? text.size() : end;
+        std::string_view line = text.substr(at, end - at);
+        at = end + 1;
+        while (line.ends_with('\r')) {
+            line.remove_suffix(1);
+        }
+        visit(line);
+    }
+}
+
 } // namespace
 
 std::string LocalTime(std::time_t when, const char* format)
@@ -172,8 +188,9 @@ std::string Format(const KeptRecord& record)
 {
     std::string text = "JOV Enable-Disable kept these files of the game folder " +
                        record.gameDir + "\r\nwhen it ran \"" + record.command + "\" on " +
-                       LocalTime(record.started, "%Y-%m-%d at %H:%M:%S") +
-                       ".\r\nTo get a file back, copy it from here into the game folder, under its "
+                       LocalTime(record.started, "%Y-%m-%d at %H:%M:%S") + std::string(kRun) +
+                       std::to_string(record.sequence) +
+                       ").\r\nTo get a file back, copy it from here into the game folder, under its "
                        "name there.\r\n\r\nName in the game folder\tName here\tWhat "
                        "happened\tSize in bytes\tLast changed\r\n";
     for (const KeptEntry& entry : record.entries) {
@@ -182,22 +199,72 @@ std::string Format(const KeptRecord& record)
     return text;
 }
 
-std::vector<KeptEntry> ParseEntries(std::string_view text)
+PlacedCopy PlacedCopy::Of(const platform::FileStamp& stamp, std::string name, std::string set)
 {
-    std::vector<KeptEntry> entries;
-    for (std::size_t at = 0; at < text.size();) {
-        std::size_t end = text.find('\n', at);
-        end = end == std::string_view::npos ? text.size() : end;
-        std::string_view line = text.substr(at, end - at);
-        at = end + 1;
-        while (line.ends_with('\r')) {
-            line.remove_suffix(1);
+    return {std::move(name), std::move(set), stamp.size, stamp.modified,
+            stamp.changed, stamp.device,     stamp.inode};
+}
+
+bool PlacedCopy::Matches(const platform::FileStamp& stamp) const
+{
+    // A system that tells no identity or change time makes no match: the content decides then.
+    return stamp.exists && (inode != 0 || changed != 0) && stamp.size == size &&
+           stamp.modified == modified && stamp.changed == changed && stamp.device == device &&
+           stamp.inode == inode;
+}
+
+std::string Format(const std::vector<PlacedCopy>& copies)
+{
+    std::string text = "The files JOV Enable-Disable copied into the game folder, as it left "
+                       "them. A file that is still one of these is deleted without being kept."
+                       "\r\n\r\nName in the game folder\tSet\tSize\tModified\tChanged\tDevice\t"
+                       "File\r\n";
+    for (const PlacedCopy& copy : copies) {
+        text += Escape(copy.name) + "\t" + copy.set + "\t" + std::to_string(copy.size) + "\t" +
+                std::to_string(copy.modified) + "\t" + std::to_string(copy.changed) + "\t" +
+                std::to_string(copy.device) + "\t" + std::to_string(copy.inode) + "\r\n";
+    }
+    return text;
+}
+
+std::vector<PlacedCopy> ParseCopies(std::string_view text)
+{
+    std::vector<PlacedCopy> copies;
+    ForEachLine(text, [&](std::string_view line) {
+        const std::vector<std::string_view> field = Columns(line);
+        PlacedCopy copy;
+        const auto number = [&](std::size_t at, auto& value) {
+            const char* end = field[at].data() + field[at].size();
+            const auto [stop, error] = std::from_chars(field[at].data(), end, value);
+            return error == std::errc() && stop == end;
+        };
+        if (field.size() == 7 && !field[0].empty() && RowOfWord(field[1]) != nullptr &&
+            number(2, copy.size) && number(3, copy.modified) && number(4, copy.changed) &&
+            number(5, copy.device) && number(6, copy.inode)) {
+            copy.name = Unescape(field[0]);
+            copy.set = field[1];
+            copies.push_back(std::move(copy));
+        }
+    });
+    return copies;
+}
+
+KeptRecord Parse(std::string_view text)
+{
+    KeptRecord record;
+    ForEachLine(text, [&](std::string_view line) {
+        if (record.sequence == 0 && line.starts_with("when it ran ") && line.ends_with(").")) {
+            const auto at = line.rfind(kRun);
+            if (at != std::string_view::npos) {
+                const std::string_view number = line.substr(at + kRun.size());
+                std::from_chars(number.data(), number.data() + number.size(), record.sequence);
+            }
         }
         const std::vector<std::string_view> field = Columns(line);
         KeptEntry entry;
         if (field.size() < 3 || field[0].empty() || field[1].empty() ||
             !ReadWhat(field[2], entry)) {
-            continue;
+            return;
         }
         entry.name = Unescape(field[0]);
         entry.keptName = Unescape(field[1]);
@@ -207,9 +274,9 @@ std::vector<KeptEntry> ParseEntries(std::string_view text)
         if (field.size() > 4) {
             entry.modified = ReadTime(std::string(field[4]));
         }
-        entries.push_back(std::move(entry));
-    }
-    return entries;
+        record.entries.push_back(std::move(entry));
+    });
+    return record;
 }
 
 } // namespace switcher

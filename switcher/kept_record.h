@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/file_system.h"
+
 #include <cstdint>
 #include <ctime>
 #include <string>
@@ -17,6 +19,8 @@ namespace switcher
 // subfolder. No set folder, wildcard of the clean-out or game file has either name.
 inline constexpr std::string_view kBackupFolderName = "JOV_Enable-backup";
 inline constexpr std::string_view kRecordName = "JOV_Enable-kept.txt";
+// The list of the copies the program placed in the game folder, in the backup folder.
+inline constexpr std::string_view kCopiesName = "JOV_Enable-copies.txt";
 
 struct KeptEntry
 {
@@ -41,6 +45,9 @@ struct KeptRecord
     std::string gameDir;
     std::string command; // "install jov", "restore", "first start", "remove raf"
     std::time_t started = 0;
+    // The run's place among the game folder's runs, 1 for the first; 0 in the records of earlier
+    // versions, which come before every numbered run. Two runs in one second stay in order.
+    unsigned long sequence = 0;
     std::vector<KeptEntry> entries;
 };
 
@@ -49,10 +56,31 @@ std::string Format(const KeptRecord& record);
 // One entry's line, CR LF included, as Format writes it.
 std::string Format(const KeptEntry& entry);
 
-// The entries of a record's text, whatever its size. Lines that are no entry (the player's
+// A record's run number and entries, whatever its size. Lines that are no entry (the player's
 // lines, the column titles, a line edited past reading) are passed over; a line whose size or
 // time is missing or unreadable keeps the rest, with 0 there.
-std::vector<KeptEntry> ParseEntries(std::string_view text);
+KeptRecord Parse(std::string_view text);
+
+// A copy the program placed in the game folder, as it left it. Besides its size and time, which
+// any program can give a file, it names what no program can: the file's identity and the time
+// the file itself last changed. A file that still matches is that copy, unchanged.
+struct PlacedCopy
+{
+    std::string name; // in the game folder
+    std::string set;  // the word of the set whose file it copies
+    std::uintmax_t size = 0;
+    std::int64_t modified = 0;
+    std::int64_t changed = 0;
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+
+    static PlacedCopy Of(const platform::FileStamp& stamp, std::string name, std::string set);
+    bool Matches(const platform::FileStamp& stamp) const;
+};
+
+// The list of copies as it is written, and read back; lines that are no copy are passed over.
+std::string Format(const std::vector<PlacedCopy>& copies);
+std::vector<PlacedCopy> ParseCopies(std::string_view text);
 
 // Local time as the record and the runs' folder names show it.
 std::string LocalTime(std::time_t when, const char* format);

@@ -17,6 +17,7 @@ std::string Describe(const Step& step)
     case Step::Kind::MakeFolder:
         return "make folder " + step.path;
     case Step::Kind::WriteRecord:
+    case Step::Kind::WriteCopies:
         return "write " + step.path;
     case Step::Kind::KeepByMoving:
     case Step::Kind::KeepByLinking:

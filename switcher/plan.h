@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/file_system.h"
+#include "switcher/kept_record.h"
 #include "switcher/set_view.h"
 
 #include <cstdint>
@@ -25,6 +26,7 @@ struct Step
         Copy,          // a set's file joins the game folder or replaces its file of that name
         PutBack,       // a kept file goes back over the set's copy that replaced it
         TidyUp,        // a run's subfolder that keeps nothing more goes, with its record
+        WriteCopies,   // the list of the copies placed in the game folder
         Flush,         // everything changed so far is put on disk
         WriteState,    // the state file's word
     };
@@ -64,6 +66,9 @@ struct Plan
 
     std::string runDir;      // the run's subfolder of the backup folder; empty: keeps nothing
     std::size_t keptFiles = 0;
+    // The copies in the game folder once the steps are done; those the plans make now are
+    // stamped as they are made.
+    std::vector<PlacedCopy> copies;
 };
 
 // The step as a dry run prints it and a verbose run reports it once done.

@@ -22,6 +22,34 @@ struct Planner::Run
     std::vector<Step> work;     // the changes, in the order they are made
 };
 
+namespace
+{
+
+// The longest name a folder takes: 255 bytes on Linux, 255 UTF-16 units on Windows, which UTF-8
+// of at most 255 bytes always is.
+constexpr std::size_t kLongestName = 255;
+
+// `name` with " (n)" before its extension; where that would be too long, the stem gives way,
+// cut where a character begins, so the extension stays.
+std::string Numbered(const std::string& name, int n)
+{
+    const auto dot = name.rfind('.');
+    const std::string extension = dot == std::string::npos || dot == 0 ? "" : name.substr(dot);
+    std::string stem = name.substr(0, name.size() - extension.size());
+    const std::string suffix = " (" + std::to_string(n) + ")";
+    const std::size_t room = kLongestName - std::min(kLongestName, suffix.size() + extension.size());
+    if (stem.size() > room) {
+        std::size_t cut = room;
+        while (cut > 0 && (static_cast<unsigned char>(stem[cut]) & 0xC0) == 0x80) {
+            --cut;
+        }
+        stem.resize(cut);
+    }
+    return stem + suffix + extension;
+}
+
+} // namespace
+
 Planner::Planner(platform::FileSystem& files, const Fields& fields)
     : files_(files), fields_(fields),
       now_(std::chrono::system_clock::to_time_t(std::chrono::system_clock::now()))
@@ -101,18 +129,64 @@ bool Planner::SetPresent(SetFolder folder)
     return false;
 }
 
+platform::EntryKind Planner::BackupKind()
+{
+    if (!backupKind_) {
+        backupKind_ = files_.KindOf(Under(fields_.GameDir, kBackupFolderName));
+    }
+    return *backupKind_;
+}
+
+void Planner::ReadCopies()
+{
+    if (copiesRead_) {
+        return;
+    }
+    copiesRead_ = true;
+    const std::string backupDir = Under(fields_.GameDir, kBackupFolderName);
+    const std::vector<std::string> found = files_.ListPlainFiles(Under(backupDir, kCopiesName));
+    if (found.empty()) {
+        return;
+    }
+    const std::string text = files_.ReadTextFile(Under(backupDir, found.front()),
+                                                 std::numeric_limits<std::size_t>::max());
+    for (PlacedCopy& copy : ParseCopies(text)) {
+        copies_[FoldCase(copy.name)] = std::move(copy);
+    }
+}
+
+// A copy of the set's file is one the program placed and nobody changed since, which costs no
+// read, or else a file with the same bytes. A file is never a copy of itself.
 bool Planner::SetHoldsCopy(SetFolder folder, const std::string& name,
                            const platform::FileStamp& stamp)
 {
+    ReadCopies();
+    const std::string folded = FoldCase(name);
+    const std::string_view word = RowOf(folder).word;
+    if (const auto placed = copies_.find(folded);
+        placed != copies_.end() && placed->second.set == word &&
+        (placed->second.Matches(stamp) || copiedNow_.contains(folded))) {
+        return true;
+    }
     Folder& set = SetFolderOf(folder);
-    const auto found = Listed(set).byFolded.find(FoldCase(name));
+    const auto found = Listed(set).byFolded.find(folded);
     if (found == set.byFolded.end()) {
         return false;
     }
-    return std::any_of(found->second.begin(), found->second.end(), [&](const std::string& stored) {
+    for (const std::string& stored : found->second) {
         const platform::FileStamp& copy = Stamp(set, stored);
-        return copy.exists && copy.size == stamp.size && copy.modified == stamp.modified;
-    });
+        if (!copy.exists || copy.size != stamp.size) {
+            continue;
+        }
+        if (copy.inode != 0 && copy.device == stamp.device && copy.inode == stamp.inode) {
+            sameFiles_.push_back({copy.path, stamp.path});
+            continue;
+        }
+        if (files_.SameContent(copy.path, stamp.path)) {
+            return true;
+        }
+    }
+    return false;
 }
 
 bool Planner::IsPlayers(const std::string& name, const platform::FileStamp& stamp)
@@ -122,42 +196,51 @@ bool Planner::IsPlayers(const std::string& name, const platform::FileStamp& stam
            });
 }
 
-void Planner::ListBackup()
+void Planner::ReadRuns()
 {
-    if (backupListed_) {
+    if (runsRead_) {
         return;
     }
-    backupListed_ = true;
+    runsRead_ = true;
     const std::string backupDir = Under(fields_.GameDir, kBackupFolderName);
-    backupKind_ = files_.KindOf(backupDir);
-    if (backupKind_ == platform::EntryKind::Folder) {
-        runNames_ = files_.ListFolders(backupDir);
-        for (const std::string& run : runNames_) {
-            runs_.insert(FoldCase(run));
+    if (BackupKind() != platform::EntryKind::Folder) {
+        return;
+    }
+    for (const std::string& name : files_.ListFolders(backupDir)) {
+        runNames_.insert(FoldCase(name));
+        KeptRun& run = runs_.emplace_back();
+        run.files.dir = Under(backupDir, name);
+        if (const std::string* record = Find(run.files, std::string(kRecordName))) {
+            run.record = Under(run.files.dir, *record);
+            run.text = files_.ReadTextFile(run.record, std::numeric_limits<std::size_t>::max());
+            run.parsed = Parse(run.text);
+            lastSequence_ = std::max(lastSequence_, run.parsed.sequence);
         }
     }
+    // In the order they ran: by number, and runs of earlier versions, which have none, by name.
+    std::stable_sort(runs_.begin(), runs_.end(), [](const KeptRun& a, const KeptRun& b) {
+        return a.parsed.sequence < b.parsed.sequence;
+    });
 }
 
 void Planner::Keep(Run& run, const platform::FileStamp& stamp, Step::Kind how,
                    KeptEntry::What what, const std::string& by)
 {
     if (run.dir.empty()) {
-        ListBackup();
+        ReadRuns();
         const std::string base =
             LocalTime(now_, "%Y-%m-%d %H-%M-%S ") + run.record.command;
         std::string name = base;
-        for (int n = 2; !runs_.insert(FoldCase(name)).second; ++n) {
+        for (int n = 2; !runNames_.insert(FoldCase(name)).second; ++n) {
             name = base + " (" + std::to_string(n) + ")";
         }
         run.dir = Under(Under(fields_.GameDir, kBackupFolderName), name);
+        run.record.sequence = ++lastSequence_;
     }
-    // A name of its own in the run's subfolder: " (2)" before the extension where needed.
     const std::string stored = platform::SplitPath(stamp.path).leaf;
-    const auto dot = stored.rfind('.');
     std::string kept = stored;
     for (int n = 2; !run.used.insert(FoldCase(kept)).second; ++n) {
-        kept = stored.substr(0, dot) + " (" + std::to_string(n) + ")" +
-               (dot == std::string::npos ? "" : stored.substr(dot));
+        kept = Numbered(stored, n);
     }
     run.work.push_back({how, stamp.path, Under(run.dir, kept), stamp, {}});
     run.record.entries.push_back({stored, kept, what, by, stamp.size, stamp.modified});
@@ -173,6 +256,9 @@ void Planner::Leave(Run& run, const std::string& stored, KeptEntry::What what,
         run.work.push_back({Step::Kind::Delete, Under(fields_.GameDir, stored), {}, stamp, {}});
     }
     Forget(game_, stored);
+    ReadCopies();
+    copies_.erase(FoldCase(stored));
+    copiedNow_.erase(FoldCase(stored));
 }
 
 void Planner::CopyIn(Run& run, SetFolder folder, const std::string& name, const std::string& by)
@@ -194,39 +280,33 @@ void Planner::CopyIn(Run& run, SetFolder folder, const std::string& name, const 
     platform::FileStamp copy = source;
     copy.path = Under(fields_.GameDir, stored);
     copy.readOnly = false;
+    copy.changed = 0;
     copy.device = copy.inode = 0;
+    ReadCopies();
+    copies_[FoldCase(stored)] = PlacedCopy::Of(copy, stored, std::string(RowOf(folder).word));
+    copiedNow_.insert(FoldCase(stored));
     Place(game_, stored, std::move(copy));
 }
 
 void Planner::PutBackOriginals(Run& run)
 {
-    ListBackup();
-    const std::string backupDir = Under(fields_.GameDir, kBackupFolderName);
-    std::set<std::string> decided; // folded names a newer run has decided on
-    for (auto runName = runNames_.rbegin(); runName != runNames_.rend(); ++runName) {
-        Folder kept;
-        kept.dir = Under(backupDir, *runName);
-        const std::string* recordName = Find(kept, std::string(kRecordName));
-        if (recordName == nullptr) {
-            continue;
-        }
-        const std::string record = Under(kept.dir, *recordName);
-        const std::string text =
-            files_.ReadTextFile(record, std::numeric_limits<std::size_t>::max());
+    ReadRuns();
+    std::set<std::string> decided; // folded names a later run has decided on
+    for (auto kept = runs_.rbegin(); kept != runs_.rend(); ++kept) {
         std::string putBack;
-        for (const KeptEntry& entry : ParseEntries(text)) {
+        for (const KeptEntry& entry : kept->parsed.entries) {
             const SetRow* set = RowOfWord(entry.by);
+            const std::string* keptName = Find(kept->files, entry.keptName);
+            // A run whose file is gone, or back already, claims nothing.
             if (entry.what != KeptEntry::What::Replaced || set == nullptr ||
-                set->folder == SetFolder::Stock) {
-                continue;
-            }
-            if (!decided.insert(FoldCase(entry.name)).second || Cleared(entry.name) ||
+                set->folder == SetFolder::Stock || keptName == nullptr ||
+                !decided.insert(FoldCase(entry.name)).second || Cleared(entry.name) ||
                 Find(SetFolderOf(SetFolder::Stock), entry.name) != nullptr) {
                 continue;
             }
-            const std::string* keptName = Find(kept, entry.keptName);
+            const std::string keptFile = *keptName;
             const std::string* stored = Find(game_, entry.name);
-            if (keptName == nullptr || stored == nullptr) {
+            if (stored == nullptr) {
                 continue;
             }
             // Only where the game folder still holds the set's copy: what the player changed
@@ -236,34 +316,36 @@ void Planner::PutBackOriginals(Run& run)
             if (!game.exists || game.readOnly || !SetHoldsCopy(set->folder, entry.name, game)) {
                 continue;
             }
-            const std::string keptFile = *keptName;
             run.work.push_back(
-                {Step::Kind::PutBack, game.path, Under(kept.dir, keptFile), game, {}});
-            Place(game_, inGame, Stamp(kept, keptFile));
-            Forget(kept, keptFile);
+                {Step::Kind::PutBack, game.path, Under(kept->files.dir, keptFile), game, {}});
+            Place(game_, inGame, Stamp(kept->files, keptFile));
+            Forget(kept->files, keptFile);
+            copies_.erase(FoldCase(inGame));
+            copiedNow_.erase(FoldCase(inGame));
             putBack += Format(KeptEntry{entry.name, entry.keptName, KeptEntry::What::PutBack,
                                         LocalTime(now_, "%Y-%m-%d at %H:%M:%S")});
         }
         if (putBack.empty()) {
             continue;
         }
-        run.work.push_back({Step::Kind::WriteRecord, record, {}, {}, text + putBack});
+        kept->text += putBack;
+        run.work.push_back({Step::Kind::WriteRecord, kept->record, {}, {}, kept->text});
         // A run's subfolder that keeps nothing more goes.
-        const std::vector<std::string> left = Names(kept);
-        if (left.size() == 1 && files_.ListFolders(kept.dir).empty()) {
-            run.work.push_back({Step::Kind::TidyUp, kept.dir, record, {}, {}});
+        if (Names(kept->files).size() == 1 && files_.ListFolders(kept->files.dir).empty()) {
+            run.work.push_back({Step::Kind::TidyUp, kept->files.dir, kept->record, {}, {}});
         }
     }
 }
 
 void Planner::Finish(Run& run, Plan& plan)
 {
+    const std::string backupDir = Under(fields_.GameDir, kBackupFolderName);
+    const bool copied = !plan.word.empty() && !plan.setMissing;
+    if ((!run.dir.empty() || copied) && BackupKind() == platform::EntryKind::Missing) {
+        plan.steps.push_back({Step::Kind::MakeFolder, backupDir, {}, {}, {}});
+        backupKind_ = platform::EntryKind::Folder;
+    }
     if (!run.dir.empty()) {
-        const std::string backupDir = Under(fields_.GameDir, kBackupFolderName);
-        if (backupKind_ == platform::EntryKind::Missing) {
-            plan.steps.push_back({Step::Kind::MakeFolder, backupDir, {}, {}, {}});
-            backupKind_ = platform::EntryKind::Folder;
-        }
         // The record is on disk before the first change it describes.
         plan.steps.push_back({Step::Kind::MakeFolder, run.dir, {}, {}, {}});
         run.record.gameDir = fields_.GameDir;
@@ -275,6 +357,13 @@ void Planner::Finish(Run& run, Plan& plan)
         plan.keptFiles = run.record.entries.size();
     }
     plan.steps.insert(plan.steps.end(), run.work.begin(), run.work.end());
+    if (copied) {
+        // The copies as the steps leave them; those made now get their identity once made.
+        for (const auto& [folded, copy] : copies_) {
+            plan.copies.push_back(copy);
+        }
+        plan.steps.push_back({Step::Kind::WriteCopies, Under(backupDir, kCopiesName), {}, {}, {}});
+    }
     plan.saveAt = plan.steps.size();
     if (!plan.word.empty()) {
         // The record follows the files: what the command changed is on disk before the state

@@ -8,6 +8,7 @@
 #include <array>
 #include <ctime>
 #include <map>
+#include <optional>
 #include <set>
 #include <string>
 #include <unordered_map>
@@ -64,7 +65,11 @@ private:
     bool IsPlayers(const std::string& name, const platform::FileStamp& stamp);
 
     Plan Restoring(Plan::Kind kind, const std::string& command);
-    void ListBackup();
+    // Lists the backup folder's runs and reads their records, once.
+    void ReadRuns();
+    // Reads the list of the copies placed so far, once.
+    void ReadCopies();
+    platform::EntryKind BackupKind();
     // Keeps the game file `stamp` in the run's subfolder under a name of its own there.
     void Keep(Run& run, const platform::FileStamp& stamp, Step::Kind how, KeptEntry::What what,
               const std::string& by);
@@ -80,10 +85,25 @@ private:
     std::time_t now_;
     Folder game_;
     std::array<Folder, kSets.size()> sets_;
-    bool backupListed_ = false;
-    platform::EntryKind backupKind_ = platform::EntryKind::Missing;
-    std::vector<std::string> runNames_; // the backup folder's subfolders, sorted
-    std::set<std::string> runs_;        // their folded names, and those of runs planned since
+    // A subfolder of the backup folder, as the plans so far leave it.
+    struct KeptRun
+    {
+        Folder files;
+        std::string record; // its record's path; empty: none
+        std::string text;   // the record as it stands
+        KeptRecord parsed;
+    };
+
+    bool runsRead_ = false;
+    std::optional<platform::EntryKind> backupKind_;
+    bool copiesRead_ = false;
+    std::map<std::string, PlacedCopy> copies_; // by folded name, as the plans leave them
+    std::set<std::string> copiedNow_;          // folded names the plans so far copy
+    // Set files that are the game file they would replace (a link): found, never a copy.
+    std::vector<std::pair<std::string, std::string>> sameFiles_;
+    std::vector<KeptRun> runs_;        // in the order they ran
+    std::set<std::string> runNames_;   // folded, with those of the runs planned since
+    unsigned long lastSequence_ = 0;
 };
 
 } // namespace switcher

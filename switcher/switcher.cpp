@@ -244,7 +244,21 @@ void Switcher::Apply(const Plan& plan, std::size_t from, std::size_t to)
             break;
         case Step::Kind::Copy:
             files_.CopyFileReplacing(step.source, step.path);
+            // As the copy stands now: the identity that later tells it from the player's files.
+            made_[platform::FoldCase(platform::SplitPath(step.path).leaf)] =
+                files_.StampOf(step.path);
             break;
+        case Step::Kind::WriteCopies: {
+            std::vector<PlacedCopy> copies = plan.copies;
+            for (PlacedCopy& copy : copies) {
+                const auto made = made_.find(platform::FoldCase(copy.name));
+                if (copy.inode == 0 && copy.changed == 0 && made != made_.end()) {
+                    copy = PlacedCopy::Of(made->second, copy.name, copy.set);
+                }
+            }
+            files_.WriteTextFile(step.path, Format(copies));
+            break;
+        }
         case Step::Kind::PutBack:
             files_.PutBack(step.source, step.path);
             break;

@@ -8,6 +8,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -135,6 +136,8 @@ private:
     platform::FileSystem& files_;
     Fields fields_;
     std::vector<KeptRun> kept_;
+    // The copies made by the commands carried out so far, by folded name, as they stood then.
+    std::map<std::string, platform::FileStamp> made_;
     std::function<void(const Step&)> onStep_;
 };
 

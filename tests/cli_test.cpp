@@ -147,32 +147,37 @@ TEST_F(CliTest, CommandsInTurn)
     EXPECT_EQ(Read("jovo.ini"), "\"none\"\r\n");
 }
 
-// Over a first start and an install, with a file of the player's to keep.
-TEST_F(CliTest, DryRunChangesNothingAndListsWhatTheRealRunDoes)
+// Over a first start and each command after it: a dry run changes nothing and lists the steps
+// that the real run then reports doing, line for line, but for the runs' times.
+TEST_F(CliTest, DryRunListsWhatTheRealRunDoes)
 {
-    Write("Hurr.flt", "old");
-    Write("jovo/online.txt");
-    const auto dry = Run({"--dry-run", "install", "jov"});
-    EXPECT_EQ(dry.status, 0) << dry.err;
-    EXPECT_EQ(Files(), (Contents{{"Hurr.flt", "old"}}));
-    EXPECT_FALSE(Exists("JOV_Enable-backup"));
-
-    const auto real = Run({"install", "jov", "--verbose"});
-    EXPECT_EQ(real.status, 0) << real.err;
-    // The same lines, but for the runs' times and what the last one says.
+    Write("Hurr.flt", "the player's, kept by the first start");
+    Write("README.TXT", "the game's, replaced by the install and put back by the restore");
+    Write("JOV/ReadMe.txt", "the set's");
     const auto listing = [](const std::string& out) {
         return std::regex_replace(
             std::regex_replace(out, std::regex("\\d{4}-\\d\\d-\\d\\d \\d\\d-\\d\\d-\\d\\d"), "T"),
             std::regex("Would keep"), "Kept");
     };
-    EXPECT_EQ(listing(real.out), listing(dry.out));
-    const std::string run = Utf8(Under("JOV_Enable-backup") / "T first start");
-    EXPECT_NE(listing(real.out).find("keep " + Path("Hurr.flt") + " -> " + run), std::string::npos);
-    EXPECT_TRUE(listing(real.out).ends_with("write " + Path("jovo.ini") + " \"jov\"\nKept 1 file " +
-                                            "the sets do not hold in " +
-                                            run.substr(Path("").size()) + "\n"));
-    // 2 folders made, 1 record, 1 kept, 7 copies, 3 flushes, 2 states, 1 line about it
-    EXPECT_EQ(std::count(real.out.begin(), real.out.end(), '\n'), 17);
+    for (const Names& args :
+         std::vector<Names>{{"install", "jov"}, {"remove", "raf"}, {"restore"}, {"install", "tuk"}}) {
+        SCOPED_TRACE(args.front());
+        const Contents before = Files();
+        const bool backup = Exists("JOV_Enable-backup");
+        Names dryArgs{"--dry-run"};
+        dryArgs.insert(dryArgs.end(), args.begin(), args.end());
+        const auto dry = Run(dryArgs);
+        EXPECT_EQ(dry.status, 0) << dry.err;
+        EXPECT_EQ(Files(), before);
+        EXPECT_EQ(Exists("JOV_Enable-backup"), backup);
+        Names realArgs = args;
+        realArgs.push_back("--verbose");
+        const auto real = Run(realArgs);
+        EXPECT_EQ(real.status, 0) << real.err;
+        EXPECT_FALSE(real.out.empty());
+        EXPECT_EQ(listing(real.out), listing(dry.out));
+    }
+    EXPECT_EQ(Read("README.TXT"), "the game's, replaced by the install and put back by the restore");
 }
 
 TEST_F(CliTest, VerifyNoticesChangedMissingAndExtraFiles)

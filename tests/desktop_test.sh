@@ -88,19 +88,20 @@ ROWS
 # From the menu, and on a folder without the game: Cancel ends the program and writes nothing.
 for given in "" "$work/home"; do
     start_entry "$given"
-    answer "Choose the KRS 1.2 game folder" Escape
+    answer "Find the KRS 1.2 game folder" Escape
     ended
     [ "$status" = 0 ] || fail "Cancel: status $status"
     [ -z "$(outside)" ] && [ ! -e "$game/jovo.ini" ] || fail "Cancel wrote something"
 done
-# A folder chosen is remembered, and the next dialog starts there.
+# A folder chosen in the folder dialog is remembered, and offered first next time.
 start_entry
+answer "Find the KRS 1.2 game folder" alt+o
 answer "Choose the KRS 1.2 game folder" Return "$game"
 started || fail "the chosen folder"
 grep -qF "$game" "$work/config/jov-enable/jov-enable.conf" || fail "the choice was not remembered"
 remembered=$(outside)
 start_entry
-answer "Choose the KRS 1.2 game folder" Return
+answer "Find the KRS 1.2 game folder" Return
 started || fail "the folder offered"
 [ "$(outside)" = "$remembered" ] || fail "more was written outside the game folder"
 echo "the window starts where the desktop starts it, and writes nothing else"

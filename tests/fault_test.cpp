@@ -102,7 +102,7 @@ protected:
         const Contents inGame = Files();
         std::set<std::pair<std::string, std::string>> held(inGame.begin(), inGame.end());
         for (const auto& run : fs::directory_iterator(Under("JOV_Enable-backup"), ignored)) {
-            const Contents kept = Files(run.path());
+            const Contents kept = run.is_directory() ? Files(run.path()) : Contents{};
             held.insert(kept.begin(), kept.end());
         }
         for (const auto& file : own) {

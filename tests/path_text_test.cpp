@@ -65,10 +65,11 @@ TEST(PathTextTest, StaleTemporariesAreThoseOfEndedProcesses)
     const auto isAlive = [&](unsigned long id) { return alive.contains(id); };
     EXPECT_EQ(platform::TemporaryName(12, 3), ".jov-enable-12-3.tmp");
     const std::pair<const char*, bool> rows[] = {
-        {".jov-enable-12-3.tmp", false}, {".jov-enable-13-1.tmp", true},
-        {".jov-enable-99-1.tmp", true},  {".jov-enable-x.tmp", true},
-        {".jov-enable--12-1.tmp", true}, {".jov-enable-0-1.tmp", true},
-        {".jov-enable-12.tmp", true},    {"HURR.FLT", false},
+        {".jov-enable-12-3.tmp", false},   {".jov-enable-13-1.tmp", true},
+        {".jov-enable-99-1.tmp", true},    {".jov-enable-x.tmp", false},
+        {".jov-enable--12-1.tmp", false},  {".jov-enable-0-1.tmp", false},
+        {".jov-enable-12.tmp", false},     {"HURR.FLT", false},
+        {".jov-enable-notes.txt", false},  {".jov-enable-13-1.tmp.bak", false},
     };
     for (const auto& [name, stale] : rows) {
         EXPECT_EQ(platform::IsStaleTemporary(name, 99, isAlive), stale) << name;

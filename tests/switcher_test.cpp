@@ -49,6 +49,9 @@ public:
     {
         Log("change");
         ProxyFileSystem::CopyFileReplacing(source, destination);
+        if (--copiesUntilKilled == 0) {
+            throw std::runtime_error("killed"); // as a kill would, it leaves the rest undone
+        }
     }
     void KeepFile(const std::string& path, const std::string& kept, platform::Keeping how) override
     {
@@ -67,13 +70,16 @@ public:
     }
     void WriteTextFile(const std::string& path, std::string_view text) override
     {
-        Log(path.ends_with("jovo.ini") ? "write " + switcher::ParseStateLine(text) : "record");
+        Log(path.ends_with("jovo.ini")     ? "write " + switcher::ParseStateLine(text)
+            : path.ends_with("copies.txt") ? "copies"
+                                           : "record");
         ProxyFileSystem::WriteTextFile(path, text);
     }
     std::uintmax_t FreeSpace(const std::string&) override { return free; }
 
     Calls calls;
     std::uintmax_t free = std::numeric_limits<std::uintmax_t>::max();
+    int copiesUntilKilled = 0;
 
 private:
     void Log(const std::string& call)
@@ -108,7 +114,7 @@ const std::map<std::string, Calls> kRows{
     {"tuk", Row("TUK", false, true, false)},
 };
 
-// "off|change|jov|flush|write jov|on": a set's word stands for its row of UpdateControls, "off"
+// "off|change|copies|jov|flush|write jov|on": a set's word stands for its row of UpdateControls, "off"
 // and "on" for the window's enabling.
 Calls Expand(const std::string& steps)
 {
@@ -187,12 +193,15 @@ protected:
             return kept;
         }
         for (const auto& run : fs::directory_iterator(Under("JOV_Enable-backup"))) {
+            if (!run.is_directory()) {
+                continue; // the list of copies
+            }
             const std::string record = Slurp(run.path() / "JOV_Enable-kept.txt");
             EXPECT_EQ(std::count(record.begin(), record.end(), '\n'),
                       std::count(record.begin(), record.end(), '\r'));
             for (auto [name, content] : Files(run.path())) {
                 if (name != "JOV_Enable-kept.txt") {
-                    EXPECT_NE(record.find("\r\n" + name + "\t" + name + "\t"), std::string::npos)
+                    EXPECT_NE(record.find("\t" + name + "\t"), std::string::npos)
                         << name << " is not in the record";
                     kept[name] = content;
                 }
@@ -254,7 +263,7 @@ INSTANTIATE_TEST_SUITE_P(
                    "HURR.FLT a.dat b.STR c.mpc d.Cpt e.3DZ JovPanel.EXE flt.cdf DATA.cdf "
                    "readme.txt .hidden.dat sub/x.dat krs/FLT.CDF krs/DATA.CDF krs/notes.txt "
                    "krs/extras/inner.cdf krs/.secret.cdf",
-                   nullptr, "start", "off|record|flush|change|flush|write none|none|on",
+                   nullptr, "start", "off|record|flush|change|copies|flush|write none|none|on",
                    ".hidden.dat DATA.CDF=krs/DATA.CDF FLT.CDF=krs/FLT.CDF jovo.ini "
                    "notes.txt=krs/notes.txt readme.txt",
                    "none", "HURR.FLT a.dat b.STR c.mpc d.Cpt e.3DZ JovPanel.EXE flt.cdf DATA.cdf"},
@@ -270,7 +279,7 @@ INSTANTIATE_TEST_SUITE_P(
                    "off|message KRS folder does not exist!|flush|write none|none|on",
                    "a.dat jovo.ini", "none", ""},
         CommandRow{"restore", "hurr.flt FLT.cdf krs/FLT.CDF", "jov", "remove",
-                   "off|record|flush|change|none|flush|write none|on", "FLT.CDF=krs/FLT.CDF jovo.ini", "none",
+                   "off|record|flush|change|copies|none|flush|write none|on", "FLT.CDF=krs/FLT.CDF jovo.ini", "none",
                    "FLT.cdf hurr.flt"},
         CommandRow{"restore without stock set", "tuk.cdf", "tuk", "remove",
                    "off|message KRS folder does not exist!|none|flush|write none|on",
@@ -278,14 +287,14 @@ INSTANTIATE_TEST_SUITE_P(
         CommandRow{"install JOV Panel",
                    "HURR.flt readme.txt jov/hurr.FLT jov/Panel.DAT jov/jovpanel.exe jov/jovo.ini "
                    "jov/.hidden.dat jov/extras/deep.dat",
-                   "none", "jov", "off|record|flush|change|jov|flush|write jov|on",
+                   "none", "jov", "off|record|flush|change|copies|jov|flush|write jov|on",
                    "HURR.flt=jov/hurr.FLT Panel.DAT=jov/Panel.DAT jovpanel.exe=jov/jovpanel.exe "
                    "jovo.ini readme.txt",
                    "jov", "HURR.flt"},
         CommandRow{"install JOV Online", "JOVO/ONLINE.DAT", "none", "jovo",
-                   "off|change|jovo|flush|write jovo|on", "ONLINE.DAT=JOVO/ONLINE.DAT jovo.ini",
+                   "off|change|copies|jovo|flush|write jovo|on", "ONLINE.DAT=JOVO/ONLINE.DAT jovo.ini",
                    "jovo", ""},
-        CommandRow{"install TUK", "tuk/FLT.CDF", "none", "tuk", "off|change|tuk|flush|write tuk|on",
+        CommandRow{"install TUK", "tuk/FLT.CDF", "none", "tuk", "off|change|copies|tuk|flush|write tuk|on",
                    "FLT.CDF=tuk/FLT.CDF jovo.ini", "tuk", ""},
         // The restore puts back, byte for byte, the game file an install replaced; a file the
         // player changed since stays, and the original stays kept.
@@ -295,6 +304,12 @@ INSTANTIATE_TEST_SUITE_P(
         CommandRow{"restore after the player changed a replaced file",
                    "README.TXT jov/ReadMe.txt jov/a.dat krs/flt.cdf", "none",
                    "jov edit:README.TXT remove", nullptr,
+                   "README.TXT=edited flt.cdf=krs/flt.cdf jovo.ini", "none", "README.TXT"},
+        // Within one second: the runs are put back in the order they ran, and a run whose file
+        // went back already claims nothing.
+        CommandRow{"install jovo, restore after an edit, install jov, restore",
+                   "README.TXT jovo/ReadMe.txt jovo/a.dat jov/ReadMe.txt jov/a.dat krs/flt.cdf",
+                   "none", "jovo edit:README.TXT remove jov remove", nullptr,
                    "README.TXT=edited flt.cdf=krs/flt.cdf jovo.ini", "none", "README.TXT"},
         CommandRow{"five cycles keep no more than the first",
                    "README.TXT own.flt jov/ReadMe.txt jov/a.dat krs/flt.cdf", nullptr,
@@ -343,13 +358,13 @@ INSTANTIATE_TEST_SUITE_P(
         CommandRow{"install with too little room", "jov/a.dat jov/b.dat jov/c.dat B.DAT", "none",
                    "jov", "off", "B.DAT jovo.ini", "none", "", ENOSPC, 35},
         CommandRow{"install with just enough room", "jov/a.dat jov/b.dat jov/c.dat B.DAT", "none",
-                   "jov", "off|record|flush|change|jov|flush|write jov|on",
+                   "jov", "off|record|flush|change|copies|jov|flush|write jov|on",
                    "B.DAT=jov/b.dat a.dat=jov/a.dat c.dat=jov/c.dat jovo.ini", "jov", "B.DAT", 0,
                    36},
         CommandRow{"restore with too little room", "a.dat b.dat c.dat krs/data.cdf krs/flt.cdf",
                    "jov", "remove", "off", "a.dat b.dat c.dat jovo.ini", "jov", "", ENOSPC, 34},
         CommandRow{"restore with just enough room", "a.dat b.dat c.dat krs/data.cdf krs/flt.cdf",
-                   "jov", "remove", "off|record|flush|change|none|flush|write none|on",
+                   "jov", "remove", "off|record|flush|change|copies|none|flush|write none|on",
                    "data.cdf=krs/data.cdf flt.cdf=krs/flt.cdf jovo.ini", "none",
                    "a.dat b.dat c.dat", 0, 35}),
     RowName);
@@ -361,16 +376,80 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         CommandRow{"restore into a state file in capitals beside a folder jovo.ini",
                    "JOVO.INI jovo.ini/x krs/flt.cdf", nullptr, "remove",
-                   "off|change|none|flush|write none|on", "JOVO.INI flt.cdf=krs/flt.cdf", "none",
+                   "off|change|copies|none|flush|write none|on", "JOVO.INI flt.cdf=krs/flt.cdf", "none",
                    ""},
         // The delete acts on the file the listing found, not on a folder of the same name.
         CommandRow{"RAF beside a folder hurr.flt", "HURR.FLT hurr.flt/x", "jov", "raf",
                    "Country(0) off|off|record|flush|change|on", "jovo.ini", "jov", "HURR.FLT"},
         // A copy replaces the file of its own name where one differs only in case.
         CommandRow{"install beside two case variants", "HURR.FLT hurr.flt jov/a.dat jov/hurr.flt",
-                   "none", "jov", "off|record|flush|change|jov|flush|write jov|on",
+                   "none", "jov", "off|record|flush|change|copies|jov|flush|write jov|on",
                    "HURR.FLT a.dat=jov/a.dat hurr.flt=jov/hurr.flt jovo.ini", "jov", "hurr.flt"}),
     RowName);
+#endif
+
+// The record of what an install keeps is on disk before its first change: after an install killed
+// right after it replaced the game's file, the next install and the restore put that file back.
+TEST_F(SwitcherTest, RestoreAfterAnInstallKilledAtItsFirstReplacePutsTheFileBack)
+{
+    Write("README.TXT", "the game's notes");
+    Write("jov/ReadMe.txt", "the set's notes, which the install copies first");
+    Write("jov/a.dat");
+    Write("krs/flt.cdf");
+    Record("none");
+    {
+        Recorder killed;
+        killed.copiesUntilKilled = 1;
+        switcher::Switcher sw(killed, killed);
+        sw.Start();
+        EXPECT_THROW(sw.Install_Click(), std::runtime_error);
+    }
+    ASSERT_EQ(Read("README.TXT"), "the set's notes, which the install copies first");
+    Recorder recorder;
+    switcher::Switcher sw(recorder, recorder);
+    sw.Start();
+    sw.Install_Click();
+    sw.Remove_Click();
+    EXPECT_EQ(Read("README.TXT"), "the game's notes");
+}
+
+// A file with a set file's name, size and time but other bytes is no copy: it is kept, as verify
+// calls it different. A copy made by hand is one, and goes.
+TEST_F(SwitcherTest, LookAlikesAreKeptAndCopiesByHandGo)
+{
+    Write("jov/HURR.FLT", "the set's model");
+    Write("jov/SP09.FLT", "the set's Spitfire");
+    Write("HURR.FLT", "my very own one");
+    fs::copy_file(Under("jov/SP09.FLT"), Under("SP09.FLT"));
+    for (const char* name : {"HURR.FLT", "SP09.FLT"}) {
+        fs::last_write_time(Under(name), fs::last_write_time(Under(std::string("jov/") + name)));
+    }
+    Write("krs/flt.cdf");
+    Record("jov");
+    Recorder recorder;
+    switcher::Switcher sw(recorder, recorder);
+    sw.Start();
+    sw.Remove_Click();
+    EXPECT_EQ(Kept(), (Contents{{"HURR.FLT", "my very own one"}}));
+}
+
+#ifndef _WIN32
+// Two names at the longest a folder takes that differ only in case are both kept: the second's
+// " (2)" shortens its stem and leaves its extension.
+TEST_F(SwitcherTest, KeptNamesAtTheLengthLimitShortenTheirStem)
+{
+    const std::string stem(251, 'a');
+    Write(std::string(251, 'A') + ".FLT");
+    Write(stem + ".flt");
+    Write("krs/flt.cdf");
+    Record("jov");
+    Recorder recorder;
+    switcher::Switcher sw(recorder, recorder);
+    sw.Start();
+    sw.Remove_Click();
+    const auto run = *fs::directory_iterator(Under("JOV_Enable-backup"));
+    EXPECT_EQ(Files(run.path()).count(stem.substr(0, 247) + " (2).flt"), 1u);
+}
 #endif
 
 // Many install and restore cycles on one folder: the same files every time, no descriptor or

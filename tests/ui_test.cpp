@@ -2,14 +2,17 @@
 #include "window_geometry.h"
 
 #include "ui/failure_guard.h"
+#include "ui/qt/frm_help.h"
 #include "ui/qt/main_window.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QFontDatabase>
 #include <QGroupBox>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QStyleOptionGroupBox>
 #include <QTest>
 #include <QTimer>
 #include <QWindow>
@@ -94,6 +97,41 @@ TEST_F(UiTest, ControlsStandWhereAndAsTheyShould)
     }
     EXPECT_EQ(Find<QAction>("mnuHelp")->text(), "&Help");
     EXPECT_EQ(window->windowIcon().availableSizes().value(0), QSize(32, 32));
+}
+
+// Each text placed in twips shows whole in its control's own font, in the fonts of Linux
+// desktops that are installed: the help text in its label, the frame's title, the captions.
+TEST_F(UiTest, TextsFitTheirControlsInDesktopFonts)
+{
+    const QFont desktop = QApplication::font();
+    for (const char* family : {"DejaVu Sans", "Noto Sans", "Cantarell"}) {
+        for (const int points : {9, 10, 11}) {
+            if (!QFontDatabase::hasFamily(family)) {
+                continue;
+            }
+            SCOPED_TRACE(testing::Message() << family << ' ' << points);
+            QApplication::setFont(QFont(family, points));
+            ui::qt::frmHelp help;
+            auto* label = help.findChild<QLabel*>(kLabel1.name);
+            const QRect room = label->contentsRect();
+            EXPECT_TRUE(room.contains(label->fontMetrics().boundingRect(
+                room, Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, label->text())));
+
+            window = std::make_unique<ui::qt::MainWindow>();
+            auto* frame = Find<QGroupBox>(kFrame1.name);
+            QStyleOptionGroupBox title;
+            title.initFrom(frame);
+            title.text = frame->title();
+            title.subControls = QStyle::SC_GroupBoxFrame | QStyle::SC_GroupBoxLabel;
+            EXPECT_TRUE(frame->rect().contains(frame->style()->subControlRect(
+                QStyle::CC_GroupBox, &title, QStyle::SC_GroupBoxLabel, frame)));
+            for (auto* button : window->findChildren<QPushButton*>()) {
+                EXPECT_TRUE(button->rect().contains(QRect({}, button->sizeHint())))
+                    << button->text().toStdString();
+            }
+        }
+    }
+    QApplication::setFont(desktop);
 }
 
 TEST_F(UiTest, InputQueuedDuringACommandIsDropped)

@@ -69,9 +69,8 @@ TEST_F(Win32WindowTest, ControlsStandWhereTheyShouldInTabOrder)
     ExpectAt(main, ChildCaptioned(main, kFrame1.caption), kFrame1, dpi);
     HWND previous = nullptr;
     for (const Place& place : kMainButtons) {
-        const bool inFrame = std::string(place.name).starts_with("Country");
         ExpectAt(main, ChildCaptioned(main, place.caption), place, dpi,
-                 inFrame ? &kFrame1 : nullptr);
+                 std::string(place.name).starts_with("Country") ? &kFrame1 : nullptr);
         const HWND next = GetNextDlgTabItem(main, previous, FALSE);
         EXPECT_EQ(TextOf(next), place.caption) << "tab order";
         previous = next;
@@ -95,34 +94,35 @@ TEST_F(Win32WindowTest, HelpWindowControlsStandWhereTheyShould)
     const HWND window = FindWindowW(L"JOV_Enable.frmHelp", nullptr);
     ASSERT_NE(window, nullptr);
     const int dpi = ui::win32::DpiOf(window);
-    const SIZE size = ClientSize(window);
-    EXPECT_EQ(size.cx, Pixels(kHelpClientWidth, dpi));
-    EXPECT_EQ(size.cy, Pixels(kHelpClientHeight, dpi));
+    EXPECT_EQ(ClientSize(window).cx, Pixels(kHelpClientWidth, dpi));
+    EXPECT_EQ(ClientSize(window).cy, Pixels(kHelpClientHeight, dpi));
     ExpectAt(window, ChildCaptioned(window, kCommand1.caption), kCommand1, dpi);
     const HWND label = GetWindow(window, GW_CHILD);
-    ExpectAt(window, label, kLabel1, dpi);
 
-    // The whole text fits the label in the 8-point dialog font the label has, also after a move
-    // to a monitor of 144 DPI.
+    // The label stands in its place and the whole text fits it, in the 8-point dialog font unless
+    // the text needs a smaller one, also after a move to a monitor of 144 DPI.
+    wchar_t text[1024] = {};
+    GetWindowTextW(label, text, 1024);
+    const auto needed = [&](HFONT font, int at) {
+        RECT rect{0, 0, Pixels(kLabel1.width, at), 0};
+        const HDC dc = GetDC(label);
+        SelectObject(dc, font);
+        DrawTextW(dc, text, -1, &rect, DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX | DT_EXPANDTABS);
+        ReleaseDC(label, dc);
+        return rect.bottom;
+    };
     for (const int at : {96, 144}) {
         RECT suggested{0, 0, Pixels(kHelpClientWidth, at), Pixels(kHelpClientHeight, at)};
         SendMessageW(window, WM_DPICHANGED, MAKEWPARAM(at, at),
                      reinterpret_cast<LPARAM>(&suggested));
+        ExpectAt(window, label, kLabel1, at);
         const auto font = reinterpret_cast<HFONT>(SendMessageW(label, WM_GETFONT, 0, 0));
         LOGFONTW described{};
         GetObjectW(font, sizeof described, &described);
-        EXPECT_EQ(described.lfHeight, -MulDiv(8, at, 72)) << at << " DPI";
-        RECT box{};
-        GetClientRect(label, &box);
-        wchar_t text[1024] = {};
-        GetWindowTextW(label, text, 1024);
-        RECT needed{0, 0, box.right, 0};
-        const HDC dc = GetDC(label);
-        SelectObject(dc, font);
-        DrawTextW(dc, text, -1, &needed, DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX | DT_EXPANDTABS);
-        ReleaseDC(label, dc);
-        EXPECT_EQ(box.bottom, Pixels(kLabel1.height, at));
-        EXPECT_LE(needed.bottom, box.bottom) << "the help text at " << at << " DPI";
+        EXPECT_LE(needed(font, at), Pixels(kLabel1.height, at)) << "the text at " << at << " DPI";
+        EXPECT_EQ(described.lfHeight == -MulDiv(8, at, 72),
+                  needed(ui::win32::DialogFont(at).get(), at) <= Pixels(kLabel1.height, at))
+            << "the dialog font unless the text needs a smaller one, at " << at << " DPI";
     }
 }
 

@@ -213,12 +213,14 @@ INSTANTIATE_TEST_SUITE_P(
         WindowsRow{"FileHeldForAMomentIsReplaced", "KRS Game", "none",
                    "jov/a.dat jov/panel.dat PANEL.DAT", "install jov", 0, "",
                    "PANEL.DAT a.dat jovo.ini", "PANEL.DAT", 1000},
-        // Held where no check comes first: the step says so, from a move and from a delete.
+        // Held where no check comes first: the step says so, from a move.
         WindowsRow{"StateFileInUse", "KRS Game", "none", "jov/panel.dat", "install jov", 3,
                    "Could not replace \"jovo.ini\"|KRS Game. The file is in use by another",
                    "jovo.ini panel.dat", "jovo.ini"},
+        // An air force's file held is found before the first change.
         WindowsRow{"AirForceFileInUse", "KRS Game", "jov", "HURR.FLT", "remove raf", 3,
-                   "Could not delete \"HURR.FLT\"|KRS Game. The file is in use by another",
+                   "Could not change \"HURR.FLT\"|KRS Game. The file is in use by another program, "
+                   "most likely the game. Nothing was changed.",
                    "HURR.FLT jovo.ini", "HURR.FLT"},
         WindowsRow{"ReadOnlyFileSaysSo", "KRS Game", "jov", "r:HURR.FLT", "remove raf", 3,
                    "KRS Game. The file is read-only: clear \"Read-only\" in its Properties",

@@ -278,6 +278,8 @@ FileStamp NativeFileSystem::StampOf(const std::string& path)
     stamp.size = static_cast<std::uintmax_t>(info.st_size);
     stamp.modified =
         static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
+    stamp.changed =
+        static_cast<std::int64_t>(info.st_ctim.tv_sec) * 1000000000 + info.st_ctim.tv_nsec;
     stamp.readOnly = IsReadOnly(entry);
     stamp.device = static_cast<std::uint64_t>(info.st_dev);
     stamp.inode = static_cast<std::uint64_t>(info.st_ino);

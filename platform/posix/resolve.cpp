@@ -147,7 +147,7 @@ FolderIndex::FolderIndex(std::vector<Entry> entries)
 {
     variants_.reserve(entries.size());
     for (Entry& entry : entries) {
-        if (entry.name.starts_with(kTemporaryPrefix)) {
+        if (TemporaryOwner(entry.name)) {
             temporaries_.push_back(entry.name);
         }
         std::string folded = FoldCase(entry.name);

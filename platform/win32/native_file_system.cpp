@@ -137,7 +137,7 @@ std::vector<std::string> NativeFileSystem::ListPlainFiles(const std::string& pat
         std::string name = Utf8(data.cFileName);
         const bool match =
             wildcard ? MatchesPattern(name, split.leaf) : SameName(data.cFileName, leaf);
-        if (match && !name.starts_with(kTemporaryPrefix)) {
+        if (match && !TemporaryOwner(name)) {
             names.push_back(std::move(name));
         }
     } while (::FindNextFileW(find, &data));
@@ -249,20 +249,33 @@ std::size_t FileReader::Read(char* buffer, std::size_t size)
 FileStamp NativeFileSystem::StampOf(const std::string& path)
 {
     const Existing file = Lookup(path);
-    WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!file.found ||
-        !::GetFileAttributesExW(Wide(file.path).c_str(), GetFileExInfoStandard, &data) ||
-        (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+    if (!file.found || (file.attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        return {};
+    }
+    // Opened for its attributes only, which a program holding the file does not refuse.
+    const Handle opened(::CreateFileW(Wide(file.path).c_str(), FILE_READ_ATTRIBUTES,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, 0, nullptr));
+    BY_HANDLE_FILE_INFORMATION info;
+    FILE_BASIC_INFO basic = {};
+    if (!opened.Valid() || !::GetFileInformationByHandle(opened.Get(), &info) ||
+        !::GetFileInformationByHandleEx(opened.Get(), FileBasicInfo, &basic, sizeof basic)) {
         return {};
     }
     // 100-nanosecond steps since 1601 to nanoseconds since 1970.
-    const auto since1601 = static_cast<std::int64_t>(
-        (static_cast<std::uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) |
-        data.ftLastWriteTime.dwLowDateTime);
-    return {true, file.path,
-            (static_cast<std::uintmax_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow,
-            (since1601 - 116444736000000000LL) * 100,
-            (data.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0};
+    const auto unixTime = [](std::int64_t since1601) {
+        return (since1601 - 116444736000000000LL) * 100;
+    };
+    FileStamp stamp;
+    stamp.exists = true;
+    stamp.path = file.path;
+    stamp.size = (static_cast<std::uintmax_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
+    stamp.modified = unixTime(basic.LastWriteTime.QuadPart);
+    stamp.changed = unixTime(basic.ChangeTime.QuadPart);
+    stamp.readOnly = (info.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0;
+    stamp.device = info.dwVolumeSerialNumber;
+    stamp.inode = (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+    return stamp;
 }
 
 std::uintmax_t NativeFileSystem::FreeSpace(const std::string& folder)

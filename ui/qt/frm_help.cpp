@@ -37,6 +37,7 @@ frmHelp::frmHelp()
     Command1->setGeometry(Pixels(form.okRect));
     Command1->setAutoDefault(false);
     Command1->setDefault(false);
+    FitCaption(*Command1);
     connect(Command1, &QPushButton::clicked, this, [this] { Command1_Click(); });
 
     resize(forms::Px(form.clientWidth), forms::Px(form.clientHeight));
@@ -57,6 +58,12 @@ void frmHelp::Form_Load()
     QString shown = caption;
     shown.replace(QChar(u'\r'), QChar(QChar::LineSeparator));
     Label1->setText(shown);
+    // Every line shows whole, wrapped only where it is wider than the label.
+    const QRect room = Label1->contentsRect();
+    const int flags = static_cast<int>(Label1->alignment()) | Qt::TextWordWrap;
+    ShrinkFontToFit(*Label1, [this, room, flags, &shown] {
+        return room.contains(Label1->fontMetrics().boundingRect(room, flags, shown));
+    });
 }
 
 void frmHelp::ShowModal()

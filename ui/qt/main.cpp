@@ -1,4 +1,5 @@
 #include "ui/failure_guard.h"
+#include "ui/qt/folder_chooser.h"
 #include "ui/qt/main_window.h"
 #include "ui/qt/start_request.h"
 
@@ -63,7 +64,7 @@ int main(int argc, char* argv[])
     }
     if (request.choose && (!request.folder || !ui::qt::HoldsStockSet(files))) {
         // A folder that was given but holds no game is where the dialog starts.
-        const std::optional<std::string> chosen = ui::qt::ChooseGameFolder(
+        const std::optional<std::string> chosen = ui::qt::ChooseFoundFolder(
             request.folder ? std::optional(files.WorkingDir()) : std::nullopt);
         if (!chosen) {
             return 0;

@@ -7,18 +7,41 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QFontInfo>
 #include <QGroupBox>
 #include <QIcon>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPixmap>
 #include <QPushButton>
+#include <QStyle>
+#include <QStyleOptionButton>
+#include <QStyleOptionGroupBox>
 #include <QWindow>
+
+#include <algorithm>
 
 namespace ui::qt
 {
 namespace
 {
+
+// Smaller text is hard to read; a text that does not fit at this size is cut as before.
+constexpr int kSmallestPixelSize = 8;
+
+// The frame's title, which the style draws above the frame's line, within the frame.
+void FitTitle(QGroupBox& frame)
+{
+    ShrinkFontToFit(frame, [&frame] {
+        QStyleOptionGroupBox option;
+        option.initFrom(&frame);
+        option.text = frame.title();
+        option.textAlignment = frame.alignment();
+        option.subControls = QStyle::SC_GroupBoxFrame | QStyle::SC_GroupBoxLabel;
+        return frame.rect().contains(frame.style()->subControlRect(
+            QStyle::CC_GroupBox, &option, QStyle::SC_GroupBoxLabel, &frame));
+    });
+}
 
 bool IsUserInput(QEvent::Type type)
 {
@@ -51,6 +74,35 @@ QRect Pixels(const forms::TwipRect& twips)
             forms::Px(twips.height)};
 }
 
+void ShrinkFontToFit(QWidget& widget, const std::function<bool()>& fits)
+{
+    // Each fitted control holds its own size, so a frame's smaller title leaves the buttons
+    // inside it at the window's size.
+    QFont font = widget.window()->font();
+    qreal points = font.pointSizeF() > 0 ? font.pointSizeF() : QFontInfo(font).pointSizeF();
+    font.setPointSizeF(points);
+    widget.setFont(font);
+    const qreal smallest = kSmallestPixelSize * 72.0 / widget.logicalDpiY();
+    while (points > smallest && !fits()) {
+        points = std::max(points - 0.25, smallest);
+        font.setPointSizeF(points);
+        widget.setFont(font);
+    }
+}
+
+void FitCaption(QPushButton& button)
+{
+    QStyleOptionButton option;
+    option.initFrom(&button);
+    option.text = button.text();
+    const QRect room =
+        button.style()->subElementRect(QStyle::SE_PushButtonContents, &option, &button);
+    ShrinkFontToFit(button, [&button, room] {
+        const QSize caption = button.fontMetrics().size(Qt::TextShowMnemonic, button.text());
+        return caption.width() <= room.width() && caption.height() <= room.height();
+    });
+}
+
 MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent)
 {
     const forms::MainForm& form = forms::kMainForm;
@@ -65,6 +117,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent)
     Frame1 = new QGroupBox(QString::fromUtf8(form.frame.caption), client);
     Frame1->setObjectName(QString::fromUtf8(form.frame.name));
     Frame1->setGeometry(Pixels(form.frame.rect));
+    FitTitle(*Frame1);
     QPushButton* previous = nullptr;
     for (const forms::ButtonForm& spec : form.buttons) {
         auto* button =
@@ -73,6 +126,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent)
         button->setGeometry(Pixels(spec.rect));
         button->setAutoDefault(false);
         button->setDefault(false);
+        FitCaption(*button);
         const switcher::Control control = spec.control;
         connect(button, &QPushButton::clicked, this, [this, control] { form_.Click(control); });
         buttons_[static_cast<std::size_t>(control)] = button;

@@ -9,6 +9,7 @@
 #include <QRect>
 
 #include <array>
+#include <functional>
 
 class QAction;
 class QGroupBox;
@@ -56,5 +57,13 @@ void ShowBox(const std::string& text, BoxIcon icon);
 
 // Pixels for a place in twips, at 15 twips to the pixel.
 QRect Pixels(const forms::TwipRect& twips);
+
+// The twips were laid out for the classic 8-point dialog font, and the fonts of Linux desktops
+// are larger. `widget` takes its window's font at the largest size, in quarter points from the
+// window's own down to 8 pixels, at which `fits` holds.
+void ShrinkFontToFit(QWidget& widget, const std::function<bool()>& fits);
+
+// The same for a button's caption and the room its style leaves inside it.
+void FitCaption(QPushButton& button);
 
 } // namespace ui::qt

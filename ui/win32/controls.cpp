@@ -4,6 +4,7 @@
 #include "switcher/set_table.h"
 
 #include <stdexcept>
+#include <string>
 
 namespace ui::win32
 {
@@ -17,6 +18,43 @@ using GetDpiForWindowFunction = UINT(WINAPI*)(HWND);
 using AdjustWindowRectExForDpiFunction = BOOL(WINAPI*)(LPRECT, DWORD, BOOL, DWORD, UINT);
 // Windows 8.1 and later; the second argument 0 is MDT_EFFECTIVE_DPI.
 using GetDpiForMonitorFunction = HRESULT(WINAPI*)(HMONITOR, int, UINT*, UINT*);
+
+// Smaller text is hard to read.
+constexpr int kSmallestPixelSize = 8;
+
+// The twips of both windows were laid out for the classic 8-point dialog font, which "MS Shell
+// Dlg 2" names on every version (Tahoma); the message font is larger from Windows Vista on
+// (Segoe UI 9 pt) and would cut off the help text's last lines.
+Font DialogFontOf(int pixels)
+{
+    LOGFONTW font{};
+    font.lfHeight = -pixels;
+    font.lfWeight = FW_NORMAL;
+    font.lfCharSet = DEFAULT_CHARSET;
+    font.lfQuality = DEFAULT_QUALITY;
+    std::wstring_view(L"MS Shell Dlg 2").copy(font.lfFaceName, LF_FACESIZE - 1);
+    return Font(CreateFontIndirectW(&font));
+}
+
+// Whether the text of `control` fits its client area in `font`, as DrawTextW lays it out.
+bool TextFits(HWND control, HFONT font, UINT format)
+{
+    std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(control)) + 1, L'\0');
+    text.resize(static_cast<std::size_t>(
+        GetWindowTextW(control, text.data(), static_cast<int>(text.size()))));
+    RECT room{};
+    GetClientRect(control, &room);
+    RECT needed{0, 0, room.right, 0};
+    HDC dc = GetDC(control);
+    if (dc == nullptr) {
+        return true; // nothing to measure with: the font stays as it is
+    }
+    const HGDIOBJ previous = SelectObject(dc, font);
+    DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &needed, format | DT_CALCRECT);
+    SelectObject(dc, previous);
+    ReleaseDC(control, dc);
+    return needed.right <= room.right && needed.bottom <= room.bottom;
+}
 
 int SystemDpi()
 {
@@ -58,18 +96,21 @@ void FontDeleter::operator()(HFONT font) const
     DeleteObject(font);
 }
 
-// The twips of both windows were laid out for the classic 8-point dialog font, which "MS Shell
-// Dlg 2" names on every version (Tahoma); the message font is larger from Windows Vista on
-// (Segoe UI 9 pt) and would cut off the help text's last lines.
 Font DialogFont(int dpi)
 {
-    LOGFONTW font{};
-    font.lfHeight = -MulDiv(8, dpi, 72);
-    font.lfWeight = FW_NORMAL;
-    font.lfCharSet = DEFAULT_CHARSET;
-    font.lfQuality = DEFAULT_QUALITY;
-    std::wstring_view(L"MS Shell Dlg 2").copy(font.lfFaceName, LF_FACESIZE - 1);
-    return Font(CreateFontIndirectW(&font));
+    return DialogFontOf(MulDiv(8, dpi, 72));
+}
+
+// A font's height is a whole number of pixels, so a pixel is the finest step: three quarters of a
+// point at 96 DPI, half a point at 144.
+Font FittedDialogFont(HWND control, int dpi, UINT format)
+{
+    int pixels = MulDiv(8, dpi, 72);
+    Font font = DialogFontOf(pixels);
+    while (pixels > kSmallestPixelSize && !TextFits(control, font.get(), format)) {
+        font = DialogFontOf(--pixels);
+    }
+    return font;
 }
 
 void SetFont(HWND window, HFONT font)

@@ -31,6 +31,12 @@ using Font = std::unique_ptr<std::remove_pointer_t<HFONT>, FontDeleter>;
 // The dialog font, "MS Shell Dlg 2" at 8 points, at `dpi`: every control of both windows has it.
 Font DialogFont(int dpi);
 
+// The dialog font at `dpi` where the text of `control` fits its client area in it, as DrawTextW
+// measures the text with `format`; else the dialog font at the largest smaller size at which the
+// text fits. Sizes go down a pixel at a time, to 8 pixels at the least, where a text that still
+// does not fit is cut as before.
+Font FittedDialogFont(HWND control, int dpi, UINT format);
+
 // Gives `window` and each of its controls `font`.
 void SetFont(HWND window, HFONT font);
 

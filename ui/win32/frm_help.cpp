@@ -81,10 +81,10 @@ frmHelp::frmHelp()
     Label1 = MakeControl(hwnd_, L"STATIC", "", SS_LEFT | SS_NOPREFIX, -1);
     Command1 =
         MakeControl(hwnd_, L"BUTTON", form.okCaption, WS_TABSTOP | BS_PUSHBUTTON, kCommand1Id);
+    Form_Load(); // before the layout, which fits the label's font to the text
     const int dpi = DpiOf(hwnd_);
     Layout(dpi);
     SizeClient(hwnd_, form.clientWidth, form.clientHeight, dpi);
-    Form_Load();
 }
 
 frmHelp::~frmHelp()
@@ -109,6 +109,10 @@ void frmHelp::Layout(int dpi)
     SetFont(hwnd_, font_.get());
     Place(Label1, forms::kHelpForm.labelRect, dpi);
     Place(Command1, forms::kHelpForm.okRect, dpi);
+    // Where "MS Shell Dlg 2" stands for a face with taller lines than Tahoma's (Wine may take
+    // Noto Sans), the last lines would fall below the label, which keeps its size.
+    labelFont_ = FittedDialogFont(Label1, dpi, DT_WORDBREAK | DT_NOPREFIX | DT_EXPANDTABS);
+    SendMessageW(Label1, WM_SETFONT, reinterpret_cast<WPARAM>(labelFont_.get()), TRUE);
 }
 
 void frmHelp::ShowModal()

@@ -31,6 +31,7 @@ private:
     HWND Command1 = nullptr;
     HICON blankIcon_ = nullptr;
     Font font_;
+    Font labelFont_; // the dialog font, smaller where the text needs it
     bool showing_ = false;
     bool unloaded_ = false;
 };
