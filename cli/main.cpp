@@ -1,4 +1,5 @@
 #include "cli/console_view.h"
+#include "cli/failure_words.h"
 #include "cli/find.h"
 #include "cli/report.h"
 #include "cli/wine_path.h"
@@ -369,15 +370,7 @@ int Main(int argc, char** argv)
         platform::NativeFileSystem files;
         return Run(app, options, files);
     } catch (const platform::FsError& error) {
-        std::cerr << "jov-switch: " << error.Report()
-                  << "\nWhat was done before this step stays done; nothing after it was done, "
-                     "and the state file keeps its word.\n";
-        if (error.InUse()) {
-            std::cerr << "jov-switch: once "
-                      << (error.Holder().empty() ? "the game" : error.Holder())
-                      << " is closed, run the same command again; \"jov-switch restore\" "
-                         "finishes a restore.\n";
-        }
+        std::cerr << cli::FailureText(error);
     } catch (const std::exception& error) {
         std::cerr << "jov-switch: " << error.what() << '\n';
     }

@@ -1,8 +1,8 @@
 #pragma once
 
+#include <cstdint>
 #include <stdexcept>
 #include <string>
-#include <utility>
 
 namespace platform
 {
@@ -18,51 +18,61 @@ struct SystemError
 // Windows error on Windows (ENOSPC is "Error 112", EACCES "Error 5").
 SystemError FromErrno(int number);
 
-// The one failure the file-system operations raise. It carries the system's error number and
+// Why a file operation failed, as the platform decides it from the system's codes. The
+// front-ends word each cause for the player; this layer writes no sentence.
+enum class FailureCause
+{
+    InUse,     // another program holds the file
+    Protected, // a protected folder, such as Program Files, takes no changes from the player
+    ControlledFolderAccess, // Windows Security guards the user's Documents and Desktop
+    ReadOnly,
+    NoRoom,
+    NotAFolder, // something that is not a folder stands where one belongs
+    Other,
+};
+
+// What the words for a failure may use besides its cause, number, operation and path.
+struct FailureFigures
+{
+    std::string holder = {};     // in use: the program holding the file, empty when unknown
+    bool alsoControlled = false; // Controlled folder access may be what refuses, too
+    bool nothingChanged = false; // found before the command's first change
+    std::uintmax_t needed = 0;   // no room: the bytes the copies need and the bytes free, both
+    std::uintmax_t free = 0;     // 0 when the system ran out of room in the middle of a write
+};
+
+// The one failure the file-system operations raise: why, the system's error number and
 // explanation, what was being done and to which file, so that whoever reports it can tell the
 // player what to fix.
 class FsError final : public std::runtime_error
 {
 public:
     // `operation` is a verb phrase that fits "Could not <operation> ..." ("delete", "copy").
-    // `detail`, when given, is one more sentence for the player.
-    FsError(SystemError error, std::string operation, std::string path, std::string detail = {});
-    // A failure because another program holds the file: `holder` names that program, empty
-    // when the system cannot tell.
-    struct InUseBy
-    {
-        std::string holder;
-    };
-    FsError(SystemError error, std::string operation, std::string path, std::string detail,
-            InUseBy inUse);
+    FsError(SystemError error, std::string operation, std::string path,
+            FailureCause cause = FailureCause::Other, FailureFigures figures = {});
     // `number` is a C library error number, reported as FromErrno gives it.
-    FsError(int number, std::string operation, std::string path, std::string detail = {})
-        : FsError(FromErrno(number), std::move(operation), std::move(path), std::move(detail))
-    {}
+    FsError(int number, std::string operation, std::string path,
+            FailureCause cause = FailureCause::Other, FailureFigures figures = {});
 
+    FailureCause Cause() const { return cause_; }
     int Number() const { return number_; }
     const std::string& Explanation() const { return explanation_; }
     const std::string& Operation() const { return operation_; }
     const std::string& Path() const { return path_; }
-    const std::string& Detail() const { return detail_; }
-    // Whether another program holds the file, and which one where known.
-    bool InUse() const { return inUse_; }
-    const std::string& Holder() const { return holder_; }
-
-    // Two lines: "Error 13: Permission denied" and "Could not delete "HURR.FLT" in /games/krs."
-    std::string Report() const;
+    const FailureFigures& Figures() const { return figures_; }
 
 private:
+    FailureCause cause_;
     int number_;
     std::string explanation_;
     std::string operation_;
     std::string path_;
-    std::string detail_;
-    bool inUse_ = false;
-    std::string holder_;
+    FailureFigures figures_;
 };
 
-// Raises FsError with the current errno.
-[[noreturn]] void ThrowErrno(const std::string& operation, const std::string& path);
+// POSIX: raises FsError with the current errno, for `cause` where the operation knows it (a
+// read-only file refused by our own check), else for the cause errno tells.
+[[noreturn]] void ThrowErrno(const std::string& operation, const std::string& path,
+                             FailureCause cause = FailureCause::Other);
 
 } // namespace platform

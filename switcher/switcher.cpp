@@ -28,11 +28,6 @@ std::set<std::string> FoldedNames(const std::vector<std::string>& names)
     return folded;
 }
 
-std::string MegaBytes(std::uintmax_t bytes)
-{
-    return std::to_string((bytes + (1 << 20) - 1) >> 20) + " MB";
-}
-
 Plan PlanOf(Planner& planner, Control control)
 {
     if (const AirForceRow* airForce = AirForceOf(control)) {
@@ -178,8 +173,7 @@ void Switcher::Check(const Plan& plan)
     const std::string backupDir = Under(fields_.GameDir, kBackupFolderName);
     if (files_.KindOf(backupDir) == platform::EntryKind::Other) {
         throw platform::FsError(ENOTDIR, "keep files in", backupDir,
-                                "Something that is not a folder stands at that name: move it "
-                                "away, then try again. Nothing was changed.");
+                                platform::FailureCause::NotAFolder, {.nothingChanged = true});
     }
     // Room for every copy, less what the copies replace and the clean-out frees, plus the
     // largest file, whose temporary stands beside the file it replaces until the rename. The
@@ -216,8 +210,8 @@ void Switcher::Check(const Plan& plan)
     const std::uintmax_t free = files_.FreeSpace(fields_.GameDir);
     if (needed > free) {
         throw platform::FsError(ENOSPC, "copy the files of", plan.setDir,
-                                "The copies need " + MegaBytes(needed) + " and only " +
-                                    MegaBytes(free) + " are free; nothing was changed.");
+                                platform::FailureCause::NoRoom,
+                                {.nothingChanged = true, .needed = needed, .free = free});
     }
 }
 

@@ -1,7 +1,7 @@
 #include "ui/failure_guard.h"
 
 #include "platform/fs_error.h"
-#include "ui/forms.h"
+#include "ui/failure_words.h"
 
 #include <exception>
 
@@ -30,7 +30,7 @@ bool RunGuarded(const std::function<void()>& handler,
         handler();
         return true;
     } catch (const platform::FsError& error) {
-        ShowFailure(showFailure, [&error] { return forms::FailureText(error.Report()); });
+        ShowFailure(showFailure, [&error] { return forms::FailureText(error); });
     } catch (const std::exception& error) {
         ShowFailure(showFailure, [&error] { return forms::UnexpectedFailureText(error.what()); });
     } catch (...) {

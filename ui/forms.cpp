@@ -20,15 +20,4 @@ std::string HelpTextShown(std::string_view lineBreak)
     return text;
 }
 
-std::string FailureText(std::string_view report)
-{
-    return std::string(report) + "\n\nJOV Enable-Disable will close now.";
-}
-
-std::string UnexpectedFailureText(const char* what)
-{
-    return FailureText(what != nullptr ? "Unexpected failure: " + std::string(what)
-                                       : std::string("Unexpected failure."));
-}
-
 } // namespace ui::forms

@@ -153,9 +153,4 @@ inline constexpr std::string_view kFolderBusyMessage =
     "Another copy of JOV Enable-Disable, or jov-switch, is working on this game folder. Close "
     "it, then start JOV Enable-Disable again.";
 
-// The failure guard's box: the failure's report, then that the program ends.
-std::string FailureText(std::string_view report);
-// The same for a failure that is no file-system failure; `what` may be null.
-std::string UnexpectedFailureText(const char* what);
-
 } // namespace ui::forms

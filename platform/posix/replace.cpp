@@ -79,8 +79,10 @@ bool RefuseFolderOrReadOnly(const char* operation, const std::string& target)
         return false;
     }
     if (S_ISDIR(info.st_mode) || IsReadOnly(info)) {
-        errno = S_ISDIR(info.st_mode) ? EISDIR : EACCES;
-        ThrowErrno(operation, Absolute(target));
+        const bool folder = S_ISDIR(info.st_mode);
+        errno = folder ? EISDIR : EACCES;
+        ThrowErrno(operation, Absolute(target),
+                   folder ? FailureCause::Other : FailureCause::ReadOnly);
     }
     return true;
 }

@@ -61,14 +61,6 @@ std::string Explain(DWORD code)
     return explanation;
 }
 
-constexpr char kProtected[] =
-    "The game folder may be in a protected location such as Program Files: run JOV "
-    "Enable-Disable as administrator, or move the game to a folder of your own.";
-constexpr char kControlled[] =
-    "Windows Security may be blocking changes in Documents and on the Desktop: allow JOV "
-    "Enable-Disable under \"Ransomware protection\" > \"Allow an app through Controlled folder "
-    "access\", or move the game folder.";
-
 std::wstring FullPath(const std::string& path)
 {
     const std::wstring wide = Wide(path);
@@ -218,37 +210,29 @@ SystemError SystemErrorOf(DWORD code)
     return {static_cast<int>(code), Explain(code)};
 }
 
-std::string RefusalDetail(DWORD code, Intent intent, const std::string& path)
+FsError Refusal(DWORD code, Intent intent, const std::string& operation, const std::string& path)
 {
     const bool denied = code == ERROR_ACCESS_DENIED;
-    if (intent == Intent::Read ||
-        !(denied || (code == ERROR_FILE_NOT_FOUND && intent == Intent::Create))) {
-        return {};
+    FailureCause cause = code == ERROR_DISK_FULL || code == ERROR_HANDLE_DISK_FULL
+                             ? FailureCause::NoRoom
+                             : FailureCause::Other;
+    FailureFigures figures;
+    if (intent != Intent::Read &&
+        (denied || (code == ERROR_FILE_NOT_FOUND && intent == Intent::Create))) {
+        const std::optional<bool> inUserFolder = InUserFolder(path);
+        if (denied && inUserFolder != true) {
+            cause = FailureCause::Protected;
+            figures.alsoControlled = inUserFolder != false;
+        } else if (inUserFolder != false) {
+            cause = FailureCause::ControlledFolderAccess;
+        }
     }
-    const std::optional<bool> inUserFolder = InUserFolder(path);
-    std::string detail = denied && inUserFolder != true ? kProtected : "";
-    if (inUserFolder != false) {
-        detail += (detail.empty() ? "" : " ") + std::string(kControlled);
-    }
-    return detail;
-}
-
-std::string InUseDetail(const std::string& holder, bool nothingChanged)
-{
-    const std::string program = holder.empty() ? "the game" : holder;
-    std::string detail = "The file is in use by " +
-                         (holder.empty() ? "another program, most likely the game" : holder) +
-                         ". " + (nothingChanged ? "Nothing was changed. " : "") + "Close " +
-                         program + ", start JOV Enable-Disable again and press the same button";
-    return detail + (nothingChanged ? "."
-                                    : "; a restore is finished by pressing \"KRS  Flight "
-                                      "Models\" again.");
+    return FsError(SystemErrorOf(code), operation, path, cause, std::move(figures));
 }
 
 void ThrowLastError(const std::string& operation, const std::string& path, Intent intent)
 {
-    const DWORD code = ::GetLastError();
-    throw FsError(SystemErrorOf(code), operation, path, RefusalDetail(code, intent, path));
+    throw Refusal(::GetLastError(), intent, operation, path);
 }
 
 bool RetryWhileHeld(const std::function<bool()>& attempt)
@@ -281,15 +265,11 @@ void ThrowChangeFailure(DWORD code, const std::string& operation, const std::str
         ::SetLastError(code);
         ThrowLastError(operation, path, Intent::Change);
     }
-    std::string holder = HolderOf(path);
-    std::string detail = InUseDetail(holder, nothingChanged);
+    FailureFigures figures{.holder = HolderOf(path), .nothingChanged = nothingChanged};
     // Controlled folder access refuses as a holder does, but names no program.
-    if (code == ERROR_ACCESS_DENIED && !folderWritten && holder.empty() &&
-        InUserFolder(path) != false) {
-        detail += " " + std::string(kControlled);
-    }
-    throw FsError(SystemErrorOf(code), operation, path, std::move(detail),
-                  FsError::InUseBy{std::move(holder)});
+    figures.alsoControlled = code == ERROR_ACCESS_DENIED && !folderWritten &&
+                             figures.holder.empty() && InUserFolder(path) != false;
+    throw FsError(SystemErrorOf(code), operation, path, FailureCause::InUse, std::move(figures));
 }
 
 } // namespace platform::win32

@@ -44,16 +44,13 @@ enum class Intent
     Create, // creating a new file in a folder: the first write there
 };
 
-// The sentence for the player after a change to `path` failed with `code`: for access denied,
-// the protected folder or, under the user's Documents or Desktop, Windows Security's
-// Controlled folder access; for a file not found while creating one there, the latter too.
-std::string RefusalDetail(DWORD code, Intent intent, const std::string& path);
+// The failure of a change to `path` with `code`, and its cause: for access denied, the protected
+// folder or, under the user's Documents or Desktop, Windows Security's Controlled folder access
+// (the former, and the latter too, where Windows cannot tell); for a file not found while
+// creating one there, the latter too; a full disk as no room.
+FsError Refusal(DWORD code, Intent intent, const std::string& operation, const std::string& path);
 
-// The sentences for a file that another program holds; `holder` names it, empty when unknown.
-// `nothingChanged`: the command found it before its first change.
-std::string InUseDetail(const std::string& holder, bool nothingChanged);
-
-// Raises FsError with GetLastError(), and RefusalDetail's sentence.
+// Raises Refusal's FsError for GetLastError().
 [[noreturn]] void ThrowLastError(const std::string& operation, const std::string& path,
                                  Intent intent = Intent::Read);
 
@@ -66,8 +63,9 @@ bool RetryWhileHeld(const std::function<bool()>& attempt);
 // Raises FsError for deleting or replacing the plain, writable file `path` that failed, after
 // its retries, with `code`: as in use when another program holds it, with the holder
 // where Windows can name it (access denied in Documents or on the Desktop from no named holder
-// adds Controlled folder access), else as ThrowLastError does. `folderWritten`: a file was just
-// created beside it, so access denied cannot be the folder's protection.
+// may be Controlled folder access, too), else as ThrowLastError does. `folderWritten`: a file
+// was just created beside it, so access denied cannot be the folder's protection.
+// `nothingChanged`: the command found it before its first change.
 [[noreturn]] void ThrowChangeFailure(DWORD code, const std::string& operation,
                                      const std::string& path, bool folderWritten,
                                      bool nothingChanged = false);

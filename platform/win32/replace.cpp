@@ -71,9 +71,7 @@ void RefuseFolderOrReadOnly(const char* operation, const Existing& target)
         throw FsError(EISDIR, operation, Absolute(target.path));
     }
     if ((target.attributes & FILE_ATTRIBUTE_READONLY) != 0) {
-        throw FsError(EACCES, operation, Absolute(target.path),
-                      "The file is read-only: clear \"Read-only\" in its Properties, then try "
-                      "again.");
+        throw FsError(EACCES, operation, Absolute(target.path), FailureCause::ReadOnly);
     }
 }
 
