@@ -1,6 +1,8 @@
 #include "cli/failure_words.h"
 #include "ui/failure_words.h"
 
+#include "platform/path_text.h"
+
 #include <gtest/gtest.h>
 
 // The platform decides the cause; the box and jov-switch word it alike, as each row says.
@@ -19,7 +21,9 @@ TEST(FailureTextTest, EachCauseIsWordedAlikeInTheBoxAndByJovSwitch)
         {InUse, "changed. Close the game, start", {.alsoControlled = true, .nothingChanged = true}},
         {Protected, "as Program Files: run JOV Enable-Disable as administrator, or move"},
         {ControlledFolderAccess, "KRS. Windows Security may be blocking changes in Documents"},
-        {ReadOnly, "KRS. The file is read-only: clear \"Read-only\" in its Properties"},
+        {ReadOnly, platform::kNativeStyle == platform::PathStyle::Windows
+                       ? "KRS. The file is read-only: clear \"Read-only\" in its Properties"
+                       : "Could not delete \"A\" in KRS.\n"},
         {NoRoom, "2 MB are free;", {.nothingChanged = true, .needed = 3 << 20, .free = 9 << 17}},
         {NoRoom, "KRS.\n"},
         {NotAFolder, "away, then try again. Nothing was changed.\n", {.nothingChanged = true}},

@@ -47,7 +47,12 @@ std::string Advice(const platform::FsError& error)
     case FailureCause::ControlledFolderAccess:
         return kControlled;
     case FailureCause::ReadOnly:
-        advice = "The file is read-only: clear \"Read-only\" in its Properties, then try again.";
+        // A Windows file's attribute, which Properties shows; on Linux the failure's own words
+        // (permission denied) say it.
+        if (platform::kNativeStyle == platform::PathStyle::Windows) {
+            advice =
+                "The file is read-only: clear \"Read-only\" in its Properties, then try again.";
+        }
         break;
     case FailureCause::NoRoom:
         if (figures.needed > figures.free) {
