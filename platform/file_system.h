@@ -36,6 +36,17 @@ struct FileStamp
     std::uint64_t inode = 0;  // the inode (POSIX) or file ID (Windows)
 };
 
+// What makes a file or folder itself, whatever names it has: two paths with the same identity are
+// one (a link). Zero where nothing stands.
+struct FileIdentity
+{
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+
+    bool Known() const { return inode != 0 || device != 0; }
+    bool operator==(const FileIdentity&) const = default;
+};
+
 enum class Keeping
 {
     Move, // the file leaves its folder
@@ -70,6 +81,11 @@ public:
     virtual FileStamp StampOf(const std::string& path) = 0;
     // What stands at `path`, the last component not followed when it is a link.
     virtual EntryKind KindOf(const std::string& path) = 0;
+    // The file or folder a path leads to, links followed.
+    virtual FileIdentity IdentityOf(const std::string& path) = 0;
+    // Whether the file system holding `folder` gives a file a second name (a hard link); it is
+    // tried once with a temporary of our own.
+    virtual bool TakesLinks(const std::string& folder) = 0;
     // Bytes an unprivileged writer may still use on the file system that holds `folder`.
     virtual std::uintmax_t FreeSpace(const std::string& folder) = 0;
     // Whether two files hold the same bytes.
@@ -80,6 +96,10 @@ public:
     // Fails as replacing `path` by a copy or a state write would (a read-only file, a folder),
     // so a command can find out before it changes anything. A missing file passes.
     virtual void CheckReplaceable(const std::string& path) = 0;
+    // Fails as the first file written into `folder` would (a folder closed to this user or to
+    // every user, a read-only file system), so a command can find out before it changes
+    // anything; nothing of it stays.
+    virtual void CheckTakesFiles(const std::string& folder) = 0;
     // Fails, as in use, when another program holds `path` so that it could be neither deleted
     // nor replaced now: has it open (the running game) or was started from it. A missing,
     // read-only or folder target passes: the operation itself refuses those. On POSIX, where an
@@ -153,6 +173,9 @@ public:
     }
     FileStamp StampOf(const std::string& path) override { return inner_.StampOf(path); }
     EntryKind KindOf(const std::string& path) override { return inner_.KindOf(path); }
+    FileIdentity IdentityOf(const std::string& path) override { return inner_.IdentityOf(path); }
+    bool TakesLinks(const std::string& folder) override { return inner_.TakesLinks(folder); }
+    void CheckTakesFiles(const std::string& folder) override { inner_.CheckTakesFiles(folder); }
     std::uintmax_t FreeSpace(const std::string& folder) override
     {
         return inner_.FreeSpace(folder);

@@ -28,6 +28,7 @@ enum class FailureCause
     ReadOnly,
     NoRoom,
     NotAFolder, // something that is not a folder stands where one belongs
+    SameFile,   // a set's file or folder is the game's own, through a link: `other` names it
     Other,
 };
 
@@ -39,6 +40,7 @@ struct FailureFigures
     bool nothingChanged = false; // found before the command's first change
     std::uintmax_t needed = 0;   // no room: the bytes the copies need and the bytes free, both
     std::uintmax_t free = 0;     // 0 when the system ran out of room in the middle of a write
+    std::string other = {};      // same file: the other name it has
 };
 
 // The one failure the file-system operations raise: why, the system's error number and

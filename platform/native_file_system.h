@@ -24,6 +24,9 @@ public:
     std::vector<std::string> ListFolders(const std::string& folder) override;
     FileStamp StampOf(const std::string& path) override;
     EntryKind KindOf(const std::string& path) override;
+    FileIdentity IdentityOf(const std::string& path) override;
+    bool TakesLinks(const std::string& folder) override;
+    void CheckTakesFiles(const std::string& folder) override;
     std::uintmax_t FreeSpace(const std::string& folder) override;
     bool SameContent(const std::string& a, const std::string& b) override;
     std::string ReadTextFile(const std::string& path, std::size_t limit) override;

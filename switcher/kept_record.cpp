@@ -186,13 +186,14 @@ std::string Format(const KeptEntry& entry)
 
 std::string Format(const KeptRecord& record)
 {
-    std::string text = "JOV Enable-Disable kept these files of the game folder " +
-                       record.gameDir + "\r\nwhen it ran \"" + record.command + "\" on " +
-                       LocalTime(record.started, "%Y-%m-%d at %H:%M:%S") + std::string(kRun) +
-                       std::to_string(record.sequence) +
-                       ").\r\nTo get a file back, copy it from here into the game folder, under its "
-                       "name there.\r\n\r\nName in the game folder\tName here\tWhat "
-                       "happened\tSize in bytes\tLast changed\r\n";
+    std::string text =
+        "JOV Enable-Disable kept these files of the game folder " + record.gameDir +
+        "\r\nwhen it ran \"" + record.command + "\" on " +
+        LocalTime(record.started, "%Y-%m-%d at %H:%M:%S") + std::string(kRun) +
+        std::to_string(record.sequence) +
+        ").\r\nTo get a file back, copy it from here into the game folder, under its "
+        "name there.\r\n\r\nName in the game folder\tName here\tWhat "
+        "happened\tSize in bytes\tLast changed\r\n";
     for (const KeptEntry& entry : record.entries) {
         text += Format(entry);
     }
@@ -202,7 +203,7 @@ std::string Format(const KeptRecord& record)
 PlacedCopy PlacedCopy::Of(const platform::FileStamp& stamp, std::string name, std::string set)
 {
     return {std::move(name), std::move(set), stamp.size, stamp.modified,
-            stamp.changed, stamp.device,     stamp.inode};
+            stamp.changed,   stamp.device,   stamp.inode};
 }
 
 bool PlacedCopy::Matches(const platform::FileStamp& stamp) const

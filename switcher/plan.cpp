@@ -6,9 +6,9 @@ namespace switcher
 {
 
 Step::Step(Kind kind, std::string path, std::string source, platform::FileStamp stamp,
-           std::string text, std::uintmax_t size)
+           std::string text, platform::FileStamp from)
     : kind(kind), path(std::move(path)), source(std::move(source)), stamp(std::move(stamp)),
-      text(std::move(text)), size(size)
+      text(std::move(text)), from(std::move(from))
 {}
 
 std::string Describe(const Step& step)

@@ -1,10 +1,12 @@
 #pragma once
 
 #include "platform/file_system.h"
+#include "platform/fs_error.h"
 #include "switcher/kept_record.h"
 #include "switcher/set_view.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -32,7 +34,7 @@ struct Step
     };
 
     Step(Kind kind, std::string path, std::string source = {}, platform::FileStamp stamp = {},
-         std::string text = {}, std::uintmax_t size = 0);
+         std::string text = {}, platform::FileStamp from = {});
 
     Kind kind;
     std::string path;   // what the step changes: a file or folder, the record, the state file
@@ -40,7 +42,7 @@ struct Step
                         // kept file
     platform::FileStamp stamp; // the file at `path` as the plan found it, where there is one
     std::string text;          // WriteRecord: the record; WriteState: the word
-    std::uintmax_t size = 0;   // Copy: the bytes the set's file brings
+    platform::FileStamp from;  // Copy: the set's file; PutBack: the kept file
 };
 
 struct Plan
@@ -56,19 +58,22 @@ struct Plan
     Plan(Kind kind, Control control) : kind(kind), control(control) {}
 
     Kind kind;
-    Control control;      // the button whose command this is (Remove for a first start)
-    std::string setDir;   // the set folder whose files it copies; empty: none
-    std::string message;  // shown before the work: the set folder is missing
+    Control control;     // the button whose command this is (Remove for a first start)
+    std::string setDir;  // the set folder whose files it copies; empty: none
+    std::string message; // shown before the work: the set folder is missing
     bool setMissing = false;
     std::vector<Step> steps;
     std::size_t saveAt = 0; // the first step of those that record the new state
     std::string word;       // the installed set's word afterwards; empty: unchanged
 
-    std::string runDir;      // the run's subfolder of the backup folder; empty: keeps nothing
+    std::string runDir; // the run's subfolder of the backup folder; empty: keeps nothing
     std::size_t keptFiles = 0;
     // The copies in the game folder once the steps are done; those the plans make now are
     // stamped as they are made.
     std::vector<PlacedCopy> copies;
+    // What makes the command refuse before its first change, found while planning: a set's file
+    // or folder that is the game's own through a link.
+    std::optional<platform::FsError> refusal;
 };
 
 // The step as a dry run prints it and a verbose run reports it once done.

@@ -5,6 +5,7 @@
 #include "switcher/state_file.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <limits>
 
@@ -37,7 +38,8 @@ std::string Numbered(const std::string& name, int n)
     const std::string extension = dot == std::string::npos || dot == 0 ? "" : name.substr(dot);
     std::string stem = name.substr(0, name.size() - extension.size());
     const std::string suffix = " (" + std::to_string(n) + ")";
-    const std::size_t room = kLongestName - std::min(kLongestName, suffix.size() + extension.size());
+    const std::size_t room =
+        kLongestName - std::min(kLongestName, suffix.size() + extension.size());
     if (stem.size() > room) {
         std::size_t cut = room;
         while (cut > 0 && (static_cast<unsigned char>(stem[cut]) & 0xC0) == 0x80) {
@@ -148,6 +150,7 @@ void Planner::ReadCopies()
     if (found.empty()) {
         return;
     }
+    copiesStamp_ = files_.StampOf(Under(backupDir, found.front()));
     const std::string text = files_.ReadTextFile(Under(backupDir, found.front()),
                                                  std::numeric_limits<std::size_t>::max());
     for (PlacedCopy& copy : ParseCopies(text)) {
@@ -223,13 +226,12 @@ void Planner::ReadRuns()
     });
 }
 
-void Planner::Keep(Run& run, const platform::FileStamp& stamp, Step::Kind how,
-                   KeptEntry::What what, const std::string& by)
+void Planner::Keep(Run& run, const platform::FileStamp& stamp, Step::Kind how, KeptEntry::What what,
+                   const std::string& by)
 {
     if (run.dir.empty()) {
         ReadRuns();
-        const std::string base =
-            LocalTime(now_, "%Y-%m-%d %H-%M-%S ") + run.record.command;
+        const std::string base = LocalTime(now_, "%Y-%m-%d %H-%M-%S ") + run.record.command;
         std::string name = base;
         for (int n = 2; !runNames_.insert(FoldCase(name)).second; ++n) {
             name = base + " (" + std::to_string(n) + ")";
@@ -276,7 +278,7 @@ void Planner::CopyIn(Run& run, SetFolder folder, const std::string& name, const 
         }
     }
     run.work.push_back(
-        {Step::Kind::Copy, Under(fields_.GameDir, stored), source.path, target, {}, source.size});
+        {Step::Kind::Copy, Under(fields_.GameDir, stored), source.path, target, {}, source});
     platform::FileStamp copy = source;
     copy.path = Under(fields_.GameDir, stored);
     copy.readOnly = false;
@@ -316,8 +318,12 @@ void Planner::PutBackOriginals(Run& run)
             if (!game.exists || game.readOnly || !SetHoldsCopy(set->folder, entry.name, game)) {
                 continue;
             }
-            run.work.push_back(
-                {Step::Kind::PutBack, game.path, Under(kept->files.dir, keptFile), game, {}});
+            run.work.push_back({Step::Kind::PutBack,
+                                game.path,
+                                Under(kept->files.dir, keptFile),
+                                game,
+                                {},
+                                Stamp(kept->files, keptFile)});
             Place(game_, inGame, Stamp(kept->files, keptFile));
             Forget(kept->files, keptFile);
             copies_.erase(FoldCase(inGame));
@@ -329,7 +335,11 @@ void Planner::PutBackOriginals(Run& run)
             continue;
         }
         kept->text += putBack;
-        run.work.push_back({Step::Kind::WriteRecord, kept->record, {}, {}, kept->text});
+        run.work.push_back({Step::Kind::WriteRecord,
+                            kept->record,
+                            {},
+                            Stamp(kept->files, platform::SplitPath(kept->record).leaf),
+                            kept->text});
         // A run's subfolder that keeps nothing more goes.
         if (Names(kept->files).size() == 1 && files_.ListFolders(kept->files.dir).empty()) {
             run.work.push_back({Step::Kind::TidyUp, kept->files.dir, kept->record, {}, {}});
@@ -337,8 +347,38 @@ void Planner::PutBackOriginals(Run& run)
     }
 }
 
+void Planner::RefuseLinkedSetFolder(Plan& plan, SetFolder folder)
+{
+    const std::string& setDir = FolderOf(fields_, folder);
+    const platform::FileIdentity set = files_.IdentityOf(setDir);
+    if (!set.Known() || plan.refusal) {
+        return;
+    }
+    // The game folder, the folders above it, and the backup folder.
+    std::vector<std::string> taken{Under(fields_.GameDir, kBackupFolderName)};
+    for (std::string at = fields_.GameDir; !at.empty();) {
+        taken.push_back(at);
+        const std::string up = platform::SplitPath(at).folder;
+        at = up == at ? std::string() : up;
+    }
+    for (const std::string& folder : taken) {
+        if (files_.IdentityOf(folder) == set) {
+            plan.refusal = platform::FsError(ELOOP, "use the set folder", setDir,
+                                             platform::FailureCause::SameFile,
+                                             {.nothingChanged = true, .other = folder});
+            return;
+        }
+    }
+}
+
 void Planner::Finish(Run& run, Plan& plan)
 {
+    if (!sameFiles_.empty() && !plan.refusal) {
+        const auto& [setFile, gameFile] = sameFiles_.front();
+        plan.refusal = platform::FsError(ELOOP, "check", gameFile, platform::FailureCause::SameFile,
+                                         {.nothingChanged = true, .other = setFile});
+    }
+    sameFiles_.clear();
     const std::string backupDir = Under(fields_.GameDir, kBackupFolderName);
     const bool copied = !plan.word.empty() && !plan.setMissing;
     if ((!run.dir.empty() || copied) && BackupKind() == platform::EntryKind::Missing) {
@@ -359,10 +399,12 @@ void Planner::Finish(Run& run, Plan& plan)
     plan.steps.insert(plan.steps.end(), run.work.begin(), run.work.end());
     if (copied) {
         // The copies as the steps leave them; those made now get their identity once made.
+        ReadCopies();
         for (const auto& [folded, copy] : copies_) {
             plan.copies.push_back(copy);
         }
-        plan.steps.push_back({Step::Kind::WriteCopies, Under(backupDir, kCopiesName), {}, {}, {}});
+        plan.steps.push_back(
+            {Step::Kind::WriteCopies, Under(backupDir, kCopiesName), {}, copiesStamp_, {}});
     }
     plan.saveAt = plan.steps.size();
     if (!plan.word.empty()) {
@@ -386,6 +428,7 @@ Plan Planner::Restoring(Plan::Kind kind, const std::string& command)
         plan.message = stock.missing;
         plan.setMissing = true;
     } else {
+        RefuseLinkedSetFolder(plan, SetFolder::Stock);
         for (const std::string_view pattern : kCleanOut) {
             for (const std::string& name : Names(game_)) {
                 if (platform::MatchesPattern(name, pattern)) {
@@ -423,6 +466,7 @@ Plan Planner::Install(SetFolder folder)
     }
     plan.word = row.word;
     plan.setDir = FolderOf(fields_, folder);
+    RefuseLinkedSetFolder(plan, folder);
     Run run;
     run.record.command = "install " + std::string(row.word);
     run.used.insert(FoldCase(kRecordName));

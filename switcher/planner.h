@@ -78,6 +78,8 @@ private:
     // Copies the set's file `name` over the game folder's, keeping the player's own first.
     void CopyIn(Run& run, SetFolder folder, const std::string& name, const std::string& by);
     void PutBackOriginals(Run& run);
+    // Refuses a set folder that is the game folder, a folder above it or the backup folder.
+    void RefuseLinkedSetFolder(Plan& plan, SetFolder folder);
     void Finish(Run& run, Plan& plan);
 
     platform::FileSystem& files_;
@@ -97,12 +99,13 @@ private:
     bool runsRead_ = false;
     std::optional<platform::EntryKind> backupKind_;
     bool copiesRead_ = false;
+    platform::FileStamp copiesStamp_;
     std::map<std::string, PlacedCopy> copies_; // by folded name, as the plans leave them
     std::set<std::string> copiedNow_;          // folded names the plans so far copy
     // Set files that are the game file they would replace (a link): found, never a copy.
     std::vector<std::pair<std::string, std::string>> sameFiles_;
-    std::vector<KeptRun> runs_;        // in the order they ran
-    std::set<std::string> runNames_;   // folded, with those of the runs planned since
+    std::vector<KeptRun> runs_;      // in the order they ran
+    std::set<std::string> runNames_; // folded, with those of the runs planned since
     unsigned long lastSequence_ = 0;
 };
 

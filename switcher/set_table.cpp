@@ -74,8 +74,9 @@ const AirForceRow* AirForceOf(Control control)
 
 const SetRow* SetOf(Control control)
 {
-    const auto* found = std::find_if(kSets.begin(), kSets.end(),
-                                     [control](const SetRow& row) { return row.control == control; });
+    const auto* found = std::find_if(kSets.begin(), kSets.end(), [control](const SetRow& row) {
+        return row.control == control;
+    });
     return found == kSets.end() ? nullptr : &*found;
 }
 

@@ -106,7 +106,8 @@ Prepared Switcher::Prepare(Control control)
     }
     // A first start always leaves the stock set, so what it would refuse is refused before the
     // first start changes anything.
-    prepared.installed = recorded ? fields_.InstalledSet : std::string(RowOf(SetFolder::Stock).word);
+    prepared.installed =
+        recorded ? fields_.InstalledSet : std::string(RowOf(SetFolder::Stock).word);
     if (!IsEnabled(StatesFor(prepared.installed), control)) {
         prepared.outcome = Outcome::Refused;
         return prepared;
@@ -162,45 +163,83 @@ Outcome Switcher::CarryOut(const Plan& plan)
     return plan.setMissing ? Outcome::SetMissing : Outcome::Done;
 }
 
+// Everything that can be known before the first change is asked here, over the plan, so that a
+// command refuses with the same failure its step would meet and changes nothing. A file that
+// changes after the check is still met at its step.
 void Switcher::Check(const Plan& plan)
 {
+    if (plan.refusal) {
+        throw *plan.refusal;
+    }
     if (!plan.word.empty()) {
         files_.CheckReplaceable(fields_.StateFile);
+        files_.CheckNotInUse(fields_.StateFile);
     }
     if (plan.saveAt == 0) {
         return;
     }
     const std::string backupDir = Under(fields_.GameDir, kBackupFolderName);
-    if (files_.KindOf(backupDir) == platform::EntryKind::Other) {
+    const platform::EntryKind backup = files_.KindOf(backupDir);
+    if (backup == platform::EntryKind::Other) {
         throw platform::FsError(ENOTDIR, "keep files in", backupDir,
                                 platform::FailureCause::NotAFolder, {.nothingChanged = true});
     }
+    // The backup folder takes the run's folder and its files (the game folder, where it is to be
+    // made).
+    if (!plan.runDir.empty() || !plan.copies.empty()) {
+        files_.CheckTakesFiles(backup == platform::EntryKind::Folder ? backupDir : fields_.GameDir);
+    }
+    // A read-only file refuses as its step would.
+    const auto refuseReadOnly = [](const platform::FileStamp& file, const char* operation) {
+        if (file.exists && file.readOnly) {
+            throw platform::FsError(EACCES, operation, file.path, platform::FailureCause::ReadOnly,
+                                    {.nothingChanged = true});
+        }
+    };
     // Room for every copy, less what the copies replace and the clean-out frees, plus the
     // largest file, whose temporary stands beside the file it replaces until the rename. The
-    // player's own files are kept, which frees nothing.
+    // player's own files are kept, which frees nothing, and where the file system takes no
+    // links a file kept before it is replaced is a copy too.
     std::uintmax_t incoming = 0;
     std::uintmax_t largest = 0;
     std::uintmax_t leaving = 0;
+    std::optional<bool> links;
     std::unordered_set<std::string> kept;
     for (const Step& step : plan.steps) {
         switch (step.kind) {
         case Step::Kind::KeepByMoving:
-        case Step::Kind::KeepByLinking:
-            kept.insert(step.path);
-            files_.CheckNotInUse(step.path);
-            break;
         case Step::Kind::Delete:
-            leaving += step.stamp.size;
+            refuseReadOnly(step.stamp, "delete");
             files_.CheckNotInUse(step.path);
+            leaving += step.kind == Step::Kind::Delete ? step.stamp.size : 0;
+            break;
+        case Step::Kind::KeepByLinking:
+            refuseReadOnly(step.stamp, "replace");
+            files_.CheckNotInUse(step.path);
+            kept.insert(step.path);
+            if (!links) {
+                links = files_.TakesLinks(fields_.GameDir);
+            }
+            incoming += *links ? 0 : step.stamp.size;
             break;
         case Step::Kind::Copy:
-        case Step::Kind::PutBack:
-            incoming += step.size;
-            largest = std::max(largest, step.size);
-            if (step.stamp.exists) {
-                leaving += kept.contains(step.path) ? 0 : step.stamp.size;
+            refuseReadOnly(step.stamp, "replace");
+            incoming += step.from.size;
+            largest = std::max(largest, step.from.size);
+            if (step.stamp.exists && !kept.contains(step.path)) {
+                leaving += step.stamp.size;
                 files_.CheckNotInUse(step.path);
             }
+            break;
+        case Step::Kind::PutBack:
+            refuseReadOnly(step.stamp, "put back");
+            refuseReadOnly(step.from, "put back");
+            files_.CheckNotInUse(step.path);
+            files_.CheckNotInUse(step.source);
+            break;
+        case Step::Kind::WriteRecord:
+        case Step::Kind::WriteCopies:
+            refuseReadOnly(step.stamp, "replace");
             break;
         default:
             break;
@@ -312,7 +351,8 @@ Status Switcher::Inspect()
         for (const std::string& run : files_.ListFolders(status.backupDir)) {
             for (const std::string& name :
                  files_.ListPlainFiles(Under(Under(status.backupDir, run), "*.*"))) {
-                status.keptFiles += platform::FoldCase(name) == platform::FoldCase(kRecordName) ? 0 : 1;
+                status.keptFiles +=
+                    platform::FoldCase(name) == platform::FoldCase(kRecordName) ? 0 : 1;
             }
         }
     }

@@ -114,8 +114,8 @@ const std::map<std::string, Calls> kRows{
     {"tuk", Row("TUK", false, true, false)},
 };
 
-// "off|change|copies|jov|flush|write jov|on": a set's word stands for its row of UpdateControls, "off"
-// and "on" for the window's enabling.
+// "off|change|copies|jov|flush|write jov|on": a set's word stands for its row of UpdateControls,
+// "off" and "on" for the window's enabling.
 Calls Expand(const std::string& steps)
 {
     Calls calls;
@@ -136,7 +136,8 @@ struct CommandRow
     const char* before; // files under the game folder, each holding its own path; "!x": read-only
     const char* installed; // the state file's word before (null: no state file)
     // What runs after start-up, by blanks: "start" (nothing more), "remove", a set's or an air
-    // force's word, "edit:x" (the player changes the game folder's file x).
+    // force's word, "edit:x" (the player changes the game folder's file x), "lockbackup" (every
+    // file in the backup is made read-only).
     const char* command;
     const char* calls; // what the commands do, in order (see Expand); null: not checked
     // The game folder's files: "x" as before, "x=y" a copy of y (or y is "edited"), jovo.ini.
@@ -176,10 +177,9 @@ protected:
         for (const std::string& entry : Split(files)) {
             const auto cut = entry.find('=');
             const std::string name = entry.substr(0, cut);
-            expected[name] = platform::FoldCase(name) == "jovo.ini"
-                                 ? switcher::StateLine(recorded)
-                             : cut == std::string::npos ? name
-                                                        : entry.substr(cut + 1);
+            expected[name] = platform::FoldCase(name) == "jovo.ini" ? switcher::StateLine(recorded)
+                             : cut == std::string::npos             ? name
+                                                                    : entry.substr(cut + 1);
         }
         return expected;
     }
@@ -239,6 +239,13 @@ TEST_P(SwitcherTest, CommandDoesItsStepsInOrder)
         for (const std::string& command : Split(row.command)) {
             if (command.starts_with("edit:")) {
                 Write(command.substr(5), "edited");
+            } else if (command == "lockbackup") {
+                for (const auto& kept :
+                     fs::recursive_directory_iterator(Under("JOV_Enable-backup"))) {
+                    if (kept.is_regular_file()) {
+                        fs::permissions(kept.path(), fs::perms::owner_read);
+                    }
+                }
             } else if (command != "start") {
                 recorder.calls.clear();
                 RunCommand(sw, command);
@@ -279,8 +286,8 @@ INSTANTIATE_TEST_SUITE_P(
                    "off|message KRS folder does not exist!|flush|write none|none|on",
                    "a.dat jovo.ini", "none", ""},
         CommandRow{"restore", "hurr.flt FLT.cdf krs/FLT.CDF", "jov", "remove",
-                   "off|record|flush|change|copies|none|flush|write none|on", "FLT.CDF=krs/FLT.CDF jovo.ini", "none",
-                   "FLT.cdf hurr.flt"},
+                   "off|record|flush|change|copies|none|flush|write none|on",
+                   "FLT.CDF=krs/FLT.CDF jovo.ini", "none", "FLT.cdf hurr.flt"},
         CommandRow{"restore without stock set", "tuk.cdf", "tuk", "remove",
                    "off|message KRS folder does not exist!|none|flush|write none|on",
                    "jovo.ini tuk.cdf", "none", ""},
@@ -292,10 +299,11 @@ INSTANTIATE_TEST_SUITE_P(
                    "jovo.ini readme.txt",
                    "jov", "HURR.flt"},
         CommandRow{"install JOV Online", "JOVO/ONLINE.DAT", "none", "jovo",
-                   "off|change|copies|jovo|flush|write jovo|on", "ONLINE.DAT=JOVO/ONLINE.DAT jovo.ini",
-                   "jovo", ""},
-        CommandRow{"install TUK", "tuk/FLT.CDF", "none", "tuk", "off|change|copies|tuk|flush|write tuk|on",
-                   "FLT.CDF=tuk/FLT.CDF jovo.ini", "tuk", ""},
+                   "off|change|copies|jovo|flush|write jovo|on",
+                   "ONLINE.DAT=JOVO/ONLINE.DAT jovo.ini", "jovo", ""},
+        CommandRow{"install TUK", "tuk/FLT.CDF", "none", "tuk",
+                   "off|change|copies|tuk|flush|write tuk|on", "FLT.CDF=tuk/FLT.CDF jovo.ini",
+                   "tuk", ""},
         // The restore puts back, byte for byte, the game file an install replaced; a file the
         // player changed since stays, and the original stays kept.
         CommandRow{"restore after an install over a game file",
@@ -337,19 +345,27 @@ INSTANTIATE_TEST_SUITE_P(
         CommandRow{"Luftwaffe",
                    "110c.flt 110g.flt 190a.flt 190d.flt 109e.flt 109g.flt 109k.flt 262a.flt "
                    "H111.FLT j88a.flt ju87.flt m410.flt",
-                   "jovo", "luftwaffe", "Country(2) off|off|record|flush|change|on", "jovo.ini", "jovo",
+                   "jovo", "luftwaffe", "Country(2) off|off|record|flush|change|on", "jovo.ini",
+                   "jovo",
                    "110c.flt 110g.flt 190a.flt 190d.flt 109e.flt 109g.flt 109k.flt 262a.flt "
                    "H111.FLT j88a.flt ju87.flt m410.flt"},
         CommandRow{"an air force none of whose files is there", "hurr.flt", "jov", "usaaf",
                    "Country(1) off|off|on", "hurr.flt jovo.ini", "jov", ""},
-        // A failure ends the command at the failing step: what came before is done, what comes
-        // after is not, and neither the controls nor the state file move. A read-only file is
-        // neither deleted nor kept.
-        CommandRow{"restore stopped by a read-only file", "krs/flt.cdf a.dat !b.dat c.dat x.str",
-                   "jov", "remove", "off|record|flush|change", "b.dat c.dat jovo.ini x.str", "jov", "a.dat",
-                   EACCES},
-        CommandRow{"install stopped by a read-only file", "jov/a.dat jov/b.dat jov/c.dat !B.DAT",
-                   "none", "jov", "off|record|flush|change", "B.DAT a.dat=jov/a.dat jovo.ini", "none", "",
+        // A read-only file that a command would delete, replace or put back is found before the
+        // first change: the command refuses with the failure its step would meet, and nothing in
+        // the game folder or the backup changes.
+        CommandRow{"restore refused by a read-only file", "krs/flt.cdf a.dat !b.dat c.dat x.str",
+                   "jov", "remove", "off", "a.dat b.dat c.dat jovo.ini x.str", "jov", "", EACCES},
+        CommandRow{"install refused by a read-only file", "jov/a.dat jov/b.dat jov/c.dat !B.DAT",
+                   "none", "jov", "off", "B.DAT jovo.ini", "none", "", EACCES},
+        CommandRow{"RAF refused by a read-only file", "HURR.FLT !sp09.flt", "jov", "raf",
+                   "Country(0) off|off", "HURR.FLT jovo.ini sp09.flt", "jov", "", EACCES},
+        CommandRow{"first start refused by a read-only game file", "!FLT.CDF krs/FLT.CDF", nullptr,
+                   "start", "off", "FLT.CDF", "", "", EACCES},
+        CommandRow{"restore refused by a read-only kept file and record",
+                   "README.TXT jov/ReadMe.txt jov/a.dat krs/flt.cdf", "none",
+                   "jov lockbackup remove", "off",
+                   "README.TXT=jov/ReadMe.txt a.dat=jov/a.dat jovo.ini", "jov", "README.TXT",
                    EACCES},
         // Too little room is found before the first change. Three copies of 9 bytes come and
         // the largest needs room for its temporary: 36 bytes; the file of 5 they replace is
@@ -376,8 +392,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         CommandRow{"restore into a state file in capitals beside a folder jovo.ini",
                    "JOVO.INI jovo.ini/x krs/flt.cdf", nullptr, "remove",
-                   "off|change|copies|none|flush|write none|on", "JOVO.INI flt.cdf=krs/flt.cdf", "none",
-                   ""},
+                   "off|change|copies|none|flush|write none|on", "JOVO.INI flt.cdf=krs/flt.cdf",
+                   "none", ""},
         // The delete acts on the file the listing found, not on a folder of the same name.
         CommandRow{"RAF beside a folder hurr.flt", "HURR.FLT hurr.flt/x", "jov", "raf",
                    "Country(0) off|off|record|flush|change|on", "jovo.ini", "jov", "HURR.FLT"},

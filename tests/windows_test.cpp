@@ -1,8 +1,8 @@
 #include "game_folder.h"
 #include "host.h"
 
-#include "platform/native_file_system.h"
 #include "platform/folder_lock.h"
+#include "platform/native_file_system.h"
 #include "platform/win32/common.h"
 
 #include <sddl.h>
@@ -213,11 +213,11 @@ INSTANTIATE_TEST_SUITE_P(
         WindowsRow{"FileHeldForAMomentIsReplaced", "KRS Game", "none",
                    "jov/a.dat jov/panel.dat PANEL.DAT", "install jov", 0, "",
                    "PANEL.DAT a.dat jovo.ini", "PANEL.DAT", 1000},
-        // Held where no check comes first: the step says so, from a move.
+        // A held state file, and an air force's file, are found before the first change.
         WindowsRow{"StateFileInUse", "KRS Game", "none", "jov/panel.dat", "install jov", 3,
-                   "Could not replace \"jovo.ini\"|KRS Game. The file is in use by another",
-                   "jovo.ini panel.dat", "jovo.ini"},
-        // An air force's file held is found before the first change.
+                   "Could not change \"jovo.ini\"|KRS Game. The file is in use by another program, "
+                   "most likely the game. Nothing was changed.",
+                   "jovo.ini", "jovo.ini"},
         WindowsRow{"AirForceFileInUse", "KRS Game", "jov", "HURR.FLT", "remove raf", 3,
                    "Could not change \"HURR.FLT\"|KRS Game. The file is in use by another program, "
                    "most likely the game. Nothing was changed.",

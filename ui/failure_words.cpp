@@ -61,6 +61,11 @@ std::string Advice(const platform::FsError& error)
                      (unchanged ? "; nothing was changed." : ".");
         }
         break;
+    case FailureCause::SameFile:
+        advice = "It is \"" + figures.other +
+                 "\" itself, through a link, so it is no copy to take or delete. Replace the "
+                 "link with a real copy, then try again. Nothing was changed.";
+        break;
     case FailureCause::NotAFolder:
         advice = "Something that is not a folder stands at that name: move it away, then try "
                  "again." +

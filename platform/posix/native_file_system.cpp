@@ -75,6 +75,13 @@ CopyFault CopyContents(int in, int out)
     }
 }
 
+// Puts a file's data, or a folder's names, on disk.
+bool SyncFile(const std::string& path)
+{
+    const Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    return fd.Get() >= 0 && ::fsync(fd.Get()) == 0;
+}
+
 struct Source
 {
     Fd fd;
@@ -193,7 +200,8 @@ void NativeFileSystem::CopyFileReplacing(const std::string& source, const std::s
     const Source from = OpenSource(state_->names, source);
     const ResolvedFile to = state_->names.ResolveFile(destination);
     // Created with the source's permissions, and writable whatever they are.
-    PendingReplace replace(state_->names, to, (from.info.st_mode & (S_IRWXU | S_IRWXG | S_IRWXO)) | S_IWUSR);
+    PendingReplace replace(state_->names, to,
+                           (from.info.st_mode & (S_IRWXU | S_IRWXG | S_IRWXO)) | S_IWUSR);
     switch (CopyContents(from.fd.Get(), replace.Descriptor())) {
     case CopyFault::Read:
         replace.Fail("read", Absolute(from.path));
@@ -299,33 +307,50 @@ std::string NativeFileSystem::ReadTextFile(const std::string& path, std::size_t 
 void NativeFileSystem::KeepFile(const std::string& path, const std::string& kept, Keeping how)
 {
     const std::string target = state_->names.ResolveFile(path).path;
+    const Split to = SplitPath(kept);
+    const std::string keptFolder = FolderOrHere(state_->names.ResolveFolder(to.folder));
+    const std::string keptPath = Join(keptFolder, to.leaf);
     const char* operation = how == Keeping::Move ? "delete" : "replace";
     if (!RefuseFolderOrReadOnly(operation, target)) {
         ThrowErrno(operation, Absolute(target));
     }
     // Neither a new link nor a move without replacing ever takes the place of a file there.
-    const bool done = how == Keeping::Move ? ::renameat2(AT_FDCWD, target.c_str(), AT_FDCWD,
-                                                         kept.c_str(), RENAME_NOREPLACE) == 0
-                                           : ::link(target.c_str(), kept.c_str()) == 0;
+    bool done = how == Keeping::Move ? ::renameat2(AT_FDCWD, target.c_str(), AT_FDCWD,
+                                                   keptPath.c_str(), RENAME_NOREPLACE) == 0
+                                     : ::link(target.c_str(), keptPath.c_str()) == 0;
+    if (!done && how == Keeping::Move && (errno == EINVAL || errno == ENOSYS)) {
+        // A file system without a move that never replaces (exFAT, FAT, some shares) still
+        // moves: the run's folder is this command's own, kept by the folder lock, and the name
+        // is free there.
+        struct stat info = {};
+        if (::lstat(keptPath.c_str(), &info) == 0) {
+            errno = EEXIST;
+            ThrowErrno("keep a copy of", Absolute(target));
+        }
+        done = ::rename(target.c_str(), keptPath.c_str()) == 0;
+    }
     if (!done) {
-        // A file system without links, or without a move that never replaces, gets a copy.
+        // A file system without links, or another file system, gets a copy.
         if (errno != EPERM && errno != EOPNOTSUPP && errno != EMLINK && errno != ENOSYS &&
             errno != EINVAL && errno != EXDEV) {
             ThrowErrno("keep a copy of", Absolute(target));
         }
-        if (KindOf(kept) != EntryKind::Missing) {
+        if (KindOf(keptPath) != EntryKind::Missing) {
             errno = EEXIST;
             ThrowErrno("keep a copy of", Absolute(target));
         }
-        CopyFileReplacing(target, kept);
+        CopyFileReplacing(target, keptPath);
+        // The copy and its name are on disk before the original is replaced or removed.
+        if (!SyncFile(keptPath) || !SyncFile(keptFolder)) {
+            ThrowErrno("keep a copy of", Absolute(target));
+        }
         if (how == Keeping::Move && ::unlink(target.c_str()) != 0) {
             ThrowErrno(operation, Absolute(target));
         }
     }
-    const Split from = SplitPath(target);
-    const Split to = SplitPath(kept);
-    state_->names.NoteAdded(FolderOrHere(state_->names.ResolveFolder(to.folder)), to.leaf);
+    state_->names.NoteAdded(keptFolder, to.leaf);
     if (how == Keeping::Move) {
+        const Split from = SplitPath(target);
         state_->names.NoteRemoved(FolderOrHere(from.folder), from.leaf);
     }
 }
@@ -333,13 +358,29 @@ void NativeFileSystem::KeepFile(const std::string& path, const std::string& kept
 void NativeFileSystem::PutBack(const std::string& kept, const std::string& path)
 {
     const std::string target = state_->names.ResolveFile(path).path;
+    const std::string from = state_->names.ResolveFile(kept).path;
     RefuseFolderOrReadOnly("put back", target);
-    if (::rename(kept.c_str(), target.c_str()) != 0) {
-        ThrowErrno("put back", Absolute(target));
+    if (::rename(from.c_str(), target.c_str()) != 0) {
+        struct stat info = {};
+        if (::lstat(from.c_str(), &info) != 0) {
+            ThrowErrno("put back", Absolute(from)); // the backup's file is what fails
+        }
+        if (errno != EXDEV) {
+            ThrowErrno("put back", Absolute(target));
+        }
+        // The backup on another file system: copied back whole and put on disk, then taken out
+        // of the backup.
+        CopyFileReplacing(from, target);
+        if (!SyncFile(target) || !SyncFile(FolderOrHere(SplitPath(target).folder))) {
+            ThrowErrno("put back", Absolute(target));
+        }
+        if (::unlink(from.c_str()) != 0) {
+            ThrowErrno("put back", Absolute(from));
+        }
     }
-    const Split from = SplitPath(kept);
+    const Split gone = SplitPath(from);
     const Split to = SplitPath(target);
-    state_->names.NoteRemoved(FolderOrHere(state_->names.ResolveFolder(from.folder)), from.leaf);
+    state_->names.NoteRemoved(FolderOrHere(gone.folder), gone.leaf);
     state_->names.NoteAdded(FolderOrHere(to.folder), to.leaf);
 }
 
@@ -350,6 +391,48 @@ EntryKind NativeFileSystem::KindOf(const std::string& path)
         return EntryKind::Missing;
     }
     return S_ISDIR(info.st_mode) ? EntryKind::Folder : EntryKind::Other;
+}
+
+FileIdentity NativeFileSystem::IdentityOf(const std::string& path)
+{
+    struct stat info = {};
+    if (::stat(state_->names.ResolveFolder(path).c_str(), &info) != 0) {
+        return {};
+    }
+    return {static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino)};
+}
+
+// A temporary of our own form, made and gone again; no process may make that name but this one.
+bool NativeFileSystem::TakesLinks(const std::string& folder)
+{
+    const std::string here = FolderOrHere(state_->names.ResolveFolder(folder));
+    const std::string first = Join(here, TemporaryName(static_cast<unsigned long>(::getpid()), 0));
+    const std::string second =
+        Join(here, TemporaryName(static_cast<unsigned long>(::getpid()), 1u << 31));
+    const Fd made(::open(first.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+    if (made.Get() < 0) {
+        return false;
+    }
+    const bool linked = ::link(first.c_str(), second.c_str()) == 0;
+    ::unlink(second.c_str());
+    ::unlink(first.c_str());
+    return linked;
+}
+
+void NativeFileSystem::CheckTakesFiles(const std::string& folder)
+{
+    const std::string here = FolderOrHere(state_->names.ResolveFolder(folder));
+    // A file without a name where the system makes one, so that nothing can stay behind.
+    Fd probe(::open(here.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600));
+    if (probe.Get() < 0 && (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL)) {
+        const std::string name =
+            Join(here, TemporaryName(static_cast<unsigned long>(::getpid()), 0));
+        probe = Fd(::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+        ::unlink(name.c_str());
+    }
+    if (probe.Get() < 0) {
+        ThrowErrno("write into", Absolute(here));
+    }
 }
 
 bool NativeFileSystem::MakeFolder(const std::string& path)

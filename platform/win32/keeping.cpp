@@ -62,6 +62,7 @@ void NativeFileSystem::KeepFile(const std::string& path, const std::string& kept
     if (!flushed) {
         ThrowLastError("keep a copy of", Absolute(target.path), Intent::Change);
     }
+    FlushFolder(SplitPath(kept).folder);
 }
 
 void NativeFileSystem::PutBack(const std::string& kept, const std::string& path)
@@ -71,11 +72,62 @@ void NativeFileSystem::PutBack(const std::string& kept, const std::string& path)
     const std::wstring from = Wide(kept);
     const std::wstring to = Wide(target.path);
     if (!RetryWhileHeld([&] {
+            // A backup on another volume is copied back, then taken out of the backup.
             return ::MoveFileExW(from.c_str(), to.c_str(),
-                                 MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+                                 MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED |
+                                     MOVEFILE_WRITE_THROUGH);
         })) {
         ThrowChangeFailure(::GetLastError(), "put back", Absolute(target.path), false);
     }
+}
+
+FileIdentity NativeFileSystem::IdentityOf(const std::string& path)
+{
+    const HANDLE handle =
+        ::CreateFileW(Wide(path).c_str(), FILE_READ_ATTRIBUTES,
+                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                      OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        return {};
+    }
+    BY_HANDLE_FILE_INFORMATION info;
+    const bool known = ::GetFileInformationByHandle(handle, &info) != 0;
+    ::CloseHandle(handle);
+    if (!known) {
+        return {};
+    }
+    return {info.dwVolumeSerialNumber,
+            (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow};
+}
+
+// A temporary of our own form, made and gone again; no process may make that name but this one.
+bool NativeFileSystem::TakesLinks(const std::string& folder)
+{
+    const std::wstring first = Wide(Join(folder, TemporaryName(::GetCurrentProcessId(), 0)));
+    const std::wstring second =
+        Wide(Join(folder, TemporaryName(::GetCurrentProcessId(), 1u << 31)));
+    const HANDLE made = ::CreateFileW(first.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                      FILE_ATTRIBUTE_HIDDEN, nullptr);
+    if (made == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    ::CloseHandle(made);
+    const bool linked = ::CreateHardLinkW(second.c_str(), first.c_str(), nullptr) != 0;
+    ::DeleteFileW(second.c_str());
+    ::DeleteFileW(first.c_str());
+    return linked;
+}
+
+// A hidden temporary that goes as soon as it is closed, so that nothing can stay behind.
+void NativeFileSystem::CheckTakesFiles(const std::string& folder)
+{
+    const std::string name = Join(folder, TemporaryName(::GetCurrentProcessId(), 0));
+    const HANDLE probe = ::CreateFileW(Wide(name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                       FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    if (probe == INVALID_HANDLE_VALUE) {
+        ThrowLastError("write into", Absolute(FolderOrHere(folder)), Intent::Create);
+    }
+    ::CloseHandle(probe);
 }
 
 EntryKind NativeFileSystem::KindOf(const std::string& path)
