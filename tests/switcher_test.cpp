@@ -450,6 +450,40 @@ TEST_F(SwitcherTest, LookAlikesAreKeptAndCopiesByHandGo)
 }
 
 #ifndef _WIN32
+// A set's folder or file that is the game's own through a link is no copy of it: the restore
+// refuses before its first change and names the link, whatever the link is.
+TEST_F(SwitcherTest, LinksBackIntoTheGameFolderAreRefusedBeforeAnyChange)
+{
+    const std::pair<const char*, const char*> links[] = {
+        {"krs", "."}, {"krs", ".."}, {"jov", "."}, {"jov/MINE.FLT", "../mine.flt"}};
+    for (const auto& [link, target] : links) {
+        SCOPED_TRACE(link);
+        for (const auto& entry : fs::directory_iterator(game)) {
+            fs::remove_all(entry.path());
+        }
+        for (const std::string name :
+             {"FLT.CDF", "a.dat", "mine.flt", "jov/b.dat", "krs/c.cdf", "../up.cdf"}) {
+            if (!name.starts_with(link + std::string("/"))) {
+                Write(name);
+            }
+        }
+        fs::create_symlink(target, Under(link));
+        Record("jov");
+        const Contents before = Files();
+        Recorder recorder;
+        switcher::Switcher sw(recorder, recorder);
+        sw.Start();
+        try {
+            sw.Remove_Click();
+            ADD_FAILURE() << "the restore went ahead";
+        } catch (const platform::FsError& error) {
+            EXPECT_EQ(error.Cause(), platform::FailureCause::SameFile);
+        }
+        EXPECT_EQ(Files(), before);
+        EXPECT_FALSE(Exists("JOV_Enable-backup"));
+    }
+}
+
 // Two names at the longest a folder takes that differ only in case are both kept: the second's
 // " (2)" shortens its stem and leaves its extension.
 TEST_F(SwitcherTest, KeptNamesAtTheLengthLimitShortenTheirStem)
