@@ -35,6 +35,13 @@ void GameFolderTest::TearDown()
     fs::remove_all(root, ignored);
 }
 
+void GameFolderTest::Clear()
+{
+    for (const auto& entry : fs::directory_iterator(game)) {
+        fs::remove_all(entry.path());
+    }
+}
+
 void GameFolderTest::Write(const std::string& relative, const std::string& content)
 {
     fs::create_directories(Under(relative).parent_path());

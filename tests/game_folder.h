@@ -35,6 +35,8 @@ protected:
     // name beginning with a dot is hidden on every platform.
     void Write(const std::string& relative, const std::string& content = "x");
     void WriteReadOnly(const std::string& relative, const std::string& content = "x");
+    // Empties the game folder, which stays the working folder.
+    void Clear();
     // The state file as the program writes it, with `word` installed.
     void Record(const std::string& word) { Write("jovo.ini", "\"" + word + "\"\r\n"); }
     std::string Read(const std::string& relative) const { return Slurp(Under(relative)); }

@@ -458,9 +458,7 @@ TEST_F(SwitcherTest, LinksBackIntoTheGameFolderAreRefusedBeforeAnyChange)
         {"krs", "."}, {"krs", ".."}, {"jov", "."}, {"jov/MINE.FLT", "../mine.flt"}};
     for (const auto& [link, target] : links) {
         SCOPED_TRACE(link);
-        for (const auto& entry : fs::directory_iterator(game)) {
-            fs::remove_all(entry.path());
-        }
+        Clear();
         for (const std::string name :
              {"FLT.CDF", "a.dat", "mine.flt", "jov/b.dat", "krs/c.cdf", "../up.cdf"}) {
             if (!name.starts_with(link + std::string("/"))) {
