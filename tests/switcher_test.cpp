@@ -247,6 +247,7 @@ TEST_P(SwitcherTest, CommandDoesItsStepsInOrder)
     Recorder recorder;
     switcher::Switcher sw(recorder, recorder);
     int error = 0;
+    bool closed = false;
     try {
         sw.Start();
         recorder.free = row.free;
@@ -260,6 +261,20 @@ TEST_P(SwitcherTest, CommandDoesItsStepsInOrder)
                         fs::permissions(kept.path(), fs::perms::owner_read);
                     }
                 }
+            } else if (command == "closebackup") { // immutable, which binds root too
+                const std::string chattr = "chattr +i \"" + Path("JOV_Enable-backup") + "\"";
+                if (std::system(chattr.c_str()) != 0) {
+                    GTEST_SKIP() << "needs chattr on a file system that takes it";
+                }
+                closed = true;
+            } else if (command == "lowercase") { // as a tool that lower-cases every name does
+                fs::rename(Under("JOV_Enable-backup"), Under("jov_enable-backup"));
+                for (const auto& kept :
+                     fs::recursive_directory_iterator(Under("jov_enable-backup"))) {
+                    std::string name = Utf8(kept.path().filename());
+                    std::transform(name.begin(), name.end(), name.begin(), ::tolower);
+                    fs::rename(kept.path(), kept.path().parent_path() / name);
+                }
             } else if (command != "start") {
                 recorder.calls.clear();
                 RunCommand(sw, command);
@@ -267,6 +282,9 @@ TEST_P(SwitcherTest, CommandDoesItsStepsInOrder)
         }
     } catch (const platform::FsError& failure) {
         error = failure.Number();
+    }
+    if (closed) {
+        EXPECT_EQ(std::system(("chattr -i \"" + Path("JOV_Enable-backup") + "\"").c_str()), 0);
     }
     EXPECT_EQ(error, row.error == 0 ? 0 : platform::FromErrno(row.error).number);
     if (row.calls != nullptr) {
@@ -379,6 +397,11 @@ INSTANTIATE_TEST_SUITE_P(
                    "jov lockbackup remove", "off",
                    "README.TXT=jov/ReadMe.txt a.dat=jov/a.dat jovo.ini", "jov", "README.TXT",
                    EACCES},
+        // The backup is found in any letter case, its folder and kept files alike.
+        CommandRow{"restore from a backup whose names were lower-cased",
+                   "README.TXT jov/ReadMe.txt jov/a.dat krs/flt.cdf", "none",
+                   "jov lowercase remove", nullptr, "README.TXT flt.cdf=krs/flt.cdf jovo.ini",
+                   "none", ""},
         // Too little room is found before the first change. Three copies of 9 bytes come and
         // the largest needs room for its temporary: 36 bytes; the file of 5 they replace is
         // kept, which frees nothing. A restore's clean-out keeps the player's 15 bytes too: 23
@@ -410,6 +433,12 @@ INSTANTIATE_TEST_SUITE_P(
         CommandRow{"RAF beside a folder hurr.flt", "HURR.FLT hurr.flt/x", "jov", "raf",
                    "Country(0) off|off|record|flush|change|on", "jovo.ini", "jov", "HURR.FLT"},
         // A copy replaces the file of its own name where one differs only in case.
+        // A backup folder that takes no new files refuses a command before its first change.
+        CommandRow{"restore refused by a closed backup folder",
+                   "README.TXT jov/ReadMe.txt jov/a.dat krs/flt.cdf", "none",
+                   "jov closebackup remove", "off",
+                   "README.TXT=jov/ReadMe.txt a.dat=jov/a.dat jovo.ini", "jov", "README.TXT",
+                   EPERM},
         CommandRow{"install beside two case variants", "HURR.FLT hurr.flt jov/a.dat jov/hurr.flt",
                    "none", "jov", "off|record|flush|change|copies|jov|flush|write jov|on",
                    "HURR.FLT a.dat=jov/a.dat hurr.flt=jov/hurr.flt jovo.ini", "jov", "hurr.flt"}),
