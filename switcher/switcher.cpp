@@ -199,8 +199,9 @@ void Switcher::Check(const Plan& plan)
             largest = std::max(largest, step.size);
             if (step.stamp.exists) {
                 leaving += kept.contains(step.path) ? 0 : step.stamp.size;
-                files_.CheckNotInUse(step.path);
             }
+            // A new name too: on Windows it may be another file's short name.
+            files_.CheckNotInUse(step.path);
             break;
         default:
             break;

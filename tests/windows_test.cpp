@@ -83,8 +83,8 @@ void WriteMarked(const fs::path& folder, const std::string& entry)
         const fs::path shared = folder.parent_path() / "library" / FromUtf8(name);
         fs::create_directories(shared.parent_path());
         std::ofstream(shared, std::ios::binary) << name;
-        std::wstring command = FromUtf8("ln -s '" + UnixName(shared) + "' '" +
-                                        UnixName(folder) + "/" + name + "'")
+        std::wstring command = FromUtf8("ln -s \"" + UnixName(shared) + "\" \"" +
+                                        UnixName(folder) + "/" + name + "\"")
                                    .wstring();
         STARTUPINFOW startup{};
         startup.cb = sizeof startup;
@@ -265,20 +265,20 @@ INSTANTIATE_TEST_SUITE_P(
         WindowsRow{"CaseTwinsFromLinuxAreKeptApart", "KRS Game", "jov",
                    "krs/flt.cdf Ölkühler.flt u:ölkühler.flt", "restore", 0, "",
                    "flt.cdf jovo.ini"},
-        // Wine's short name of "hurricane fighter.flt" is "HURR~TGQ.FLT".
+        // Wine's short name of "hurricane-fighter.flt" is "HURR~FEK.FLT".
         WindowsRow{"ShortNameIsNoMatch", "KRS Game", "none",
-                   "jov/HURR~TGQ.FLT jov/panel.dat hurricane fighter.flt", "install jov", 3,
-                   "Could not change \"HURR~TGQ.FLT\"|\"hurricane fighter.flt\" as its short "
+                   "jov/HURR~FEK.FLT jov/panel.dat hurricane-fighter.flt", "install jov", 3,
+                   "Could not change \"HURR~FEK.FLT\"|\"hurricane-fighter.flt\" as its short "
                    "8.3 name|Nothing was changed.",
-                   "hurricane fighter.flt jovo.ini"},
+                   "hurricane-fighter.flt jovo.ini"},
         // Wine deletes and moves a link's target: refused, the shared file untouched.
         WindowsRow{"WineLinkIsNotDeletedThrough", "KRS Game", "jov", "krs/flt.cdf l:HURR.FLT",
                    "restore", 3,
                    "Could not change \"HURR.FLT\"|a symbolic link to /|Nothing was changed.",
                    "HURR.FLT jovo.ini"},
-        WindowsRow{"InstallOverAWineLink", "KRS Game", "none", "jov/HURR.FLT l:HURR.FLT",
-                   "install jov", 3, "a symbolic link to /|library/HURR.FLT|Linux build",
-                   "HURR.FLT jovo.ini"},
+        WindowsRow{"InstallOverAWineLink", "KRS Game", "none", "jov/panel.dat l:PANEL.DAT",
+                   "install jov", 3, "a symbolic link to /|library/PANEL.DAT|Linux build",
+                   "PANEL.DAT jovo.ini"},
         WindowsRow{"LockUnderAnotherSpelling", "KRS Game", "none", "jov/panel.dat",
                    "--wait 0.3 install jov", 5, "another program is working on the game folder",
                    "jovo.ini", nullptr, 0, 'o'},
