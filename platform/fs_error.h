@@ -41,7 +41,7 @@ struct FailureFigures
     bool nothingChanged = false; // found before the command's first change
     std::uintmax_t needed = 0;   // no room: the bytes the copies need and the bytes free, both
     std::uintmax_t free = 0;     // 0 when the system ran out of room in the middle of a write
-    std::string other = {}; // short name: the file whose short name it is; link: its target
+    std::string other = {};      // short name: the file whose short name it is; link: its target
 };
 
 // The one failure the file-system operations raise: why, the system's error number and

@@ -25,10 +25,10 @@ protected:
 // case, with "*" as the only wildcard and "*.*" taking names without a dot too.
 TEST_F(FileOpsTest, ListingTakesPlainFilesOfAnyCaseSorted)
 {
-    for (const char* name : {"b.flt", "A.FLT", "a.flt", "B.flt", "README", "x.flt.bak", "a.b.dat",
-                             "x.data", "?.dat", ".hidden.flt", "folder.flt/inner.flt",
-                             "JOV/Panel.DAT", "JOV/notes.txt", "Jov/other.dat", "Émile.TXT",
-                             "émile.txt", "ΣΊΓΜΑ.txt", "Жук.txt", "ſı.txt"}) {
+    for (const char* name :
+         {"b.flt", "A.FLT", "a.flt", "B.flt", "README", "x.flt.bak", "a.b.dat", "x.data", "?.dat",
+          ".hidden.flt", "folder.flt/inner.flt", "JOV/Panel.DAT", "JOV/notes.txt", "Jov/other.dat",
+          "Émile.TXT", "émile.txt", "ΣΊΓΜΑ.txt", "Жук.txt", "ſı.txt"}) {
         Write(name);
     }
     WriteReadOnly("readonly.flt");
@@ -82,7 +82,8 @@ TEST_F(FileOpsTest, StateFieldIsReadForgivingly)
     };
     for (const auto& [content, word] : rows) {
         Write("jovo.ini", content);
-        EXPECT_EQ(switcher::ParseStateLine(files.ReadTextFile(Path("JOVO.INI"), switcher::kStateReadLimit)),
+        EXPECT_EQ(switcher::ParseStateLine(
+                      files.ReadTextFile(Path("JOVO.INI"), switcher::kStateReadLimit)),
                   word)
             << content.substr(0, 20);
     }

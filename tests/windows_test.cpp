@@ -1,8 +1,8 @@
 #include "game_folder.h"
 #include "host.h"
 
-#include "platform/native_file_system.h"
 #include "platform/folder_lock.h"
+#include "platform/native_file_system.h"
 #include "platform/win32/common.h"
 
 #include <sddl.h>
@@ -62,8 +62,8 @@ std::string Marked(const fs::path& file)
 std::string UnixName(const fs::path& path)
 {
     using GetUnixName = char*(CDECL*)(const WCHAR*);
-    const auto unixName = platform::win32::SystemFunction<GetUnixName>(
-        L"kernel32.dll", "wine_get_unix_file_name");
+    const auto unixName =
+        platform::win32::SystemFunction<GetUnixName>(L"kernel32.dll", "wine_get_unix_file_name");
     char* name = unixName(path.c_str());
     const std::string text(name);
     ::HeapFree(::GetProcessHeap(), 0, name);
@@ -83,9 +83,9 @@ void WriteMarked(const fs::path& folder, const std::string& entry)
         const fs::path shared = folder.parent_path() / "library" / FromUtf8(name);
         fs::create_directories(shared.parent_path());
         std::ofstream(shared, std::ios::binary) << name;
-        std::wstring command = FromUtf8("ln -s \"" + UnixName(shared) + "\" \"" +
-                                        UnixName(folder) + "/" + name + "\"")
-                                   .wstring();
+        std::wstring command =
+            FromUtf8("ln -s \"" + UnixName(shared) + "\" \"" + UnixName(folder) + "/" + name + "\"")
+                .wstring();
         STARTUPINFOW startup{};
         startup.cb = sizeof startup;
         PROCESS_INFORMATION process{};
@@ -263,8 +263,7 @@ INSTANTIATE_TEST_SUITE_P(
                    "r:HURR.FLT jovo.ini"},
         // Twins in letter case made on Linux are two files to keep, under two names.
         WindowsRow{"CaseTwinsFromLinuxAreKeptApart", "KRS Game", "jov",
-                   "krs/flt.cdf Ölkühler.flt u:ölkühler.flt", "restore", 0, "",
-                   "flt.cdf jovo.ini"},
+                   "krs/flt.cdf Ölkühler.flt u:ölkühler.flt", "restore", 0, "", "flt.cdf jovo.ini"},
         // Wine's short name of "hurricane-fighter.flt" is "HURR~FEK.FLT".
         WindowsRow{"ShortNameIsNoMatch", "KRS Game", "none",
                    "jov/HURR~FEK.FLT jov/panel.dat hurricane-fighter.flt", "install jov", 3,

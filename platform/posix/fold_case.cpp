@@ -35,8 +35,8 @@ std::string FoldCase(std::string_view text)
             continue;
         }
         utf8proc_int32_t c = 0;
-        const utf8proc_ssize_t length = utf8proc_iterate(
-            bytes + at, static_cast<utf8proc_ssize_t>(text.size() - at), &c);
+        const utf8proc_ssize_t length =
+            utf8proc_iterate(bytes + at, static_cast<utf8proc_ssize_t>(text.size() - at), &c);
         if (length <= 0) {
             folded += static_cast<char>(first);
             ++at;

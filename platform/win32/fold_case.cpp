@@ -21,9 +21,7 @@ std::string FoldCase(std::string_view text)
         if (::LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_UPPERCASE, wide.c_str(), size,
                             upper.data(), size, nullptr, nullptr, 0) == size) {
             for (std::size_t at = 0; at < wide.size(); ++at) {
-                upper[at] = wide[at] >= 0xD800 && wide[at] < 0xE000
-                                ? wide[at]
-                                : upper[at];
+                upper[at] = wide[at] >= 0xD800 && wide[at] < 0xE000 ? wide[at] : upper[at];
             }
             folded = win32::Utf8(upper);
         }

@@ -63,9 +63,9 @@ Existing Lookup(const std::string& path)
         // Windows and Wine also find a file by its short name: "HURR~TGQ.FLT" for
         // "hurricane fighter.flt".
         const std::wstring leaf = Wide(split.leaf);
-        const bool longName = ::CompareStringOrdinal(data.cFileName, -1, leaf.c_str(),
-                                                     static_cast<int>(leaf.size()),
-                                                     TRUE) == CSTR_EQUAL;
+        const bool longName =
+            ::CompareStringOrdinal(data.cFileName, -1, leaf.c_str(), static_cast<int>(leaf.size()),
+                                   TRUE) == CSTR_EQUAL;
         existing = {true, data.dwFileAttributes,
                     longName ? Join(split.folder, Utf8(data.cFileName)) : path,
                     longName ? std::string() : Utf8(data.cFileName)};

@@ -14,19 +14,20 @@ namespace
 // The path Wine ends at when it opens `path`, links followed; nothing where it cannot say.
 std::optional<std::wstring> FinalPath(const std::string& path)
 {
-    const HANDLE handle = ::CreateFileW(Wide(path).c_str(), FILE_READ_ATTRIBUTES,
-                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                        nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    const HANDLE handle =
+        ::CreateFileW(Wide(path).c_str(), FILE_READ_ATTRIBUTES,
+                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                      OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
         return std::nullopt;
     }
     std::wstring name(MAX_PATH, L'\0');
-    DWORD length = ::GetFinalPathNameByHandleW(handle, name.data(),
-                                               static_cast<DWORD>(name.size()), 0);
+    DWORD length =
+        ::GetFinalPathNameByHandleW(handle, name.data(), static_cast<DWORD>(name.size()), 0);
     if (length >= name.size()) {
         name.resize(length);
-        length = ::GetFinalPathNameByHandleW(handle, name.data(),
-                                             static_cast<DWORD>(name.size()), 0);
+        length =
+            ::GetFinalPathNameByHandleW(handle, name.data(), static_cast<DWORD>(name.size()), 0);
     }
     ::CloseHandle(handle);
     if (length == 0 || length >= name.size()) {
@@ -80,9 +81,9 @@ void RefuseWineLink(const char* operation, const std::string& path, bool nothing
         return;
     }
     std::string target = UnixName(*file);
-    throw FsError(SystemErrorOf(ERROR_NOT_SUPPORTED), operation, Absolute(path),
-                  FailureCause::WineLink,
-                  {.nothingChanged = nothingChanged, .other = target.empty() ? Utf8(*file) : target});
+    throw FsError(
+        SystemErrorOf(ERROR_NOT_SUPPORTED), operation, Absolute(path), FailureCause::WineLink,
+        {.nothingChanged = nothingChanged, .other = target.empty() ? Utf8(*file) : target});
 }
 
 } // namespace platform::win32
