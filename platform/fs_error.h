@@ -29,6 +29,8 @@ enum class FailureCause
     NoRoom,
     NotAFolder, // something that is not a folder stands where one belongs
     SameFile,   // a set's file or folder is the game's own, through a link: `other` names it
+    ShortName,  // the name is another file's 8.3 short name: Windows would change that file
+    WineLink,   // a Unix symbolic link, which Wine deletes and moves through to its target
     Other,
 };
 
@@ -40,7 +42,8 @@ struct FailureFigures
     bool nothingChanged = false; // found before the command's first change
     std::uintmax_t needed = 0;   // no room: the bytes the copies need and the bytes free, both
     std::uintmax_t free = 0;     // 0 when the system ran out of room in the middle of a write
-    std::string other = {};      // same file: the other name it has
+    // Same file: its other name; short name: the file whose short name it is; link: its target.
+    std::string other = {};
 };
 
 // The one failure the file-system operations raise: why, the system's error number and

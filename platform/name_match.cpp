@@ -5,12 +5,8 @@ namespace platform
 namespace
 {
 
-char Fold(char c)
-{
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-// Greedy matching with one back-tracking point: linear in practice, O(n * m) at worst.
+// Greedy matching with one back-tracking point: linear in practice, O(n * m) at worst. Both sides
+// are folded already; UTF-8 lets a byte-wise match land only on whole characters.
 bool Glob(std::string_view name, std::string_view pattern)
 {
     std::size_t n = 0;
@@ -21,7 +17,7 @@ bool Glob(std::string_view name, std::string_view pattern)
         if (p < pattern.size() && pattern[p] == '*') {
             starP = p++;
             starN = n;
-        } else if (p < pattern.size() && Fold(pattern[p]) == Fold(name[n])) {
+        } else if (p < pattern.size() && pattern[p] == name[n]) {
             ++p;
             ++n;
         } else if (starP != std::string_view::npos) {
@@ -39,15 +35,6 @@ bool Glob(std::string_view name, std::string_view pattern)
 
 } // namespace
 
-std::string FoldCase(std::string_view text)
-{
-    std::string folded(text);
-    for (char& c : folded) {
-        c = Fold(c);
-    }
-    return folded;
-}
-
 bool HasWildcard(std::string_view pattern)
 {
     return pattern.find('*') != std::string_view::npos;
@@ -55,12 +42,15 @@ bool HasWildcard(std::string_view pattern)
 
 bool MatchesPattern(std::string_view name, std::string_view pattern)
 {
-    if (Glob(name, pattern)) {
+    const std::string foldedName = FoldCase(name);
+    const std::string foldedPattern = FoldCase(pattern);
+    const std::string_view folded = foldedPattern;
+    if (Glob(foldedName, folded)) {
         return true;
     }
     constexpr std::string_view anyExtension = ".*";
-    return pattern.size() > anyExtension.size() && pattern.ends_with(anyExtension) &&
-           Glob(name, pattern.substr(0, pattern.size() - anyExtension.size()));
+    return folded.size() > anyExtension.size() && folded.ends_with(anyExtension) &&
+           Glob(foldedName, folded.substr(0, folded.size() - anyExtension.size()));
 }
 
 } // namespace platform

@@ -228,8 +228,9 @@ void Switcher::Check(const Plan& plan)
             largest = std::max(largest, step.from.size);
             if (step.stamp.exists && !kept.contains(step.path)) {
                 leaving += step.stamp.size;
-                files_.CheckNotInUse(step.path);
             }
+            // A new name too: on Windows it may be another file's short name.
+            files_.CheckNotInUse(step.path);
             break;
         case Step::Kind::PutBack:
             refuseReadOnly(step.stamp, "put back");

@@ -25,9 +25,10 @@ protected:
 // case, with "*" as the only wildcard and "*.*" taking names without a dot too.
 TEST_F(FileOpsTest, ListingTakesPlainFilesOfAnyCaseSorted)
 {
-    for (const char* name : {"b.flt", "A.FLT", "a.flt", "B.flt", "README", "x.flt.bak", "a.b.dat",
-                             "x.data", "?.dat", ".hidden.flt", "folder.flt/inner.flt",
-                             "JOV/Panel.DAT", "JOV/notes.txt", "Jov/other.dat"}) {
+    for (const char* name :
+         {"b.flt", "A.FLT", "a.flt", "B.flt", "README", "x.flt.bak", "a.b.dat", "x.data", "?.dat",
+          ".hidden.flt", "folder.flt/inner.flt", "JOV/Panel.DAT", "JOV/notes.txt", "Jov/other.dat",
+          "Émile.TXT", "émile.txt", "ΣΊΓΜΑ.txt", "Жук.txt", "ſı.txt"}) {
         Write(name);
     }
     WriteReadOnly("readonly.flt");
@@ -39,12 +40,17 @@ TEST_F(FileOpsTest, ListingTakesPlainFilesOfAnyCaseSorted)
         {"*.flt", {"A.FLT", "B.flt", "a.flt", "b.flt", "link.flt", "readonly.flt"}},
         {"*.*",
          {"?.dat", "A.FLT", "B.flt", "README", "a.b.dat", "a.flt", "b.flt", "link.flt",
-          "readonly.flt", "x.data", "x.flt.bak"}},
+          "readonly.flt", "x.data", "x.flt.bak", "Émile.TXT", "émile.txt", "ſı.txt", "ΣΊΓΜΑ.txt",
+          "Жук.txt"}},
         {"*.DAT", {"?.dat", "a.b.dat"}},
         {"x.dat", {}},
         {"*ad*", {"README", "readonly.flt"}},
         {"A.flt", {"A.FLT", "a.flt"}},
         {"x.flt", {}},
+        {"ÉMILE.txt", {"Émile.TXT", "émile.txt"}}, // Unicode's case pairs, as Windows folds them
+        {"σίγμα.TXT", {"ΣΊΓΜΑ.txt"}},
+        {"жУК.*", {"Жук.txt"}},
+        {"SI.txt", {}}, // "ſ" and "ı" have no case pair of their own on Windows
         {Path("jov/*.dat"), {"Panel.DAT"}}, // "JOV" < "Jov": the smallest variant wins
         {Path("Jov/*.dat"), {"other.dat"}}, // the exact name wins
         {"jov/panel.dat", {"Panel.DAT"}},
@@ -76,7 +82,8 @@ TEST_F(FileOpsTest, StateFieldIsReadForgivingly)
     };
     for (const auto& [content, word] : rows) {
         Write("jovo.ini", content);
-        EXPECT_EQ(switcher::ParseStateLine(files.ReadTextFile(Path("JOVO.INI"), switcher::kStateReadLimit)),
+        EXPECT_EQ(switcher::ParseStateLine(
+                      files.ReadTextFile(Path("JOVO.INI"), switcher::kStateReadLimit)),
                   word)
             << content.substr(0, 20);
     }

@@ -17,8 +17,8 @@
 
 // What differs on Windows, through jov-switch as a player's script runs it: the hidden and system
 // attributes, long names against their short 8.3 names, names beyond ASCII, files in use for a
-// while or for good, and the folder lock under another spelling of the folder or made by a copy
-// running as administrator.
+// while or for good, the folder lock under another spelling of the folder or made by a copy
+// running as administrator, and, under Wine, names and links made on the Linux side.
 namespace
 {
 
@@ -58,13 +58,49 @@ std::string Marked(const fs::path& file)
     return (marks.empty() ? "" : marks + ":") + Utf8(file.filename());
 }
 
+// Wine's Unix name of a path.
+std::string UnixName(const fs::path& path)
+{
+    using GetUnixName = char*(CDECL*)(const WCHAR*);
+    const auto unixName =
+        platform::win32::SystemFunction<GetUnixName>(L"kernel32.dll", "wine_get_unix_file_name");
+    char* name = unixName(path.c_str());
+    const std::string text(name);
+    ::HeapFree(::GetProcessHeap(), 0, name);
+    return text;
+}
+
+// "u:NAME" is written from the Linux side, in the exact letter case; "l:NAME" is a Linux
+// symbolic link to a file of that name in a shared "library" folder beside the game folder.
 void WriteMarked(const fs::path& folder, const std::string& entry)
 {
     const auto colon = entry.find(':');
     const std::string marks = colon == std::string::npos ? "" : entry.substr(0, colon);
     const std::string name = entry.substr(colon == std::string::npos ? 0 : colon + 1);
-    const fs::path file = folder / FromUtf8(name);
+    fs::path file = folder / FromUtf8(name);
     fs::create_directories(file.parent_path());
+    if (marks == "l") {
+        const fs::path shared = folder.parent_path() / "library" / FromUtf8(name);
+        fs::create_directories(shared.parent_path());
+        std::ofstream(shared, std::ios::binary) << name;
+        std::wstring command =
+            FromUtf8("ln -s \"" + UnixName(shared) + "\" \"" + UnixName(folder) + "/" + name + "\"")
+                .wstring();
+        STARTUPINFOW startup{};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION process{};
+        ASSERT_TRUE(::CreateProcessW(L"Z:\\bin\\ln", command.data(), nullptr, nullptr, FALSE, 0,
+                                     nullptr, nullptr, &startup, &process));
+        ::WaitForSingleObject(process.hProcess, INFINITE);
+        ::CloseHandle(process.hThread);
+        ::CloseHandle(process.hProcess);
+        return;
+    }
+    if (marks == "u") {
+        std::string unixPath = "\\\\?\\unix" + UnixName(folder) + "/" + name;
+        std::replace(unixPath.begin(), unixPath.end(), '/', '\\');
+        file = FromUtf8(unixPath);
+    }
     std::ofstream(file, std::ios::binary) << name;
     DWORD attributes = 0;
     for (const auto& [mark, attribute] : kMarks) {
@@ -225,6 +261,23 @@ INSTANTIATE_TEST_SUITE_P(
         WindowsRow{"ReadOnlyFileSaysSo", "KRS Game", "jov", "r:HURR.FLT", "remove raf", 3,
                    "KRS Game. The file is read-only: clear \"Read-only\" in its Properties",
                    "r:HURR.FLT jovo.ini"},
+        // Twins in letter case made on Linux are two files to keep, under two names.
+        WindowsRow{"CaseTwinsFromLinuxAreKeptApart", "KRS Game", "jov",
+                   "krs/flt.cdf Ölkühler.flt u:ölkühler.flt", "restore", 0, "", "flt.cdf jovo.ini"},
+        // Wine's short name of "hurricane-fighter.flt" is "HURR~FEK.FLT".
+        WindowsRow{"ShortNameIsNoMatch", "KRS Game", "none",
+                   "jov/HURR~FEK.FLT jov/panel.dat hurricane-fighter.flt", "install jov", 3,
+                   "Could not change \"HURR~FEK.FLT\"|\"hurricane-fighter.flt\" as its short "
+                   "8.3 name|Nothing was changed.",
+                   "hurricane-fighter.flt jovo.ini"},
+        // Wine deletes and moves a link's target: refused, the shared file untouched.
+        WindowsRow{"WineLinkIsNotDeletedThrough", "KRS Game", "jov", "krs/flt.cdf l:HURR.FLT",
+                   "restore", 3,
+                   "Could not change \"HURR.FLT\"|a symbolic link to /|Nothing was changed.",
+                   "HURR.FLT jovo.ini"},
+        WindowsRow{"InstallOverAWineLink", "KRS Game", "none", "jov/panel.dat l:PANEL.DAT",
+                   "install jov", 3, "a symbolic link to /|library/PANEL.DAT|Linux build",
+                   "PANEL.DAT jovo.ini"},
         WindowsRow{"LockUnderAnotherSpelling", "KRS Game", "none", "jov/panel.dat",
                    "--wait 0.3 install jov", 5, "another program is working on the game folder",
                    "jovo.ini", nullptr, 0, 'o'},

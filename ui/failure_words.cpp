@@ -71,6 +71,19 @@ std::string Advice(const platform::FsError& error)
                  "again." +
                  std::string(unchanged ? " Nothing was changed." : "");
         break;
+    case FailureCause::ShortName:
+        advice = "Windows gives this name to \"" + figures.other +
+                 "\" as its short 8.3 name, so writing it would change that file." +
+                 (unchanged ? " Nothing was changed." : "") + " Rename \"" + figures.other +
+                 "\", then try again.";
+        break;
+    case FailureCause::WineLink:
+        advice = "The file is a symbolic link to " + figures.other +
+                 "; under Wine, deleting or moving it would delete or move that file." +
+                 (unchanged ? " Nothing was changed." : "") +
+                 " On Linux, use the Linux build of JOV Enable-Disable, which treats links as "
+                 "links, or put a copy of the file in place of the link.";
+        break;
     case FailureCause::Other:
         break;
     }

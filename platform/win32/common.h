@@ -70,4 +70,12 @@ bool RetryWhileHeld(const std::function<bool()>& attempt);
                                      const std::string& path, bool folderWritten,
                                      bool nothingChanged = false);
 
+// Whether this program runs under Wine, whose ntdll says its version.
+bool UnderWine();
+
+// Under Wine, a Unix symbolic link shows as a plain file, and deleting or moving it deletes or
+// moves the file it points to: raises FsError for `operation` on a `path` that Wine reaches
+// through such a link in its last component. Elsewhere, and for anything else, does nothing.
+void RefuseWineLink(const char* operation, const std::string& path, bool nothingChanged);
+
 } // namespace platform::win32

@@ -299,6 +299,7 @@ void NativeFileSystem::CheckReplaceable(const std::string& path)
 void NativeFileSystem::CheckNotInUse(const std::string& path)
 {
     const Existing target = Lookup(path);
+    RefuseAnotherFile("change", target, true);
     if (!target.found ||
         (target.attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) != 0) {
         return;

@@ -59,10 +59,30 @@ Existing Lookup(const std::string& path)
                                            FindExSearchNameMatch, nullptr, 0);
     if (find != INVALID_HANDLE_VALUE) {
         ::FindClose(find);
+        const Split split = SplitPath(path);
+        // Windows and Wine also find a file by its short name: "HURR~TGQ.FLT" for
+        // "hurricane fighter.flt".
+        const std::wstring leaf = Wide(split.leaf);
+        const bool longName =
+            ::CompareStringOrdinal(data.cFileName, -1, leaf.c_str(), static_cast<int>(leaf.size()),
+                                   TRUE) == CSTR_EQUAL;
         existing = {true, data.dwFileAttributes,
-                    Join(SplitPath(path).folder, Utf8(data.cFileName))};
+                    longName ? Join(split.folder, Utf8(data.cFileName)) : path,
+                    longName ? std::string() : Utf8(data.cFileName)};
     }
     return existing;
+}
+
+void RefuseAnotherFile(const char* operation, const Existing& target, bool nothingChanged)
+{
+    if (!target.shortNameOf.empty()) {
+        throw FsError(SystemErrorOf(ERROR_FILE_EXISTS), operation, Absolute(target.path),
+                      FailureCause::ShortName,
+                      {.nothingChanged = nothingChanged, .other = target.shortNameOf});
+    }
+    if (target.found) {
+        RefuseWineLink(operation, target.path, nothingChanged);
+    }
 }
 
 void RefuseFolderOrReadOnly(const char* operation, const Existing& target)
@@ -73,6 +93,7 @@ void RefuseFolderOrReadOnly(const char* operation, const Existing& target)
     if ((target.attributes & FILE_ATTRIBUTE_READONLY) != 0) {
         throw FsError(EACCES, operation, Absolute(target.path), FailureCause::ReadOnly);
     }
+    RefuseAnotherFile(operation, target, false);
 }
 
 PendingReplace::PendingReplace(const Existing& target, std::set<std::string>* swept)

@@ -14,6 +14,9 @@ struct Existing
     bool found = false;
     DWORD attributes = 0;
     std::string path; // the folder as given, the name as stored: the given path when not found
+    // Set where the name answers only as the 8.3 short name of another file: that file's name.
+    // `path` is then the given one.
+    std::string shortNameOf = {};
 };
 
 // Windows resolves letter case itself; the stored name is the one a replacement keeps.
@@ -21,8 +24,12 @@ Existing Lookup(const std::string& path);
 
 // Folders and read-only files are neither deleted nor replaced: raises FsError for `operation`
 // on such a target. Windows would refuse too, but a rename under Wine replaces a read-only
-// file, so the refusal is made here, before Windows is asked.
+// file, so the refusal is made here, before Windows is asked. RefuseAnotherFile follows.
 void RefuseFolderOrReadOnly(const char* operation, const Existing& target);
+
+// A change to a name must change that file only: raises FsError for `operation` where the name
+// is another file's short name, or, under Wine, a Unix symbolic link (RefuseWineLink).
+void RefuseAnotherFile(const char* operation, const Existing& target, bool nothingChanged);
 
 // Writes new content beside the target and puts it in place whole, so a reader sees the old
 // file or the new one, never a mix: a hidden temporary in the target's folder, made plain,
