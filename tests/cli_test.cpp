@@ -159,25 +159,21 @@ TEST_F(CliTest, DryRunListsWhatTheRealRunDoes)
             std::regex_replace(out, std::regex("\\d{4}-\\d\\d-\\d\\d \\d\\d-\\d\\d-\\d\\d"), "T"),
             std::regex("Would keep"), "Kept");
     };
-    for (const Names& args :
-         std::vector<Names>{{"install", "jov"}, {"remove", "raf"}, {"restore"}, {"install", "tuk"}}) {
-        SCOPED_TRACE(args.front());
+    for (const std::string command : {"install jov", "remove raf", "restore", "install tuk"}) {
+        SCOPED_TRACE(command);
         const Contents before = Files();
         const bool backup = Exists("JOV_Enable-backup");
-        Names dryArgs{"--dry-run"};
-        dryArgs.insert(dryArgs.end(), args.begin(), args.end());
-        const auto dry = Run(dryArgs);
+        const auto dry = Run(Split("--dry-run " + command));
         EXPECT_EQ(dry.status, 0) << dry.err;
         EXPECT_EQ(Files(), before);
         EXPECT_EQ(Exists("JOV_Enable-backup"), backup);
-        Names realArgs = args;
-        realArgs.push_back("--verbose");
-        const auto real = Run(realArgs);
+        const auto real = Run(Split(command + " --verbose"));
         EXPECT_EQ(real.status, 0) << real.err;
         EXPECT_FALSE(real.out.empty());
         EXPECT_EQ(listing(real.out), listing(dry.out));
     }
-    EXPECT_EQ(Read("README.TXT"), "the game's, replaced by the install and put back by the restore");
+    EXPECT_EQ(Read("README.TXT"),
+              "the game's, replaced by the install and put back by the restore");
 }
 
 TEST_F(CliTest, VerifyNoticesChangedMissingAndExtraFiles)

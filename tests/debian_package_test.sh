@@ -5,9 +5,7 @@
 # Usage: debian_package_test.sh BUILD-FOLDER jov-switch WORK
 set -euo pipefail
 build=$(realpath "$1") switch=$(realpath "$2") work=$3
-rm -rf "$work"
-mkdir -p "$work"
-work=$(realpath "$work")
+rm -rf "$work" && mkdir -p "$work" && work=$(realpath "$work")
 fail() { echo "FAIL: $*"; exit 1; }
 
 cpack --config "$build/CPackConfig.cmake" -G DEB -B "$work" >/dev/null
@@ -33,10 +31,9 @@ entry=$(zcat "$work/root/usr/share/doc/jov-enable/changelog.gz" | head -1)
 [[ $entry == "jov-enable ($(dpkg-deb -f "$deb" Version)) "* ]] || fail "the changelog starts with: $entry"
 # PIE, stack protector, read-only relocations bound at start, checked functions. JOV_Enable
 # calls none of the checked functions with a buffer of known size, so they show in jov-switch.
-hardening-check --nocfprotection "$work/root/usr/bin/jov-switch" >/dev/null ||
-    fail "$(hardening-check --nocfprotection "$work/root/usr/bin/jov-switch")"
-hardening-check --nocfprotection --nofortify "$work/root/usr/bin/JOV_Enable" >/dev/null ||
-    fail "$(hardening-check --nocfprotection --nofortify "$work/root/usr/bin/JOV_Enable")"
+for check in "jov-switch" "--nofortify JOV_Enable"; do
+    said=$(cd "$work/root/usr/bin" && hardening-check --nocfprotection $check 2>&1) || fail "$said"
+done
 share=$work/root/usr/share
 for check in "desktop-file-validate $share/applications/jov-enable.desktop" \
     "appstreamcli validate-tree --no-net $work/root" \

@@ -6,24 +6,13 @@
 # Usage: desktop_test.sh JOV_Enable DESKTOP-ENTRY WORK
 set -euo pipefail
 program=$(realpath "$1") entry=$(realpath "$2") work=$3
-for tool in Xvfb xdotool; do
-    command -v "$tool" >/dev/null || { echo "FAIL: $tool is not installed"; exit 1; }
-done
-rm -rf "$work"
-mkdir -p "$work"/{home,config,out}
-work=$(realpath "$work")
-game="$work/KRS Game"
-mkdir -p "$game/krs"
-echo stock >"$game/krs/flt.cdf"
-echo "not a folder" >"$work/KRS_Game_file"
-mkdir -m 700 "$work/out/run"
-
 fail() { echo "FAIL: $*"; exit 1; }
-cleanup() {
-    [ -z "${window:-}" ] || kill -9 "$window" 2>/dev/null || true
-    [ -z "${xvfb:-}" ] || kill "$xvfb" 2>/dev/null || true
-}
-trap cleanup EXIT
+for tool in Xvfb xdotool; do command -v "$tool" >/dev/null || fail "$tool is not installed"; done
+rm -rf "$work" && mkdir -p "$work"/{home,config,out} && work=$(realpath "$work")
+game="$work/KRS Game"
+mkdir -p "$game/krs" && mkdir -m 700 "$work/out/run"
+echo stock >"$game/krs/flt.cdf" && echo "not a folder" >"$work/KRS_Game_file"
+trap 'kill -9 ${window:-} ${xvfb:-} 2>/dev/null; true' EXIT
 Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp 3>"$work/out/display" 2>/dev/null &
 xvfb=$!
 for _ in $(seq 300); do [ -s "$work/out/display" ] && break; sleep 0.1; done
@@ -39,10 +28,7 @@ exec_line=$(sed -n 's/^Exec=[^ ]* //p' "$entry")
 entry_args() { for word in $exec_line; do [ "$word" != %f ] && echo "$word" || { [ -z "${1:-}" ] || echo "$1"; }; done; }
 
 # Starts the program from the home folder with the given arguments.
-start() {
-    (cd "$work/home" && exec "$program" "$@" >"$work/out/stdout" 2>"$work/out/stderr") &
-    window=$!
-}
+start() { (cd "$work/home" && exec "$program" "$@" >"$work/out/stdout" 2>"$work/out/stderr") & window=$!; }
 # Starts it as the desktop entry says, on the folder $1 or on none.
 start_entry() { mapfile -t args < <(entry_args "${1:-}"); start "${args[@]}"; }
 # Sets $status when the program has ended.

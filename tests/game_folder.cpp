@@ -59,9 +59,7 @@ void GameFolderTest::WriteReadOnly(const std::string& relative, const std::strin
 std::string Slurp(const fs::path& path)
 {
     std::ifstream in(path, std::ios::binary);
-    std::ostringstream data;
-    data << in.rdbuf();
-    return std::move(data).str();
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 std::string Utf8(const fs::path& path)

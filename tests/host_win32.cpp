@@ -7,11 +7,6 @@
 namespace
 {
 
-std::wstring Wide(const std::string& utf8)
-{
-    return FromUtf8(utf8).wstring();
-}
-
 // One argument as the C runtime's parser reads it back: quoted, with backslashes doubled
 // before a quote.
 std::wstring Quoted(const std::wstring& arg)
@@ -65,7 +60,7 @@ Child StartChild(std::vector<std::string> argv, const ChildOptions& options)
 {
     std::wstring commandLine;
     for (const std::string& arg : argv) {
-        commandLine += (commandLine.empty() ? L"" : L" ") + Quoted(Wide(arg));
+        commandLine += (commandLine.empty() ? L"" : L" ") + Quoted(FromUtf8(arg).wstring());
     }
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;

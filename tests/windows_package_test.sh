@@ -11,9 +11,7 @@ build=$(realpath "$1") demo=$(realpath "$2") wine_run=$(realpath "$3") work=$4
 source=$(realpath "$(dirname "$0")/..")
 closed=$work/Games/Closed
 chattr -i "$closed" 2>/dev/null || true
-rm -rf "$work"
-mkdir -p "$work"
-work=$(realpath "$work") closed=$(realpath -m "$closed")
+rm -rf "$work" && mkdir -p "$work" && work=$(realpath "$work") closed=$(realpath -m "$closed")
 export WINEPREFIX=$work/wine-prefix
 trap 'chattr -i "$closed" 2>/dev/null; wineserver -k 2>/dev/null || true' EXIT
 fail() { echo "FAIL: $*"; exit 1; }

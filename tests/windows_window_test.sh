@@ -10,18 +10,11 @@ for tool in Xvfb xdotool import; do
     command -v "$tool" >/dev/null || { echo "FAIL: $tool is not installed"; exit 1; }
 done
 chmod -R u+w "$work/game" 2>/dev/null || true
-rm -rf "$work/game" "$work/slow"
-mkdir -p "$work"
-work=$(realpath "$work")
+rm -rf "$work/game" "$work/slow" && mkdir -p "$work" && work=$(realpath "$work")
 # A prefix of its own: its desktop process belongs to this test's display, not to another's.
 export WINEPREFIX=$work/wine-prefix
-
 fail() { echo "FAIL: $*"; import -window root "$work/failure.png" || true; exit 1; }
-cleanup() {
-    wineserver -k 2>/dev/null || true
-    [ -z "${xvfb:-}" ] || kill "$xvfb" 2>/dev/null || true
-}
-trap cleanup EXIT
+trap 'wineserver -k 2>/dev/null; kill ${xvfb:-} 2>/dev/null; true' EXIT
 
 Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
 xvfb=$!
@@ -40,11 +33,8 @@ running() { [ ! -e "$work/status" ]; }
 # (left, top), at 96 DPI and 15 twips to the pixel, from the window's frame around 385 x 266.
 start() {
     rm -f "$work/status"
-    (
-        status=0
-        "$wine_run" "$exe" >/dev/null 2>&1 || status=$?
-        echo "$status" >"$work/status.new" && mv "$work/status.new" "$work/status"
-    ) &
+    (status=0; "$wine_run" "$exe" >/dev/null 2>&1 || status=$?
+     echo "$status" >"$work/status.new" && mv "$work/status.new" "$work/status") &
     await window_named "JOV Enable/Disable \\(KRS Flight Models\\)" || fail "no main window"
     main=$(xdotool search --onlyvisible --name "^JOV Enable/Disable")
     eval "$(xdotool getwindowgeometry --shell "$main")"
