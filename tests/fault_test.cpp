@@ -159,14 +159,6 @@ TEST_F(KilledTest, InstallKilledAnywhereLeavesWholeFilesAndCompletesNextTime)
 }
 
 #ifndef _WIN32
-// Under Wine each round costs seconds; the install's rounds cover what Windows adds.
-TEST_F(KilledTest, RestoreKilledAnywhereLeavesWholeFilesAndCompletesNextTime)
-{
-    KillRounds({"restore"}, "jov", 2);
-}
-#endif
-
-#ifndef _WIN32
 // A write that fails in the middle of a copy (a file-size limit below the shape's size) stops
 // the install there, with earlier work done and the state kept.
 TEST_F(FaultTest, FailuresStopHalfwayWithEarlierWorkDoneAndStateKept)

@@ -57,8 +57,9 @@ TEST(PathTextTest, BothStylesSplitJoinAndShowPaths)
     EXPECT_EQ(platform::Join("/games/", "krs", P), "/games/krs");
 }
 
-// A leftover temporary goes when its maker is this process or has ended, or when it is no name
-// we make; another live process's stays, and so does every other file.
+// A leftover temporary goes when its name is exactly of our form and its maker is this process
+// or has ended; another live process's stays, and so does every other file, whatever it begins
+// with.
 TEST(PathTextTest, StaleTemporariesAreThoseOfEndedProcesses)
 {
     const std::set<unsigned long> alive{12, 99};

@@ -328,14 +328,6 @@ INSTANTIATE_TEST_SUITE_P(
                    "HURR.flt=jov/hurr.FLT Panel.DAT=jov/Panel.DAT jovpanel.exe=jov/jovpanel.exe "
                    "jovo.ini readme.txt",
                    "jov", "HURR.flt"},
-        CommandRow{"install JOV Online", "JOVO/ONLINE.DAT", "none", "jovo",
-                   "off|change|copies|jovo|flush|write jovo|on",
-                   "ONLINE.DAT=JOVO/ONLINE.DAT jovo.ini", "jovo", ""},
-        CommandRow{"install TUK", "tuk/FLT.CDF", "none", "tuk",
-                   "off|change|copies|tuk|flush|write tuk|on", "FLT.CDF=tuk/FLT.CDF jovo.ini",
-                   "tuk", ""},
-        // The restore puts back, byte for byte, the game file an install replaced; a file the
-        // player changed since stays, and the original stays kept.
         CommandRow{"restore after an install over a game file",
                    "README.TXT jov/ReadMe.txt jov/a.dat krs/flt.cdf", "none", "jov remove", nullptr,
                    "README.TXT flt.cdf=krs/flt.cdf jovo.ini", "none", ""},
@@ -358,8 +350,6 @@ INSTANTIATE_TEST_SUITE_P(
                    "message Cannot find TUK directory.", "jovo.ini", "none", ""},
         CommandRow{"JOV Panel without a .dat file", "jov/x.flt jov/a.cdf", "none", "jov",
                    "message Cannot find JOV directory.", "jovo.ini", "none", ""},
-        CommandRow{"JOV Online without a .dat file", "JOVO/readme.txt JOVO/x.flt", "none", "jovo",
-                   "message Cannot find JOVO directory.", "jovo.ini", "none", ""},
         CommandRow{"RAF",
                    "HURR.FLT Mosq.flt sp2a.flt SP09.flt sp14.FLT b24a.flt hurr.flt.bak .mosq.flt",
                    "jov", "raf", "Country(0) off|off|record|flush|change|on",
