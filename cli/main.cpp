@@ -368,6 +368,8 @@ int Main(int argc, char** argv)
     }
     try {
         platform::NativeFileSystem files;
+        // One batch for the whole run: what the plan listed serves its steps too.
+        const platform::Batch batch(files);
         return Run(app, options, files);
     } catch (const platform::FsError& error) {
         std::cerr << cli::FailureText(error);
