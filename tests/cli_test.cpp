@@ -57,20 +57,17 @@ struct Step
 
 } // namespace
 
-// One game folder taken through the commands in turn: each is allowed only where the window
-// would have its button on, and says why not otherwise.
+// Each command is allowed only where the window would have its button on, and says why not.
 TEST_F(CliTest, CommandsInTurn)
 {
     Write("old.dat");
-    // Temporaries left by a run that died go at the next write into their folder; a live
-    // run's stay.
+    // A dead run's temporary goes at the next write into its folder; a live run's stays.
     const std::string dead = ".jov-enable-" + std::to_string(EndedProcessId()) + "-1.tmp";
     const std::string alive = ".jov-enable-" + std::to_string(OwnProcessId()) + "-1.tmp";
     Write(dead);
     Write(alive);
 #ifndef _WIN32
-    // A Wine prefix, as WINEPREFIX names it for every run: drive C: has the game in drive_c,
-    // drive E: is a link in dosdevices to the game's parent folder.
+    // The prefix WINEPREFIX names: drive C: holds the game, drive E: links to its parent folder.
     fs::create_directories(root / "prefix/drive_c/Games");
     fs::create_directory_symlink(game, root / "prefix/drive_c/Games/KRS");
     fs::create_directories(root / "prefix/dosdevices");
@@ -147,8 +144,7 @@ TEST_F(CliTest, CommandsInTurn)
     EXPECT_EQ(Read("jovo.ini"), "\"none\"\r\n");
 }
 
-// Over a first start and each command after it: a dry run changes nothing and lists the steps
-// that the real run then reports doing, line for line, but for the runs' times.
+// Over a first start and each command after it, line for line but for the runs' times.
 TEST_F(CliTest, DryRunListsWhatTheRealRunDoes)
 {
     Write("Hurr.flt", "the player's, kept by the first start");
@@ -196,9 +192,7 @@ TEST_F(CliTest, VerifyNoticesChangedMissingAndExtraFiles)
 }
 
 #ifndef _WIN32
-// A game folder below a folder that may be entered but not listed, as an ordinary user has it.
-// The program runs from a copy beside the game folder, which "nobody" can reach wherever the
-// build lies.
+// As an ordinary user has it; the program runs from a copy that "nobody" can reach.
 TEST_F(CliTest, FolderAboveTheGameFolderNeedNotBeListable)
 {
     if (::geteuid() != 0) {
@@ -213,8 +207,7 @@ TEST_F(CliTest, FolderAboveTheGameFolderNeedNotBeListable)
     }
     const fs::path program = root / "jov-switch";
     fs::copy_file(JOV_SWITCH_PATH, program);
-    fs::permissions(program, fs::perms::owner_all | fs::perms::group_exec | fs::perms::others_exec |
-                                 fs::perms::group_read | fs::perms::others_read);
+    fs::permissions(program, fs::perms(0755));
     ChildOptions nobody{root};
     nobody.asNobody = true;
     for (const Names& args : std::vector<Names>{{"status"}, {"install", "jov"}}) {

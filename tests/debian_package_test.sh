@@ -1,7 +1,5 @@
 #!/usr/bin/env bash
-# The Debian package as a player installs it: what it holds, what Debian's package checker and
-# the desktop's validators say of it, the hardening of its programs, and what its manual and
-# completion say of jov-switch.
+# The Debian package as a player installs it: files, checkers, hardening, manual and completion.
 # Usage: debian_package_test.sh BUILD-FOLDER jov-switch WORK
 set -euo pipefail
 build=$(realpath "$1") switch=$(realpath "$2") work=$3
@@ -20,8 +18,7 @@ for path in bin/JOV_Enable bin/jov-switch share/applications/jov-enable.desktop 
 done
 dpkg-deb -x "$deb" "$work/root"
 
-# Debian's package checker finds no error; what else it says is shown.
-status=0
+status=0 # Debian's package checker finds no error; what else it says is shown
 said=$(lintian --display-info "$deb" 2>&1) || status=$?
 said=$(grep -v 'running with root privileges' <<<"$said" || true)
 [ $status -eq 0 ] || fail "lintian: $said"

@@ -1,8 +1,6 @@
 #!/usr/bin/env bash
-# JOV_Enable started as the desktop starts it, on a virtual X display, with the player's keys
-# typed through xdotool: with a game folder as its argument (a launcher, the file manager's
-# "Open with"), with arguments it refuses, and from the menu, where it asks for the folder and
-# remembers the choice. Outside the game folder it writes nothing but that choice.
+# JOV_Enable started as the desktop starts it, on a virtual X display, the player's keys typed
+# through xdotool. Outside the game folder it writes nothing but the folder chosen from the menu.
 # Usage: desktop_test.sh JOV_Enable DESKTOP-ENTRY WORK
 set -euo pipefail
 program=$(realpath "$1") entry=$(realpath "$2") work=$3
@@ -19,20 +17,15 @@ for _ in $(seq 300); do [ -s "$work/out/display" ] && break; sleep 0.1; done
 [ -s "$work/out/display" ] || fail "Xvfb did not start"
 export DISPLAY=:$(cat "$work/out/display") QT_QPA_PLATFORM=xcb HOME=$work/home \
     XDG_CONFIG_HOME=$work/config XDG_CACHE_HOME=$work/out/cache XDG_RUNTIME_DIR=$work/out/run
-# LeakSanitizer finds the X display's D-Bus connection still open at exit.
-export ASAN_OPTIONS=detect_leaks=0
+export ASAN_OPTIONS=detect_leaks=0 # LeakSanitizer finds the display's D-Bus connection open
 
-# The desktop entry's arguments, %f expanded as the desktop does: to the folder opened in the
-# file manager, or to nothing from the menu.
+# The desktop entry's arguments, %f expanded to the file manager's folder, or to nothing.
 exec_line=$(sed -n 's/^Exec=[^ ]* //p' "$entry")
 entry_args() { for word in $exec_line; do [ "$word" != %f ] && echo "$word" || { [ -z "${1:-}" ] || echo "$1"; }; done; }
 
-# Starts the program from the home folder with the given arguments.
 start() { (cd "$work/home" && exec "$program" "$@" >"$work/out/stdout" 2>"$work/out/stderr") & window=$!; }
-# Starts it as the desktop entry says, on the folder $1 or on none.
 start_entry() { mapfile -t args < <(entry_args "${1:-}"); start "${args[@]}"; }
-# Sets $status when the program has ended.
-ended() { status=0; wait "$window" || status=$?; window=; }
+ended() { status=0; wait "$window" || status=$?; window=; } # sets $status
 # Waits for the window titled $1, gives it the keyboard, types $3 and presses $2.
 answer() {
     timeout 30 xdotool search --sync --onlyvisible --name "^$1\$" windowfocus --sync >/dev/null ||

@@ -10,15 +10,13 @@
 #include <set>
 #include <thread>
 
-// Whatever goes wrong, nothing is lost: each game-folder file is afterwards its old content or
-// its new content whole, no temporary remains, and the state file holds a valid line with the
-// right word.
+// Whatever goes wrong, nothing is lost: files old or new and whole, no temporary, a valid state.
 namespace
 {
 
 namespace fs = std::filesystem;
 
-constexpr bool kSymbolicLinks = platform::kNativeStyle == platform::PathStyle::Posix; // not Wine
+constexpr bool kPosix = platform::kNativeStyle == platform::PathStyle::Posix; // not Wine
 
 std::string Blob(std::mt19937& random, std::size_t size)
 {
@@ -55,8 +53,7 @@ protected:
         jov["BIG.3DZ"] = Blob(random, 8 << 20);
         jov["README.TXT"] = "the set's notes";
         stock = {{"FLT.CDF", Blob(random, 3 << 20)}, {"DATA.CDF", Blob(random, 5 << 20)}};
-        // The player's own: a game file the install replaces, a model put in by hand while a set
-        // is in, which the restore clears.
+        // The player's own: a game file the install replaces, a model the restore clears.
         own = {{"README.TXT", "the game's own notes"}, {"OWN.FLT", Blob(random, 4096)}};
         for (const auto& [folder, files] :
              {std::pair{"JOV/", jov}, {"KRS/", stock}, {"OWN/", own}}) {
@@ -100,10 +97,7 @@ protected:
         }
     }
 
-    // Runs `command` from the state `from` once to time it, then kRounds times killed at a
-    // random moment within that time. After each kill the folder holds only whole files, the
-    // player's own files are in it or kept, and a valid state line; a second run completes the
-    // command and leaves no temporary.
+    // Times `command` from the state `from`, then kills it kRounds times at a random moment.
     void KillRounds(const std::vector<std::string>& command, const std::string& from, unsigned seed)
     {
         Reset(from);
@@ -139,11 +133,7 @@ protected:
         }
     }
 
-#ifdef _WIN32
-    static constexpr int kRounds = 10; // a round under Wine takes seconds
-#else
-    static constexpr int kRounds = 20;
-#endif
+    static constexpr int kRounds = kPosix ? 20 : 10; // a round under Wine takes seconds
     Contents stock;
     Contents own;
     bool placedOwnModel = false;
@@ -159,8 +149,7 @@ TEST_F(KilledTest, InstallKilledAnywhereLeavesWholeFilesAndCompletesNextTime)
 }
 
 #ifndef _WIN32
-// A write that fails in the middle of a copy (a file-size limit below the shape's size) stops
-// the install there, with earlier work done and the state kept.
+// A file-size limit below the shape's size makes a write fail in the middle of a copy.
 TEST_F(FaultTest, FailuresStopHalfwayWithEarlierWorkDoneAndStateKept)
 {
     Record("none");
@@ -202,7 +191,7 @@ TEST_F(FaultTest, StateFileAbuseGivesAMessageOrTheErrorStateAndNoWriteOutside)
     // Refused too: anything but a folder at the backup folder's name, a link to one included.
     Record("jov");
     fs::create_directory(root / "away");
-    for (const bool link : {false, kSymbolicLinks}) {
+    for (const bool link : {false, kPosix}) {
         link ? fs::create_directory_symlink(root / "away", game / "JOV_Enable-backup")
              : Write("JOV_Enable-backup", "a file");
         outcome = Run({"restore"});
@@ -248,8 +237,7 @@ TEST_F(FaultTest, StateFileAbuseGivesAMessageOrTheErrorStateAndNoWriteOutside)
 #ifdef JOV_ENABLE_PATH
 TEST_F(FaultTest, WindowKeepsJovSwitchOut)
 {
-    // The window, started as a player would in a folder without a state file, records the stock
-    // set and while it is open keeps jov-switch out.
+    // Started as a player would, in a folder without a state file.
     Write("jov/panel.dat");
     Write("krs/flt.cdf", "stock");
     fs::create_directories(root / "window");

@@ -18,11 +18,9 @@ protected:
     platform::NativeFileSystem files;
 };
 
-// Names that differ only in case side by side, links and fifos need a POSIX file system; what
-// Windows lists is in windows_test.cpp.
+// Case twins, links and fifos need a POSIX file system; what Windows lists is in windows_test.cpp.
 #ifndef _WIN32
-// One folder holds every kind of entry; each row lists it with one pattern. Names match blind to
-// case, with "*" as the only wildcard and "*.*" taking names without a dot too.
+// Every kind of entry in one folder; "*" is the only wildcard and "*.*" takes names without a dot.
 TEST_F(FileOpsTest, ListingTakesPlainFilesOfAnyCaseSorted)
 {
     for (const char* name :
@@ -89,7 +87,6 @@ TEST_F(FileOpsTest, StateFieldIsReadForgivingly)
     }
 }
 
-// Each failure carries the system's number for what went wrong.
 TEST_F(FileOpsTest, RefusalsCarryTheSystemsNumber)
 {
     WriteReadOnly("mosq.flt");

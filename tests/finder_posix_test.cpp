@@ -12,8 +12,7 @@ namespace fs = std::filesystem;
 namespace
 {
 
-// A fake home with the launchers' files and prefixes of real files; HOME and WINEPREFIX point
-// into it while the test runs.
+// A fake home with the launchers' files and prefixes; HOME and WINEPREFIX point into it.
 class FinderTest : public GameFolderTest
 {
 protected:

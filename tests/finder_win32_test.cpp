@@ -13,8 +13,7 @@ namespace fs = std::filesystem;
 namespace
 {
 
-// Registry entries written with Wine's own reg.exe into the test's prefix, under names of this
-// run, and deleted again however the test ends.
+// Registry entries written with Wine's reg.exe under names of this run, deleted however it ends.
 class FinderTest : public GameFolderTest
 {
 protected:
@@ -114,8 +113,7 @@ TEST_F(FinderTest, FindsGameFoldersInstallersAndLaunchersRecorded)
     }
 }
 
-// Game folders in and out of Program Files, each with files in a fake %LOCALAPPDATA%'s
-// VirtualStore: jov-switch names those of the sets' types.
+// In and out of Program Files, with files of the sets' types and others in the VirtualStore.
 TEST_F(FinderTest, JovSwitchNamesWhatTheVirtualStoreShadows)
 {
     const fs::path local = root / "local";

@@ -52,8 +52,7 @@ void GameFolderTest::Write(const std::string& relative, const std::string& conte
 void GameFolderTest::WriteReadOnly(const std::string& relative, const std::string& content)
 {
     Write(relative, content);
-    fs::permissions(Under(relative),
-                    fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    fs::permissions(Under(relative), fs::perms(0444));
 }
 
 std::string Slurp(const fs::path& path)

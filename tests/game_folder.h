@@ -17,7 +17,6 @@ std::string Slurp(const std::filesystem::path& path);
 std::string Utf8(const std::filesystem::path& path);
 std::filesystem::path FromUtf8(const std::string& text);
 
-// The words of a text, split at blanks.
 Names Split(const std::string& words);
 
 // The first line of a failure report: "Error 13: Permission denied" as the host words it.
@@ -31,8 +30,7 @@ protected:
     void SetUp() override;
     void TearDown() override;
 
-    // Writes `content` to `relative` (under the game folder), creating folders on the way. A
-    // name beginning with a dot is hidden on every platform.
+    // Creates folders on the way; a name beginning with a dot is hidden on every platform.
     void Write(const std::string& relative, const std::string& content = "x");
     void WriteReadOnly(const std::string& relative, const std::string& content = "x");
     // Empties the game folder, which stays the working folder.

@@ -6,9 +6,8 @@
 #include <string>
 #include <vector>
 
-// What the tests need from the host system, one implementation per platform (host_posix.cpp,
-// host_win32.cpp): running the built programs as a player's launcher would, this process's own
-// resources, and file attributes.
+// What the tests need from the host system, one implementation per platform: running the built
+// programs as a player's launcher would, this process's own resources, and file attributes.
 
 // A started program: its process id on POSIX, its process handle on Windows.
 using Child = std::intptr_t;
@@ -32,8 +31,7 @@ struct ChildOptions
 Child StartChild(std::vector<std::string> argv, const ChildOptions& options);
 Outcome WaitChild(Child child, const ChildOptions& options);
 Outcome RunChild(std::vector<std::string> argv, const ChildOptions& options);
-// Ends the child at once, as a power cut or the task manager would (SIGKILL, TerminateProcess),
-// and waits for it. Returns whether it was still running.
+// Ends the child at once, as a power cut would, and waits; returns whether it was still running.
 bool KillChild(Child child);
 
 // jov-switch -C game args...
@@ -48,6 +46,5 @@ long EndedProcessId();
 std::size_t OpenHandles();
 std::size_t AllocatedBytes();
 
-// A name beginning with a dot is a hidden file on POSIX; on Windows such a file gets the hidden
-// attribute, so that the tests' tables of files mean the same on both.
+// Hidden on Windows too, so that the tests' tables of files mean the same on POSIX and Windows.
 void HideIfDotName(const std::filesystem::path& path);

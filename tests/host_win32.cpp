@@ -7,8 +7,7 @@
 namespace
 {
 
-// One argument as the C runtime's parser reads it back: quoted, with backslashes doubled
-// before a quote.
+// As the C runtime's parser reads it back: backslashes before a quote doubled.
 std::wstring Quoted(const std::wstring& arg)
 {
     std::wstring quoted = L"\"";

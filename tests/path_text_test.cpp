@@ -14,9 +14,7 @@ constexpr PathStyle W = PathStyle::Windows;
 
 } // namespace
 
-// Both styles' rules run on every platform. Each row: a path split, then `leaf` joined back
-// onto `folder`, the game's own forming of a path (`Under`), and the path as a message shows it
-// with the working folder "WD".
+// Both styles' rules run on every platform; `Under` is the game's own forming of a path.
 TEST(PathTextTest, BothStylesSplitJoinAndShowPaths)
 {
     struct Row
@@ -57,20 +55,18 @@ TEST(PathTextTest, BothStylesSplitJoinAndShowPaths)
     EXPECT_EQ(platform::Join("/games/", "krs", P), "/games/krs");
 }
 
-// A leftover temporary goes when its name is exactly of our form and its maker is this process
-// or has ended; another live process's stays, and so does every other file, whatever it begins
-// with.
+// Exactly of our form, and made by this process or one that has ended; not by another live one.
 TEST(PathTextTest, StaleTemporariesAreThoseOfEndedProcesses)
 {
     const std::set<unsigned long> alive{12, 99};
     const auto isAlive = [&](unsigned long id) { return alive.contains(id); };
     EXPECT_EQ(platform::TemporaryName(12, 3), ".jov-enable-12-3.tmp");
     const std::pair<const char*, bool> rows[] = {
-        {".jov-enable-12-3.tmp", false},   {".jov-enable-13-1.tmp", true},
-        {".jov-enable-99-1.tmp", true},    {".jov-enable-x.tmp", false},
-        {".jov-enable--12-1.tmp", false},  {".jov-enable-0-1.tmp", false},
-        {".jov-enable-12.tmp", false},     {"HURR.FLT", false},
-        {".jov-enable-notes.txt", false},  {".jov-enable-13-1.tmp.bak", false},
+        {".jov-enable-12-3.tmp", false},  {".jov-enable-13-1.tmp", true},
+        {".jov-enable-99-1.tmp", true},   {".jov-enable-x.tmp", false},
+        {".jov-enable--12-1.tmp", false}, {".jov-enable-0-1.tmp", false},
+        {".jov-enable-12.tmp", false},    {"HURR.FLT", false},
+        {".jov-enable-notes.txt", false}, {".jov-enable-13-1.tmp.bak", false},
     };
     for (const auto& [name, stale] : rows) {
         EXPECT_EQ(platform::IsStaleTemporary(name, 99, isAlive), stale) << name;

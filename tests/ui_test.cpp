@@ -99,8 +99,7 @@ TEST_F(UiTest, ControlsStandWhereAndAsTheyShould)
     EXPECT_EQ(window->windowIcon().availableSizes().value(0), QSize(32, 32));
 }
 
-// Each text placed in twips shows whole in its control's own font, in the fonts of Linux
-// desktops that are installed: the help text in its label, the frame's title, the captions.
+// The help text in its label, the frame's title, the captions, in the installed desktop fonts.
 TEST_F(UiTest, TextsFitTheirControlsInDesktopFonts)
 {
     const QFont desktop = QApplication::font();
@@ -134,8 +133,7 @@ TEST_F(UiTest, TextsFitTheirControlsInDesktopFonts)
     QApplication::setFont(desktop);
 }
 
-// Input queued during a command is dropped; a failure, as the player meets it in Qt, shows its box
-// and then ends the event loop with the status.
+// A failure, as the player meets it in Qt, shows its box and then ends the event loop.
 TEST_F(UiTest, InputQueuedDuringACommandIsDroppedAndAFailureEndsTheEventLoop)
 {
     Record("none");
@@ -143,8 +141,7 @@ TEST_F(UiTest, InputQueuedDuringACommandIsDroppedAndAFailureEndsTheEventLoop)
     Write("jov/panel.dat");
     auto& form = Shown();
 
-    // A click on "KRS  Flight Models", a key press and a close request wait in the queue when
-    // the install starts, as they would while a large set is being copied.
+    // A click, a key press and a close request wait in the queue as while a large set is copied.
     auto* remove = Find("Remove");
     const QPoint at = remove->rect().center();
     for (const auto type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
@@ -183,8 +180,7 @@ TEST_F(UiTest, InputQueuedDuringACommandIsDroppedAndAFailureEndsTheEventLoop)
     EXPECT_EQ(Read("jovo.ini"), "\"jov\"\r\n");
 }
 
-// The help window as Qt shows it: its look and text, over a main window that takes no input;
-// OK hides it with what it shows, a close through the title bar unloads it.
+// The help window as Qt shows it, its look and text, over a main window that takes no input.
 TEST_F(UiTest, HelpWindowHidesOnOkAndUnloadsOnClose)
 {
     Record("none");

@@ -7,8 +7,7 @@
 #include <array>
 #include <string>
 
-// The Win32 windows under Wine, in a virtual display: where their controls stand, that the help
-// text fits its label, and that pen and touch input made during a command is dropped.
+// The Win32 windows under Wine, in a virtual display.
 namespace
 {
 
@@ -99,8 +98,7 @@ TEST_F(Win32WindowTest, HelpWindowControlsStandWhereTheyShould)
     ExpectAt(window, ChildCaptioned(window, kCommand1.caption), kCommand1, dpi);
     const HWND label = GetWindow(window, GW_CHILD);
 
-    // The label stands in its place and the whole text fits it, in the 8-point dialog font unless
-    // the text needs a smaller one, also after a move to a monitor of 144 DPI.
+    // The text fits, in the 8-point dialog font unless it needs a smaller one, at 144 DPI too.
     wchar_t text[1024] = {};
     GetWindowTextW(label, text, 1024);
     const auto needed = [&](HFONT font, int at) {

@@ -33,7 +33,6 @@ inline constexpr int kHelpClientHeight = 3195;
 inline constexpr Place kLabel1{"Label1", "", 120, 120, 4335, 2175};
 inline constexpr Place kCommand1{"Command1", "OK", 1800, 2640, 1095, 375};
 
-// Pixels at `dpi`, rounded to the nearest.
 constexpr int Pixels(int twips, int dpi = 96)
 {
     return (twips * dpi + 720) / 1440;

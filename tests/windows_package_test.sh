@@ -1,10 +1,6 @@
 #!/usr/bin/env bash
-# The Windows packages as a player meets them: the ZIP holds the two programs, the note and the
-# licence with Windows' line ends; the programs are marked for ASLR, DEP and high-entropy
-# addresses and carry the stack guard; the installer's licence page shows the licence. Run
-# silently under Wine, the installer puts the files into the chosen game folder with a
-# Start-menu shortcut that starts in that folder, for the player alone or, as its run as
-# administrator does, for all users; the uninstaller takes away only what was installed.
+# The Windows packages as a player meets them: the ZIP, the programs' hardening, and, run silently
+# under Wine, the installer for the player or all users, and the uninstaller, taking only its own.
 # Usage: windows_package_test.sh BUILD-FOLDER make-demo-folder wine-run WORK
 set -euo pipefail
 build=$(realpath "$1") demo=$(realpath "$2") wine_run=$(realpath "$3") work=$4
@@ -15,6 +11,7 @@ rm -rf "$work" && mkdir -p "$work" && work=$(realpath "$work") closed=$(realpath
 export WINEPREFIX=$work/wine-prefix
 trap 'chattr -i "$closed" 2>/dev/null; wineserver -k 2>/dev/null || true' EXIT
 fail() { echo "FAIL: $*"; exit 1; }
+wine_wait() { local status=0; "$wine_run" "$@" || status=$?; wineserver -w; return $status; }
 
 cpack --config "$build/CPackConfig.cmake" -G "ZIP;NSIS" -B "$work/packages" >/dev/null
 zip=$(echo "$work"/packages/*.zip) installer=$(echo "$work"/packages/*.exe)
@@ -50,14 +47,11 @@ printf '"jov"\r\n' >"$game/jovo.ini"
 before=$(cd "$game" && find . -type f -exec md5sum {} + | sort)
 uninstall_key='[Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\JOV Enable-Disable]'
 
-# install_and_uninstall WHERE REGISTRY [OPTION]: the shortcut lands below drive_c/WHERE and the
-# "Apps" entry in the registry file REGISTRY (user.reg for the player, system.reg for all users).
+# The shortcut lands below drive_c/$1, the "Apps" entry in the registry file $2; $3: an option.
 install_and_uninstall() {
     local where=$1 registry=$2 option=${3:-} shortcut
-    "$wine_run" "$installer" /S ${option:+"$option"} "/D=$windows_game"
-    wineserver -w
-    for file in JOV_Enable.exe jov-switch.exe JOV_Enable-README.txt JOV_Enable-LICENSE.txt \
-        JOV_Enable-Uninstall.exe; do
+    wine_wait "$installer" /S ${option:+"$option"} "/D=$windows_game"
+    for file in JOV_Enable.exe jov-switch.exe JOV_Enable-{README.txt,LICENSE.txt,Uninstall.exe}; do
         [ -f "$game/$file" ] || fail "$file was not installed"
     done
     shortcut=$(find "$WINEPREFIX/drive_c" -name 'JOV Enable-Disable.lnk')
@@ -71,8 +65,7 @@ install_and_uninstall() {
         END { exit !found }' ||
         fail "the shortcut does not start in the game folder"
 
-    "$wine_run" "$windows_game\\JOV_Enable-Uninstall.exe" /S
-    wineserver -w
+    wine_wait "$windows_game\\JOV_Enable-Uninstall.exe" /S
     [ "$(cd "$game" && find . -type f -exec md5sum {} + | sort)" = "$before" ] ||
         fail "the uninstaller left or took other files than its own"
     [ -z "$(find "$WINEPREFIX/drive_c" -name 'JOV Enable-Disable.lnk')" ] || fail "the shortcut stayed"
@@ -82,14 +75,11 @@ install_and_uninstall() {
 install_and_uninstall "users/$(id -un)" user.reg
 install_and_uninstall ProgramData system.reg /ALLUSERS
 
-# A silent install into a game folder closed to it (immutable, which binds root too) writes
-# nothing and ends with "access denied".
+# Into a game folder closed to it (immutable binds root too), a silent install writes nothing.
 mkdir -p "$closed"
 touch "$closed/FLT.CDF"
 if chattr +i "$closed" 2>/dev/null; then
-    status=0
-    "$wine_run" "$installer" /S "/D=Z:${closed//\//\\}" || status=$?
-    wineserver -w
+    status=0 && wine_wait "$installer" /S "/D=Z:${closed//\//\\}" || status=$?
     chattr -i "$closed"
     [ $status -eq 5 ] || fail "a silent install into a closed folder ended with $status"
     [ "$(ls "$closed")" = FLT.CDF ] || fail "a silent install wrote into a closed folder"

@@ -1,19 +1,15 @@
 #!/usr/bin/env bash
-# JOV_Enable.exe under Wine in a virtual display, clicked as a player would with xdotool: install
-# JOV Panel, restore the stock set, open Help and close it, meet a failure; then, in a folder
-# whose set takes a while to copy, a click, a key and a close made during the install must not
-# be carried out afterwards. Screenshots are left in WORK.
+# JOV_Enable.exe under Wine in a virtual display, clicked as a player would with xdotool; input
+# made during a long install is not carried out afterwards. Screenshots are left in WORK.
 # Usage: windows_window_test.sh JOV_Enable.exe make-demo-folder wine-run WORK
 set -euo pipefail
 exe=$(realpath "$1") demo=$(realpath "$2") wine_run=$(realpath "$3") work=$4
-for tool in Xvfb xdotool import; do
-    command -v "$tool" >/dev/null || { echo "FAIL: $tool is not installed"; exit 1; }
-done
+fail() { echo "FAIL: $*"; import -window root "$work/failure.png" || true; exit 1; }
+for tool in Xvfb xdotool import; do command -v $tool >/dev/null || fail "no $tool"; done
 chmod -R u+w "$work/game" 2>/dev/null || true
 rm -rf "$work/game" "$work/slow" && mkdir -p "$work" && work=$(realpath "$work")
 # A prefix of its own: its desktop process belongs to this test's display, not to another's.
 export WINEPREFIX=$work/wine-prefix
-fail() { echo "FAIL: $*"; import -window root "$work/failure.png" || true; exit 1; }
 trap 'wineserver -k 2>/dev/null; kill ${xvfb:-} 2>/dev/null; true' EXIT
 
 Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
@@ -23,15 +19,15 @@ for _ in $(seq 300); do [ -s "$work/display" ] && break; sleep 0.1; done
 export DISPLAY=:$(cat "$work/display")
 wineserver -k 2>/dev/null || true # one left from an earlier display
 
-# Waits up to 20 s for a command to succeed.
 await() { for _ in $(seq 200); do "$@" && return 0; sleep 0.1; done; return 1; }
 state_is() { [ "$(cat jovo.ini 2>/dev/null)" = "\"$1\""$'\r' ]; }
 window_named() { xdotool search --onlyvisible --name "^$1\$" >/dev/null 2>&1; }
 running() { [ ! -e "$work/status" ]; }
 
-# Starts the program in the current folder and finds its window; sets the client area's corner
-# (left, top), at 96 DPI and 15 twips to the pixel, from the window's frame around 385 x 266.
+# Starts the program in folder $1, made by make-demo-folder, and sees it record the stock set;
+# sets the client area's corner (left, top), at 96 DPI, from the window's frame around 385 x 266.
 start() {
+    cd "$1"
     rm -f "$work/status"
     (status=0; "$wine_run" "$exe" >/dev/null 2>&1 || status=$?
      echo "$status" >"$work/status.new" && mv "$work/status.new" "$work/status") &
@@ -41,8 +37,9 @@ start() {
     border=$(((WIDTH - 385) / 2))
     left=$((X + border)) top=$((Y + HEIGHT - 266 - border))
     frame_right=$((X + WIDTH)) frame_top=$Y
+    await state_is none || fail "first start recorded no stock set"
 }
-# Clicks the middle of a control given in twips from the client area's corner.
+# Clicks the middle of a control given in twips (15 to the pixel) from the client area's corner.
 click() { xdotool mousemove $((left + ($1 + $3 / 2) / 15)) $((top + ($2 + $4 / 2) / 15)) click 1; }
 install_jov() { click 2880 360 2415 495; }
 restore_stock() { click 2880 2760 2415 855; }
@@ -51,17 +48,14 @@ close_window() { xdotool mousemove $(($1 - 15)) $(($2 + 13)) click 1; }
 
 # A player's round: install, restore, Help, a failure.
 "$demo" "$work/game" >/dev/null
-cd "$work/game"
-start
-await state_is none || fail "first start recorded no stock set"
+start "$work/game"
 install_jov
 await state_is jov || fail "Install JOV Panel did not install"
 [ "$(xdotool getwindowname "$main")" = "JOV Enable/Disable (JOV Panel)" ] || fail "title"
 grep -q "JOV Panel flight model HURR" HURR.FLT && [ -f PANEL.DAT ] || fail "JOV Panel files"
 restore_stock
 await state_is none || fail "KRS  Flight Models did not restore"
-[ ! -e HURR.FLT ] && [ ! -e PANEL.DAT ] && grep -q "stock flight models" FLT.CDF ||
-    fail "stock files"
+[ ! -e HURR.FLT ] && [ ! -e PANEL.DAT ] && grep -q "stock flight models" FLT.CDF || fail stock
 xdotool key alt+h
 await window_named Help || fail "Alt+H showed no help"
 help=$(xdotool search --onlyvisible --name "^Help\$")
@@ -87,9 +81,7 @@ state_is jov || fail "the state file changed after the failure"
 # Input made during a long install.
 "$demo" "$work/slow" >/dev/null
 for i in $(seq 96); do head -c 8M /dev/zero >"$work/slow/JOV/BIG$i.DAT"; done
-cd "$work/slow"
-start
-await state_is none || fail "first start recorded no stock set"
+start "$work/slow"
 install_jov
 sleep 0.3
 restore_stock

@@ -1,5 +1,4 @@
-// Name matching on arbitrary names and patterns: no crash, no sanitizer report, and the rules
-// hold (blind to case, "*" and "*.*" match all, a name without wildcards matches itself).
+// Name matching on arbitrary names and patterns: no crash, no sanitizer report, the rules hold.
 #include "platform/name_match.h"
 
 #include <algorithm>

@@ -1,5 +1,4 @@
-// The state-file reader takes whatever a file holds: no crash, no sanitizer report, and the
-// field it reads from a file is the one the parser finds in the file's first 4096 bytes.
+// Any state file: no crash or sanitizer report, and the field read is that of its first 4096 bytes.
 #include "platform/native_file_system.h"
 #include "switcher/state_file.h"
 
