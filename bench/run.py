@@ -30,19 +30,19 @@ def timed(command, cwd=None):
     return time.perf_counter() - start
 
 
-def reset(game, word):
-    """The game folder in the stock state ("none") or with the JOV set in ("jov"), as the
-    program leaves it: its copies keep their sources' times, so they count as the sets' copies
-    and nothing of the player's own is there to keep."""
+def reset(game, word, switch=None):
+    """The game folder in the stock state ("none"), or with the JOV set in ("jov") as the
+    program leaves it, installed by `switch`: its copies are listed as the program's, so nothing
+    of the player's own is there to keep."""
     for entry in os.scandir(game):
         if entry.is_file(follow_symlinks=False):
             os.remove(entry.path)
     shutil.rmtree(os.path.join(game, "JOV_Enable-backup"), ignore_errors=True)
     quiet(["sh", "-c", "cp -pf KRS/* ."], cwd=game)
-    if word == "jov":
-        quiet(["sh", "-c", "cp -pf JOV/* ."], cwd=game)
     with open(os.path.join(game, "jovo.ini"), "wb") as state:
-        state.write(b'"' + word.encode() + b'"\r\n')
+        state.write(b'"none"\r\n')
+    if word == "jov":
+        quiet([switch, "-C", game, "install", "jov"])
 
 
 def side_by_side(rounds, first, second):
@@ -76,11 +76,11 @@ def restore_figure(game, switch, rounds):
     by_hand = f"find . -maxdepth 1 -type f \\( {names} \\) -delete && cp -f KRS/* . && sync -f ."
 
     def ours():
-        reset(game, "jov")
+        reset(game, "jov", switch)
         return timed([switch, "-C", game, "restore"])
 
     def theirs():
-        reset(game, "jov")
+        reset(game, "jov", switch)
         return timed(["sh", "-c", by_hand], cwd=game)
 
     return side_by_side(rounds, ours, theirs)

@@ -429,12 +429,16 @@ Plan Planner::Restoring(Plan::Kind kind, const std::string& command)
         plan.setMissing = true;
     } else {
         RefuseLinkedSetFolder(plan, SetFolder::Stock);
+        // Pattern by pattern, each in the listing's order; a name goes with the first it matches.
+        std::vector<std::string> left = Names(game_);
         for (const std::string_view pattern : kCleanOut) {
-            for (const std::string& name : Names(game_)) {
-                if (platform::MatchesPattern(name, pattern)) {
-                    Leave(run, name, KeptEntry::What::Cleared, plan.word);
+            std::erase_if(left, [&](const std::string& name) {
+                if (!platform::MatchesPattern(name, pattern)) {
+                    return false;
                 }
-            }
+                Leave(run, name, KeptEntry::What::Cleared, plan.word);
+                return true;
+            });
         }
         for (const std::string& name : Names(SetFolderOf(SetFolder::Stock))) {
             CopyIn(run, SetFolder::Stock, name, plan.word);
