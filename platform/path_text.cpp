@@ -86,7 +86,8 @@ std::optional<unsigned long> TemporaryOwner(std::string_view name)
         !digits(rest.substr(dash + 1))) {
         return std::nullopt;
     }
-    const unsigned long owner = std::strtoul(std::string(rest.substr(0, dash)).c_str(), nullptr, 10);
+    const unsigned long owner =
+        std::strtoul(std::string(rest.substr(0, dash)).c_str(), nullptr, 10);
     return owner != 0 ? std::optional(owner) : std::nullopt;
 }
 

@@ -30,7 +30,9 @@ TEST(KeptRecordTest, EntriesAreReadFromEveryFormTheyStandIn)
          "a.dat\ta.dat\r\nb.dat\tb.dat\treplaced by the install of FOO\t1\t?\r\n\tc\tcleared by "
          "the restore of the stock set\r\n",
          {}},
-        {"a name with a tab", switcher::Format(tabbed), {"a\tb.flt", "a\tb (2).flt", "cleared", "none"}},
+        {"a name with a tab",
+         switcher::Format(tabbed),
+         {"a\tb.flt", "a\tb (2).flt", "cleared", "none"}},
     };
     const auto word = [](What what) {
         return what == What::Replaced  ? "replaced"
