@@ -163,8 +163,8 @@ struct KeptReport
     ~KeptReport()
     {
         const std::string game = sw.State().GameDir + platform::kSeparator;
-        for (const switcher::KeptRun& run : runs.empty() ? sw.Kept() : runs) {
-            out << (runs.empty() ? "Kept " : "Would keep ") << run.files
+        for (const switcher::KeptRun& run : sw.Kept()) {
+            out << (dryRun ? "Would keep " : "Kept ") << run.files
                 << (run.files == 1 ? " file" : " files") << " the sets do not hold in "
                 << (run.folder.starts_with(game) ? run.folder.substr(game.size()) : run.folder)
                 << '\n';
@@ -172,7 +172,7 @@ struct KeptReport
     }
     const switcher::Switcher& sw;
     std::ostream& out;
-    std::vector<switcher::KeptRun> runs; // a dry run's
+    bool dryRun;
 };
 
 struct Options
@@ -273,28 +273,12 @@ int Run(CLI::App& app, const Options& options, platform::FileSystem& files)
         std::cout << switcher::Describe(step) << '\n' << std::flush;
     };
     // Whatever the command comes to, what it kept of the player's own is said.
-    KeptReport kept{sw, std::cout, {}};
-    if (options.dryRun) {
-        // The plans as the real run would carry them out: checked, then listed step by step.
-        for (const switcher::Plan& plan : prepared.plans) {
-            if (!plan.message.empty()) {
-                view.ShowMessage(plan.message);
-            }
-            if (plan.kind == switcher::Plan::Kind::Install && plan.setMissing) {
-                continue;
-            }
-            sw.Check(plan);
-            std::for_each(plan.steps.begin(), plan.steps.end(), report);
-            if (plan.keptFiles > 0) {
-                kept.runs.push_back({plan.runDir, plan.keptFiles});
-            }
-        }
-        return prepared.outcome == switcher::Outcome::SetMissing ? cli::kRefused : cli::kDone;
-    }
-    if (options.verbose) {
+    KeptReport kept{sw, std::cout, options.dryRun};
+    if (options.verbose || options.dryRun) {
         sw.OnStep(report);
     }
-    return sw.Carry(prepared) == switcher::Outcome::SetMissing ? cli::kRefused : cli::kDone;
+    return sw.Carry(prepared, options.dryRun) == switcher::Outcome::SetMissing ? cli::kRefused
+                                                                                : cli::kDone;
 }
 
 // Says what is wrong with the command line. CLI11 finds a subcommand missing where the first word
@@ -368,8 +352,6 @@ int Main(int argc, char** argv)
     }
     try {
         platform::NativeFileSystem files;
-        // One batch for the whole run: what the plan listed serves its steps too.
-        const platform::Batch batch(files);
         return Run(app, options, files);
     } catch (const platform::FsError& error) {
         std::cerr << cli::FailureText(error);

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstdint>
-#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -10,54 +9,84 @@
 // (native_file_system.h); ProxyFileSystem wraps another one and forwards every call, so a report
 // or a test's recorder can watch or change a few calls without knowing the rest.
 //
-// Every name and path given here resolves without regard to letter case, component by
-// component. On POSIX an exact match wins, otherwise the byte-wise smallest name that differs
-// only in case; plain files are regular files and links to regular files whose names do not
-// begin with a dot; a file that grants write access to nobody is read-only. On Windows, Windows
-// resolves case itself; plain files are no folders, no hidden and no system files; the read-only
-// attribute makes a file read-only. Deleting or replacing a read-only file fails, whoever runs
-// the program. Names and paths are UTF-8. Every failure raises platform::FsError.
+// Every folder in a path given here resolves without regard to letter case, component by
+// component; so does the last component of a path that must exist (what is read, moved or
+// removed). A name that is there as written costs no lookup. On POSIX an exact match wins,
+// otherwise the byte-wise smallest name that differs only in case; on Windows, Windows resolves
+// case itself. Names and paths are UTF-8. Every failure raises platform::FsError.
+//
+// The layer decides nothing for the player: it neither refuses read-only files nor keeps
+// anything. What may be changed is the switcher's question, asked over a plan before its first
+// change; this layer only carries out and reports what stands where.
 namespace platform
 {
 
-// A file as it stands: what a command decides on, and what tells it apart from another file.
+enum class EntryKind
+{
+    Missing,
+    File,   // a regular file, or a link to one
+    Folder, // a folder itself, not a link to one
+    Other,  // a link to a folder, a dangling link, a device, a pipe, a socket
+};
+
+// What stands at a path: a file with what tells it apart from any other, or a folder with its
+// identity. Two paths with the same device and inode are one file or folder (a link).
 struct FileStamp
 {
-    bool exists = false;
-    std::string path; // as resolved: the stored name's letter case
+    EntryKind kind = EntryKind::Missing;
+    std::string path;    // as resolved: the stored name's letter case
+    bool link = false;   // the name is a symbolic link (on Windows a reparse point, under Wine a
+                         // Unix link): the data lives under another name
+    bool hidden = false; // a dot-name on POSIX; hidden or system on Windows
+    bool readOnly = false;
     std::uintmax_t size = 0;
     std::int64_t modified = 0; // nanoseconds since 1970-01-01 UTC
     // When the file itself last changed (its content, names or attributes), which no program
     // can set: nanoseconds since 1970-01-01 UTC, 0 where the system does not say.
     std::int64_t changed = 0;
-    bool readOnly = false;
-    // The file itself: two names with the same identity are one file (a link).
     std::uint64_t device = 0; // the device (POSIX) or volume serial number (Windows)
     std::uint64_t inode = 0;  // the inode (POSIX) or file ID (Windows)
+
+    bool IsFile() const { return kind == EntryKind::File; }
+    bool SameIdentity(const FileStamp& other) const
+    {
+        return inode != 0 && device == other.device && inode == other.inode;
+    }
 };
 
-// What makes a file or folder itself, whatever names it has: two paths with the same identity are
-// one (a link). Zero where nothing stands.
-struct FileIdentity
+// One name in a folder, as a listing gives it.
+struct Entry
 {
-    std::uint64_t device = 0;
-    std::uint64_t inode = 0;
-
-    bool Known() const { return inode != 0 || device != 0; }
-    bool operator==(const FileIdentity&) const = default;
+    std::string name;
+    EntryKind kind = EntryKind::Missing;
+    bool hidden = false;
 };
 
-enum class Keeping
+struct Listing
 {
-    Move, // the file leaves its folder
-    Link, // the file stays and gets a second name; a copy where the file system has no links
+    std::string folder; // as resolved; the path given where it does not exist
+    bool found = false;
+    std::vector<Entry> entries; // sorted byte-wise by name
 };
 
-enum class EntryKind
+struct Volume
 {
-    Missing,
-    Folder,
-    Other, // a file, or a link, whatever it points to
+    std::uintmax_t free = 0;      // bytes an unprivileged writer may still use
+    std::uintmax_t blockSize = 0; // what each file and each name takes at least
+};
+
+enum class Access
+{
+    Change, // the file at the path is to be moved away, deleted or replaced
+    Create, // new files are to be written into the folder at the path
+};
+
+enum class Moved
+{
+    Done,          // moved; nothing stood at the target
+    HandedOver,    // moved; what stood at the target is now at `handedTo`
+    SourceMissing, // nothing stood at the source: nothing moved
+    TargetTaken,   // something stood at the target and no `handedTo` was given: nothing moved
 };
 
 class FileSystem
@@ -68,90 +97,51 @@ public:
     // Absolute path of the working folder, without a closing separator except at the root.
     virtual std::string WorkingDir() = 0;
     virtual void SetWorkingDir(const std::string& folder) = 0;
-    // `path` as messages show it: a relative one with the working folder in front.
-    virtual std::string Absolute(const std::string& path) = 0;
 
-    // Bare names of the plain files that match `pattern`, sorted byte-wise and taken whole before
-    // the caller acts on them. Only the last component may hold wildcards (`*`); a folder that
-    // does not exist matches nothing.
-    virtual std::vector<std::string> ListPlainFiles(const std::string& pattern) = 0;
-    // Names of the folders directly in `folder`, links left out, sorted byte-wise.
-    virtual std::vector<std::string> ListFolders(const std::string& folder) = 0;
-    // The regular file a path resolves to (following links); `exists` false when there is none.
-    virtual FileStamp StampOf(const std::string& path) = 0;
-    // What stands at `path`, the last component not followed when it is a link.
-    virtual EntryKind KindOf(const std::string& path) = 0;
-    // The file or folder a path leads to, links followed.
-    virtual FileIdentity IdentityOf(const std::string& path) = 0;
-    // Whether the file system holding `folder` gives a file a second name (a hard link); it is
-    // tried once with a temporary of our own.
-    virtual bool TakesLinks(const std::string& folder) = 0;
-    // Bytes an unprivileged writer may still use on the file system that holds `folder`.
-    virtual std::uintmax_t FreeSpace(const std::string& folder) = 0;
+    // Every name directly in `folder`, hidden ones included, read whole before the caller acts
+    // on it. A link counts as what it points to (a file, or Other); `found` is false when there
+    // is no such folder.
+    virtual Listing List(const std::string& folder) = 0;
+    // What stands at `path`: its kind with the link not followed, and for a file (or a link to
+    // one) its stamp, the link followed.
+    virtual FileStamp Status(const std::string& path) = 0;
+    // The file system that holds `folder`.
+    virtual Volume VolumeOf(const std::string& folder) = 0;
+    // Fails as the change would, so that a command can find out before it changes anything:
+    // Change, where another program holds the file (the running game), where the name is
+    // another file's 8.3 short name, where Wine would act through a Unix link; Create, where
+    // the folder takes no new files. A missing file passes; nothing of the probe stays.
+    virtual void Probe(const std::string& path, Access access) = 0;
+
+    // The first `limit` bytes of a file, all of it when it is shorter.
+    virtual std::string ReadFile(const std::string& path, std::size_t limit) = 0;
     // Whether two files hold the same bytes.
     virtual bool SameContent(const std::string& a, const std::string& b) = 0;
-    // The first `limit` bytes of a file, all of it when it is shorter.
-    virtual std::string ReadTextFile(const std::string& path, std::size_t limit) = 0;
 
-    // Fails as replacing `path` by a copy or a state write would (a read-only file, a folder),
-    // so a command can find out before it changes anything. A missing file passes.
-    virtual void CheckReplaceable(const std::string& path) = 0;
-    // Fails as the first file written into `folder` would (a folder closed to this user or to
-    // every user, a read-only file system), so a command can find out before it changes
-    // anything; nothing of it stays.
-    virtual void CheckTakesFiles(const std::string& folder) = 0;
-    // Fails, as in use, when another program holds `path` so that it could be neither deleted
-    // nor replaced now: has it open (the running game) or was started from it. A missing,
-    // read-only or folder target passes: the operation itself refuses those. On POSIX, where an
-    // open file or a running program's file is replaced and deleted all the same, it does
-    // nothing.
-    virtual void CheckNotInUse(const std::string& path) = 0;
-
-    virtual void RemoveFile(const std::string& name) = 0;
-    // Replaces `destination` with a copy of `source` through a hidden temporary in the
-    // destination folder, so a reader sees the old file or the new one, never a mix; a link at
-    // the destination is replaced, not written through. The copy is writable and keeps the
-    // source's modification time. A destination that differs from an existing name only in case
-    // replaces that file.
-    virtual void CopyFileReplacing(const std::string& source, const std::string& destination) = 0;
-    // Replaces a file with `text` as a copy does, atomically, and flushes it to disk.
-    virtual void WriteTextFile(const std::string& path, std::string_view text) = 0;
-    // Keeps the file `path` resolves to under the new name `kept`, which must not exist: its
-    // folder is one this program made, and nothing there is replaced or written through. Folders
-    // and read-only files are refused as deleting (Move) or replacing (Link) them would be.
-    virtual void KeepFile(const std::string& path, const std::string& kept, Keeping how) = 0;
-    // Moves the kept file back to `path` in one step, replacing the file that stands there. A
-    // read-only file or a folder there is refused.
-    virtual void PutBack(const std::string& kept, const std::string& path) = 0;
+    // Replaces the file at `path` (exactly that name) with `text` through a temporary beside it,
+    // put on disk before it takes the name, so a reader sees the old file or the new one, never
+    // a mix, even after a power cut. A read-only file there is replaced too.
+    virtual void WriteFile(const std::string& path, std::string_view text) = 0;
+    // Writes a copy of the file `source` into a new hidden temporary in `folder` and returns the
+    // temporary's path. The copy is writable whatever the source's permissions and keeps its
+    // modification time; its bytes are on disk once the next Flush of `folder` returns.
+    virtual std::string Stage(const std::string& source, const std::string& folder) = 0;
+    // Moves the file `from` to the name `to` (exactly that name). Where something stands at
+    // `to`, it is handed over to `handedTo` (a free name in a folder on the same drive) in the
+    // same step as `from` takes its place, so neither is ever lost; without `handedTo` nothing
+    // moves then. A link at `to` is moved, never written through.
+    virtual Moved Move(const std::string& from, const std::string& to,
+                       const std::string& handedTo = {}) = 0;
+    // Removes a file or an empty folder; false when nothing stood there. A read-only file goes
+    // too: only the program's own files are removed.
+    virtual bool Remove(const std::string& path) = 0;
     // Makes the folder `path`. Returns false when a folder (not a link) stands there already;
     // raises FsError when anything else does.
     virtual bool MakeFolder(const std::string& path) = 0;
-    // Removes an empty folder.
-    virtual void RemoveFolder(const std::string& path) = 0;
-    // Puts on disk everything written, linked and deleted so far on the file system that holds
-    // `folder`, so that a record written afterwards never names files a power cut could still
+    // Puts on disk everything written, moved and removed so far on the file system that holds
+    // `folder`, so that what is written afterwards never names files a power cut could still
     // take.
-    virtual void FlushToDisk(const std::string& folder) = 0;
-
-    // Between the two, each folder is read once and then kept up to date by this object's own
-    // changes, so a command touching N files in a folder of M costs O(N + M) rather than a
-    // folder scan per file. Meant to last one command, while the folder lock keeps the other
-    // programs of this system out; changes that others make meanwhile are not seen. Nests.
-    virtual void BeginBatch() = 0;
-    virtual void EndBatch() = 0;
-};
-
-// A batch for the life of a scope.
-class Batch final
-{
-public:
-    explicit Batch(FileSystem& files) : files_(files) { files_.BeginBatch(); }
-    ~Batch() { files_.EndBatch(); }
-    Batch(const Batch&) = delete;
-    Batch& operator=(const Batch&) = delete;
-
-private:
-    FileSystem& files_;
+    virtual void Flush(const std::string& folder) = 0;
 };
 
 // Forwards every call to the file system it wraps; a decorator overrides what it watches.
@@ -162,59 +152,45 @@ public:
 
     std::string WorkingDir() override { return inner_.WorkingDir(); }
     void SetWorkingDir(const std::string& folder) override { inner_.SetWorkingDir(folder); }
-    std::string Absolute(const std::string& path) override { return inner_.Absolute(path); }
-    std::vector<std::string> ListPlainFiles(const std::string& pattern) override
+    Listing List(const std::string& folder) override { return inner_.List(folder); }
+    FileStamp Status(const std::string& path) override { return inner_.Status(path); }
+    Volume VolumeOf(const std::string& folder) override { return inner_.VolumeOf(folder); }
+    void Probe(const std::string& path, Access access) override { inner_.Probe(path, access); }
+    std::string ReadFile(const std::string& path, std::size_t limit) override
     {
-        return inner_.ListPlainFiles(pattern);
-    }
-    std::vector<std::string> ListFolders(const std::string& folder) override
-    {
-        return inner_.ListFolders(folder);
-    }
-    FileStamp StampOf(const std::string& path) override { return inner_.StampOf(path); }
-    EntryKind KindOf(const std::string& path) override { return inner_.KindOf(path); }
-    FileIdentity IdentityOf(const std::string& path) override { return inner_.IdentityOf(path); }
-    bool TakesLinks(const std::string& folder) override { return inner_.TakesLinks(folder); }
-    void CheckTakesFiles(const std::string& folder) override { inner_.CheckTakesFiles(folder); }
-    std::uintmax_t FreeSpace(const std::string& folder) override
-    {
-        return inner_.FreeSpace(folder);
+        return inner_.ReadFile(path, limit);
     }
     bool SameContent(const std::string& a, const std::string& b) override
     {
         return inner_.SameContent(a, b);
     }
-    std::string ReadTextFile(const std::string& path, std::size_t limit) override
+    void WriteFile(const std::string& path, std::string_view text) override
     {
-        return inner_.ReadTextFile(path, limit);
+        inner_.WriteFile(path, text);
     }
-    void CheckReplaceable(const std::string& path) override { inner_.CheckReplaceable(path); }
-    void CheckNotInUse(const std::string& path) override { inner_.CheckNotInUse(path); }
-    void RemoveFile(const std::string& name) override { inner_.RemoveFile(name); }
-    void CopyFileReplacing(const std::string& source, const std::string& destination) override
+    std::string Stage(const std::string& source, const std::string& folder) override
     {
-        inner_.CopyFileReplacing(source, destination);
+        return inner_.Stage(source, folder);
     }
-    void WriteTextFile(const std::string& path, std::string_view text) override
+    Moved Move(const std::string& from, const std::string& to,
+               const std::string& handedTo = {}) override
     {
-        inner_.WriteTextFile(path, text);
+        return inner_.Move(from, to, handedTo);
     }
-    void KeepFile(const std::string& path, const std::string& kept, Keeping how) override
-    {
-        inner_.KeepFile(path, kept, how);
-    }
-    void PutBack(const std::string& kept, const std::string& path) override
-    {
-        inner_.PutBack(kept, path);
-    }
+    bool Remove(const std::string& path) override { return inner_.Remove(path); }
     bool MakeFolder(const std::string& path) override { return inner_.MakeFolder(path); }
-    void RemoveFolder(const std::string& path) override { inner_.RemoveFolder(path); }
-    void FlushToDisk(const std::string& folder) override { inner_.FlushToDisk(folder); }
-    void BeginBatch() override { inner_.BeginBatch(); }
-    void EndBatch() override { inner_.EndBatch(); }
+    void Flush(const std::string& folder) override { inner_.Flush(folder); }
 
 private:
     FileSystem& inner_;
 };
+
+// The plain files of `pattern`'s folder whose names match its last component (wildcards `*`
+// only there), sorted byte-wise: files and links to files, neither hidden nor the program's
+// own temporaries.
+std::vector<std::string> ListPlainFiles(FileSystem& files, const std::string& pattern);
+
+// The folders directly in `folder`, links left out, sorted byte-wise.
+std::vector<std::string> ListFolders(FileSystem& files, const std::string& folder);
 
 } // namespace platform

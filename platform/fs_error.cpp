@@ -9,6 +9,9 @@ namespace
 
 std::string Compose(const SystemError& error, const std::string& operation, const std::string& path)
 {
+    if (error.number == 0) {
+        return "Refused to " + operation + " " + path;
+    }
     return "Error " + std::to_string(error.number) + ": " + error.explanation + " (" + operation +
            " " + path + ")";
 }
@@ -26,5 +29,11 @@ FsError::FsError(int number, std::string operation, std::string path, FailureCau
                  FailureFigures figures)
     : FsError(FromErrno(number), std::move(operation), std::move(path), cause, std::move(figures))
 {}
+
+FsError Refused(FailureCause cause, std::string operation, std::string path, FailureFigures figures)
+{
+    return FsError(SystemError{0, {}}, std::move(operation), std::move(path), cause,
+                   std::move(figures));
+}
 
 } // namespace platform

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/file_system.h"
+
 #include <cstdint>
 #include <stdexcept>
 #include <string>
@@ -31,6 +33,9 @@ enum class FailureCause
     SameFile,   // a set's file or folder is the game's own, through a link: `other` names it
     ShortName,  // the name is another file's 8.3 short name: Windows would change that file
     WineLink,   // a Unix symbolic link, which Wine deletes and moves through to its target
+    Occupied,   // something other than a file stands where a file is to be written: `kind`
+    TooLong,    // a path the command would make is longer than the system takes: `needed`
+    OtherDrive, // the backup folder is on another drive than the game folder
     Other,
 };
 
@@ -44,6 +49,7 @@ struct FailureFigures
     std::uintmax_t free = 0;     // 0 when the system ran out of room in the middle of a write
     // Same file: its other name; short name: the file whose short name it is; link: its target.
     std::string other = {};
+    EntryKind kind = EntryKind::Missing; // occupied, not a folder: what stands there
 };
 
 // The one failure the file-system operations raise: why, the system's error number and
@@ -74,6 +80,11 @@ private:
     std::string path_;
     FailureFigures figures_;
 };
+
+// A refusal of the program's own, found before the first change: it has a cause and no system
+// error number (0), so its words come from the cause alone.
+FsError Refused(FailureCause cause, std::string operation, std::string path,
+                FailureFigures figures);
 
 // POSIX: raises FsError with the current errno, for `cause` where the operation knows it (a
 // read-only file refused by our own check), else for the cause errno tells.

@@ -17,6 +17,13 @@ namespace platform
 // implementation per platform (posix/, win32/): utf8proc's mappings on POSIX, the system's own
 // on Windows.
 std::string FoldCase(std::string_view text);
+// Whether the file system itself takes two names that differ only in case for one (Windows):
+// elsewhere an exact name is one name and its case variants others.
+#ifdef _WIN32
+inline constexpr bool kSystemFoldsCase = true;
+#else
+inline constexpr bool kSystemFoldsCase = false;
+#endif
 bool HasWildcard(std::string_view pattern);
 bool MatchesPattern(std::string_view name, std::string_view pattern);
 

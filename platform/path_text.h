@@ -59,6 +59,15 @@ bool IsAbsolute(std::string_view path, PathStyle style = kNativeStyle);
 std::string Shown(std::string_view path, std::string_view workingDir,
                   PathStyle style = kNativeStyle);
 
+// The longest path this system takes, in bytes of UTF-8: PATH_MAX less its closing zero on
+// Linux; on Windows, where every path reaches the system in its long form ("\\?\"), 32,767
+// UTF-16 units less that prefix, which never count more than the UTF-8 bytes.
+#ifdef _WIN32
+inline constexpr std::size_t kLongestPath = 32760;
+#else
+inline constexpr std::size_t kLongestPath = 4095;
+#endif
+
 // Hidden temporaries start with this prefix and go on with the process id of the program that
 // made them: "<prefix><pid>-<serial>.tmp".
 inline constexpr std::string_view kTemporaryPrefix = ".jov-enable-";

@@ -18,6 +18,7 @@ constexpr std::string_view kCleared = "cleared by the restore of the stock set";
 constexpr std::string_view kRemovedWith = "removed with the ";
 constexpr std::string_view kFlightModels = " flight models";
 constexpr std::string_view kPutBack = "put back into the game folder by the restore on ";
+constexpr std::string_view kFound = "left here by a command that was stopped";
 constexpr const char* kTimeFormat = "%Y-%m-%d %H:%M:%S";
 constexpr std::string_view kRun = " (run ";
 
@@ -81,6 +82,8 @@ std::string WhatText(const KeptEntry& entry)
             airForce != kAirForces.end() ? airForce->name : std::string_view(entry.by);
         return std::string(kRemovedWith) + std::string(name) + std::string(kFlightModels);
     }
+    case KeptEntry::What::Found:
+        return std::string(kFound);
     case KeptEntry::What::PutBack:
         break;
     }
@@ -111,6 +114,10 @@ bool ReadWhat(std::string_view text, KeptEntry& entry)
                          [&](const AirForceRow& row) { return row.name == name; });
         entry.what = KeptEntry::What::Removed;
         entry.by = airForce != kAirForces.end() ? airForce->word : name;
+        return true;
+    }
+    if (text == kFound) {
+        entry.what = KeptEntry::What::Found;
         return true;
     }
     if (text.starts_with(kPutBack)) {
@@ -209,7 +216,7 @@ PlacedCopy PlacedCopy::Of(const platform::FileStamp& stamp, std::string name, st
 bool PlacedCopy::Matches(const platform::FileStamp& stamp) const
 {
     // A system that tells no identity or change time makes no match: the content decides then.
-    return stamp.exists && (inode != 0 || changed != 0) && stamp.size == size &&
+    return stamp.IsFile() && (inode != 0 || changed != 0) && stamp.size == size &&
            stamp.modified == modified && stamp.changed == changed && stamp.device == device &&
            stamp.inode == inode;
 }

@@ -30,6 +30,7 @@ struct KeptEntry
         Cleared,  // by the restore's clean-out
         Removed,  // with an air force's flight models: `by` is the air force's word
         PutBack,  // into the game folder by a restore: `by` is when
+        Found,    // in a run's subfolder, unlisted, after a command that was stopped
     };
 
     std::string name;     // in the game folder

@@ -1,26 +1,31 @@
 #include "switcher/planner.h"
 
 #include "platform/name_match.h"
+#include "platform/native_file_system.h"
 #include "platform/path_text.h"
 #include "switcher/state_file.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <chrono>
 #include <limits>
+#include <utility>
 
 namespace switcher
 {
 
+using platform::EntryKind;
 using platform::FoldCase;
 using platform::Under;
 
 struct Planner::Run
 {
     KeptRecord record;
-    std::string dir;            // the run's subfolder, empty while nothing is kept
+    std::string dir;            // the run's subfolder, empty while it needs none
     std::set<std::string> used; // folded names in the subfolder, the record's among them
-    std::vector<Step> work;     // the changes, in the order they are made
+    // The changes, in the order they are made: what leaves the game folder, the copies written
+    // aside, then everything that takes a name in the game folder.
+    std::vector<Step> sweeps, takes, stages, places, tidying;
+    bool copied = false;
 };
 
 namespace
@@ -50,6 +55,16 @@ std::string Numbered(const std::string& name, int n)
     return stem + suffix + extension;
 }
 
+bool IsPlain(const platform::Entry& entry)
+{
+    return entry.kind == EntryKind::File && !entry.hidden && !platform::TemporaryOwner(entry.name);
+}
+
+bool IsStale(const std::string& name)
+{
+    return platform::IsStaleTemporary(name, platform::ThisProcess(), platform::ProcessIsAlive);
+}
+
 } // namespace
 
 Planner::Planner(platform::FileSystem& files, const Fields& fields)
@@ -60,27 +75,64 @@ Planner::Planner(platform::FileSystem& files, const Fields& fields)
     for (const SetRow& row : kSets) {
         SetFolderOf(row.folder).dir = FolderOf(fields, row.folder);
     }
+    backup_.dir = BackupDir();
+}
+
+std::string Planner::BackupDir() const
+{
+    return Under(fields_.GameDir, kBackupFolderName);
 }
 
 Planner::Folder& Planner::Listed(Folder& folder)
 {
     if (!folder.listed) {
         folder.listed = true;
-        for (std::string& name : files_.ListPlainFiles(Under(folder.dir, "*.*"))) {
-            folder.byFolded[FoldCase(name)].push_back(std::move(name));
+        platform::Listing listing = files_.List(folder.dir);
+        folder.dir = listing.folder;
+        folder.found = listing.found;
+        for (platform::Entry& entry : listing.entries) {
+            folder.byFolded[FoldCase(entry.name)].push_back(std::move(entry));
         }
     }
     return folder;
 }
 
-const std::string* Planner::Find(Folder& folder, const std::string& name)
+const platform::Entry* Planner::FindEntry(Folder& folder, const std::string& name)
 {
     const auto found = Listed(folder).byFolded.find(FoldCase(name));
-    if (found == folder.byFolded.end() || found->second.empty()) {
+    if (found == folder.byFolded.end()) {
         return nullptr;
     }
-    const auto exact = std::find(found->second.begin(), found->second.end(), name);
-    return exact != found->second.end() ? &*exact : &found->second.front();
+    const platform::Entry* chosen = nullptr;
+    for (const platform::Entry& entry : found->second) {
+        if (IsPlain(entry) && (chosen == nullptr || entry.name == name)) {
+            chosen = &entry;
+        }
+    }
+    return chosen;
+}
+
+const std::string* Planner::Find(Folder& folder, const std::string& name)
+{
+    const platform::Entry* entry = FindEntry(folder, name);
+    return entry != nullptr ? &entry->name : nullptr;
+}
+
+const platform::Entry* Planner::Occupant(Folder& folder, const std::string& name)
+{
+    if (const platform::Entry* plain = FindEntry(folder, name)) {
+        return plain;
+    }
+    const auto found = folder.byFolded.find(FoldCase(name));
+    if (found == folder.byFolded.end()) {
+        return nullptr;
+    }
+    for (const platform::Entry& entry : found->second) {
+        if (platform::kSystemFoldsCase || entry.name == name) {
+            return &entry;
+        }
+    }
+    return nullptr;
 }
 
 const platform::FileStamp& Planner::Stamp(Folder& folder, const std::string& stored)
@@ -89,14 +141,18 @@ const platform::FileStamp& Planner::Stamp(Folder& folder, const std::string& sto
     if (known != folder.stamps.end()) {
         return known->second;
     }
-    return folder.stamps.emplace(stored, files_.StampOf(Under(folder.dir, stored))).first->second;
+    return folder.stamps.emplace(stored, files_.Status(Under(folder.dir, stored))).first->second;
 }
 
 std::vector<std::string> Planner::Names(Folder& folder)
 {
     std::vector<std::string> names;
-    for (const auto& [folded, variants] : Listed(folder).byFolded) {
-        names.insert(names.end(), variants.begin(), variants.end());
+    for (const auto& [folded, entries] : Listed(folder).byFolded) {
+        for (const platform::Entry& entry : entries) {
+            if (IsPlain(entry)) {
+                names.push_back(entry.name);
+            }
+        }
     }
     std::sort(names.begin(), names.end());
     return names;
@@ -106,16 +162,23 @@ void Planner::Forget(Folder& folder, const std::string& stored)
 {
     const auto found = folder.byFolded.find(FoldCase(stored));
     if (found != folder.byFolded.end()) {
-        std::erase(found->second, stored);
+        std::erase_if(found->second,
+                      [&](const platform::Entry& entry) { return entry.name == stored; });
     }
     folder.stamps.erase(stored);
 }
 
-void Planner::Place(Folder& folder, const std::string& stored, platform::FileStamp stamp)
+void Planner::Place(Folder& folder, const std::string& stored, platform::FileStamp stamp,
+                    EntryKind kind)
 {
-    auto& variants = Listed(folder).byFolded[FoldCase(stored)];
-    if (std::find(variants.begin(), variants.end(), stored) == variants.end()) {
-        variants.insert(std::lower_bound(variants.begin(), variants.end(), stored), stored);
+    auto& entries = Listed(folder).byFolded[FoldCase(stored)];
+    const auto at = std::find_if(entries.begin(), entries.end(), [&](const platform::Entry& entry) {
+        return entry.name >= stored;
+    });
+    if (at != entries.end() && at->name == stored) {
+        *at = {stored, kind, stamp.hidden};
+    } else {
+        entries.insert(at, {stored, kind, stamp.hidden});
     }
     folder.stamps[stored] = std::move(stamp);
 }
@@ -123,20 +186,29 @@ void Planner::Place(Folder& folder, const std::string& stored, platform::FileSta
 bool Planner::SetPresent(SetFolder folder)
 {
     const std::string_view pattern = RowOf(folder).testPattern;
-    for (const auto& [folded, variants] : Listed(SetFolderOf(folder)).byFolded) {
-        if (!variants.empty() && platform::MatchesPattern(folded, pattern)) {
+    for (const auto& [folded, entries] : Listed(SetFolderOf(folder)).byFolded) {
+        if (std::any_of(entries.begin(), entries.end(), IsPlain) &&
+            platform::MatchesPattern(folded, pattern)) {
             return true;
         }
     }
     return false;
 }
 
-platform::EntryKind Planner::BackupKind()
+std::vector<std::string> Planner::SetFiles(SetFolder folder)
 {
-    if (!backupKind_) {
-        backupKind_ = files_.KindOf(Under(fields_.GameDir, kBackupFolderName));
-    }
-    return *backupKind_;
+    return Names(SetFolderOf(folder));
+}
+
+std::optional<std::string> Planner::GameFile(const std::string& name)
+{
+    const std::string* stored = Find(game_, name);
+    return stored != nullptr ? std::optional(*stored) : std::nullopt;
+}
+
+std::string Planner::SetPath(SetFolder folder, const std::string& name)
+{
+    return Under(Listed(SetFolderOf(folder)).dir, name);
 }
 
 void Planner::ReadCopies()
@@ -145,21 +217,22 @@ void Planner::ReadCopies()
         return;
     }
     copiesRead_ = true;
-    const std::string backupDir = Under(fields_.GameDir, kBackupFolderName);
-    const std::vector<std::string> found = files_.ListPlainFiles(Under(backupDir, kCopiesName));
-    if (found.empty()) {
+    const std::string* found = Find(backup_, std::string(kCopiesName));
+    if (found == nullptr) {
         return;
     }
-    copiesStamp_ = files_.StampOf(Under(backupDir, found.front()));
-    const std::string text = files_.ReadTextFile(Under(backupDir, found.front()),
-                                                 std::numeric_limits<std::size_t>::max());
+    copiesStamp_ = Stamp(backup_, *found);
+    const std::string text =
+        files_.ReadFile(copiesStamp_.path, std::numeric_limits<std::size_t>::max());
     for (PlacedCopy& copy : ParseCopies(text)) {
         copies_[FoldCase(copy.name)] = std::move(copy);
     }
 }
 
 // A copy of the set's file is one the program placed and nobody changed since, which costs no
-// read, or else a file with the same bytes. A file is never a copy of itself.
+// read, or else a file with the same bytes. A file is never a copy of itself through a symbolic
+// link from the set: removing the game's name would leave the set's link pointing at nothing. A
+// second name of one file (a hard link) is a copy: the set folder still holds it.
 bool Planner::SetHoldsCopy(SetFolder folder, const std::string& name,
                            const platform::FileStamp& stamp)
 {
@@ -176,13 +249,21 @@ bool Planner::SetHoldsCopy(SetFolder folder, const std::string& name,
     if (found == set.byFolded.end()) {
         return false;
     }
-    for (const std::string& stored : found->second) {
-        const platform::FileStamp& copy = Stamp(set, stored);
-        if (!copy.exists || copy.size != stamp.size) {
+    for (const platform::Entry& entry : found->second) {
+        if (!IsPlain(entry)) {
             continue;
         }
-        if (copy.inode != 0 && copy.device == stamp.device && copy.inode == stamp.inode) {
-            sameFiles_.push_back({copy.path, stamp.path});
+        const platform::FileStamp& copy = Stamp(set, entry.name);
+        if (!copy.IsFile() || copy.size != stamp.size) {
+            continue;
+        }
+        if (copy.SameIdentity(stamp)) {
+            if (!copy.link) {
+                return true;
+            }
+            Refuse(platform::FsError(
+                platform::Refused(platform::FailureCause::SameFile, "check", stamp.path,
+                                  {.nothingChanged = true, .other = copy.path})));
             continue;
         }
         if (files_.SameContent(copy.path, stamp.path)) {
@@ -194,9 +275,26 @@ bool Planner::SetHoldsCopy(SetFolder folder, const std::string& name,
 
 bool Planner::IsPlayers(const std::string& name, const platform::FileStamp& stamp)
 {
-    return stamp.exists && std::none_of(kSets.begin(), kSets.end(), [&](const SetRow& row) {
+    return stamp.IsFile() && std::none_of(kSets.begin(), kSets.end(), [&](const SetRow& row) {
                return SetHoldsCopy(row.folder, name, stamp);
            });
+}
+
+bool Planner::InPlace(SetFolder folder, const std::string& name, const platform::FileStamp& target,
+                      const platform::FileStamp& source)
+{
+    if (!target.IsFile() || target.hidden || target.link) {
+        return false;
+    }
+    ReadCopies();
+    const auto placed = copies_.find(FoldCase(name));
+    if (placed != copies_.end() && placed->second.set == RowOf(folder).word &&
+        placed->second.Matches(target) && target.size == source.size &&
+        target.modified == source.modified) {
+        return true;
+    }
+    return target.size == source.size && target.modified == source.modified &&
+           !target.SameIdentity(source) && files_.SameContent(source.path, target.path);
 }
 
 void Planner::ReadRuns()
@@ -205,29 +303,31 @@ void Planner::ReadRuns()
         return;
     }
     runsRead_ = true;
-    const std::string backupDir = Under(fields_.GameDir, kBackupFolderName);
-    if (BackupKind() != platform::EntryKind::Folder) {
-        return;
-    }
-    for (const std::string& name : files_.ListFolders(backupDir)) {
-        runNames_.insert(FoldCase(name));
-        KeptRun& run = runs_.emplace_back();
-        run.files.dir = Under(backupDir, name);
-        if (const std::string* record = Find(run.files, std::string(kRecordName))) {
-            run.record = Under(run.files.dir, *record);
-            run.text = files_.ReadTextFile(run.record, std::numeric_limits<std::size_t>::max());
-            run.parsed = Parse(run.text);
-            lastSequence_ = std::max(lastSequence_, run.parsed.sequence);
+    Listed(backup_);
+    for (const auto& [folded, entries] : backup_.byFolded) {
+        for (const platform::Entry& entry : entries) {
+            runNames_.insert(folded);
+            if (entry.kind != EntryKind::Folder) {
+                continue;
+            }
+            KeptRun& run = runs_.emplace_back();
+            run.files.dir = Under(backup_.dir, entry.name);
+            if (const std::string* record = Find(run.files, std::string(kRecordName))) {
+                run.record = Under(run.files.dir, *record);
+                run.text = files_.ReadFile(run.record, std::numeric_limits<std::size_t>::max());
+                run.parsed = Parse(run.text);
+                lastSequence_ = std::max(lastSequence_, run.parsed.sequence);
+            }
         }
     }
     // In the order they ran: by number, and runs of earlier versions, which have none, by name.
     std::stable_sort(runs_.begin(), runs_.end(), [](const KeptRun& a, const KeptRun& b) {
-        return a.parsed.sequence < b.parsed.sequence;
+        return a.parsed.sequence < b.parsed.sequence ||
+               (a.parsed.sequence == b.parsed.sequence && a.files.dir < b.files.dir);
     });
 }
 
-void Planner::Keep(Run& run, const platform::FileStamp& stamp, Step::Kind how, KeptEntry::What what,
-                   const std::string& by)
+std::string Planner::Reserve(Run& run, const std::string& stored)
 {
     if (run.dir.empty()) {
         ReadRuns();
@@ -236,27 +336,34 @@ void Planner::Keep(Run& run, const platform::FileStamp& stamp, Step::Kind how, K
         for (int n = 2; !runNames_.insert(FoldCase(name)).second; ++n) {
             name = base + " (" + std::to_string(n) + ")";
         }
-        run.dir = Under(Under(fields_.GameDir, kBackupFolderName), name);
+        run.dir = Under(backup_.dir, name);
         run.record.sequence = ++lastSequence_;
     }
-    const std::string stored = platform::SplitPath(stamp.path).leaf;
-    std::string kept = stored;
+    const std::string leaf = platform::SplitPath(stored).leaf;
+    std::string kept = leaf;
     for (int n = 2; !run.used.insert(FoldCase(kept)).second; ++n) {
-        kept = Numbered(stored, n);
+        kept = Numbered(leaf, n);
     }
-    run.work.push_back({how, stamp.path, Under(run.dir, kept), stamp, {}});
-    run.record.entries.push_back({stored, kept, what, by, stamp.size, stamp.modified});
+    return Under(run.dir, kept);
 }
 
-void Planner::Leave(Run& run, const std::string& stored, KeptEntry::What what,
-                    const std::string& by)
+void Planner::Take(Run& run, const std::string& stored, KeptEntry::What what, const std::string& by)
 {
     const platform::FileStamp stamp = Stamp(game_, stored);
-    if (IsPlayers(stored, stamp)) {
-        Keep(run, stamp, Step::Kind::KeepByMoving, what, by);
-    } else {
-        run.work.push_back({Step::Kind::Delete, Under(fields_.GameDir, stored), {}, stamp, {}});
+    const std::string kept = Reserve(run, stored);
+    const bool keep = IsPlayers(stored, stamp);
+    const KeptEntry entry{stored,        platform::SplitPath(kept).leaf, what, by, stamp.size,
+                          stamp.modified};
+    if (keep) {
+        run.record.entries.push_back(entry);
     }
+    run.takes.push_back({.kind = Step::Kind::Take,
+                         .path = Under(game_.dir, stored),
+                         .source = {},
+                         .kept = kept,
+                         .keep = keep,
+                         .stamp = stamp,
+                         .entry = entry});
     Forget(game_, stored);
     ReadCopies();
     copies_.erase(FoldCase(stored));
@@ -267,26 +374,53 @@ void Planner::CopyIn(Run& run, SetFolder folder, const std::string& name, const 
 {
     Folder& set = SetFolderOf(folder);
     const platform::FileStamp source = Stamp(set, name);
-    const std::string* existing = Find(game_, name);
-    const std::string stored = existing != nullptr ? *existing : name;
+    const platform::Entry* occupant = Occupant(game_, name);
+    const std::string stored = occupant != nullptr ? occupant->name : name;
     platform::FileStamp target;
-    if (existing != nullptr) {
+    if (occupant != nullptr) {
         target = Stamp(game_, stored);
-        // The state file is the program's own record, written anew after the copies.
-        if (FoldCase(name) != kStateFileName && IsPlayers(stored, target)) {
-            Keep(run, target, Step::Kind::KeepByLinking, KeptEntry::What::Replaced, by);
+        if (!target.IsFile()) {
+            Refuse(platform::Refused(platform::FailureCause::Occupied, "copy a file to",
+                                     target.path, {.nothingChanged = true, .kind = target.kind}));
         }
     }
-    run.work.push_back(
-        {Step::Kind::Copy, Under(fields_.GameDir, stored), source.path, target, {}, source});
+    ReadCopies();
+    run.copied = true;
+    const std::string folded = FoldCase(stored);
+    const std::string path = Under(game_.dir, stored);
+    if (InPlace(folder, name, target, source)) {
+        if (!copies_.contains(folded) || copies_[folded].set != RowOf(folder).word) {
+            copies_[folded] = PlacedCopy::Of(target, stored, std::string(RowOf(folder).word));
+        }
+        copiedNow_.insert(folded);
+        return;
+    }
+    // The state file is the program's own record, written anew after the copies.
+    const bool keep = folded != kStateFileName && IsPlayers(stored, target);
+    const std::string kept = Reserve(run, stored);
+    const KeptEntry entry{
+        stored,         platform::SplitPath(kept).leaf, KeptEntry::What::Replaced, by, target.size,
+        target.modified};
+    if (keep) {
+        run.record.entries.push_back(entry);
+    }
+    run.stages.push_back(
+        {.kind = Step::Kind::Stage, .path = path, .source = source.path, .from = source});
+    run.places.push_back({.kind = Step::Kind::Place,
+                          .path = path,
+                          .source = source.path,
+                          .kept = kept,
+                          .keep = keep,
+                          .stamp = target,
+                          .from = source,
+                          .entry = entry});
     platform::FileStamp copy = source;
-    copy.path = Under(fields_.GameDir, stored);
-    copy.readOnly = false;
+    copy.path = path;
+    copy.readOnly = copy.hidden = copy.link = false;
     copy.changed = 0;
     copy.device = copy.inode = 0;
-    ReadCopies();
-    copies_[FoldCase(stored)] = PlacedCopy::Of(copy, stored, std::string(RowOf(folder).word));
-    copiedNow_.insert(FoldCase(stored));
+    copies_[folded] = PlacedCopy::Of(copy, stored, std::string(RowOf(folder).word));
+    copiedNow_.insert(folded);
     Place(game_, stored, std::move(copy));
 }
 
@@ -315,15 +449,19 @@ void Planner::PutBackOriginals(Run& run)
             // since stays, and the original stays kept.
             const std::string inGame = *stored;
             const platform::FileStamp game = Stamp(game_, inGame);
-            if (!game.exists || game.readOnly || !SetHoldsCopy(set->folder, entry.name, game)) {
+            if (!game.IsFile() || game.readOnly || !SetHoldsCopy(set->folder, entry.name, game)) {
                 continue;
             }
-            run.work.push_back({Step::Kind::PutBack,
-                                game.path,
-                                Under(kept->files.dir, keptFile),
-                                game,
-                                {},
-                                Stamp(kept->files, keptFile)});
+            const std::string handedTo = Reserve(run, inGame);
+            run.places.push_back(
+                {.kind = Step::Kind::PutBack,
+                 .path = game.path,
+                 .source = Under(kept->files.dir, keptFile),
+                 .kept = handedTo,
+                 .stamp = game,
+                 .from = Stamp(kept->files, keptFile),
+                 .entry = {inGame, platform::SplitPath(handedTo).leaf, KeptEntry::What::Replaced,
+                           std::string(RowOf(SetFolder::Stock).word), game.size, game.modified}});
             Place(game_, inGame, Stamp(kept->files, keptFile));
             Forget(kept->files, keptFile);
             copies_.erase(FoldCase(inGame));
@@ -331,41 +469,117 @@ void Planner::PutBackOriginals(Run& run)
             putBack += Format(KeptEntry{entry.name, entry.keptName, KeptEntry::What::PutBack,
                                         LocalTime(now_, "%Y-%m-%d at %H:%M:%S")});
         }
-        if (putBack.empty()) {
-            continue;
-        }
-        kept->text += putBack;
-        run.work.push_back({Step::Kind::WriteRecord,
-                            kept->record,
-                            {},
-                            Stamp(kept->files, platform::SplitPath(kept->record).leaf),
-                            kept->text});
-        // A run's subfolder that keeps nothing more goes.
-        if (Names(kept->files).size() == 1 && files_.ListFolders(kept->files.dir).empty()) {
-            run.work.push_back({Step::Kind::TidyUp, kept->files.dir, kept->record, {}, {}});
+        if (!putBack.empty()) {
+            kept->text += putBack;
+            run.tidying.push_back(
+                {.kind = Step::Kind::WriteRecord, .path = kept->record, .text = kept->text});
         }
     }
 }
 
-void Planner::RefuseLinkedSetFolder(Plan& plan, SetFolder folder)
+void Planner::Sweep(Run& run, Folder& folder)
+{
+    std::vector<std::string> stale;
+    for (const auto& [folded, entries] : Listed(folder).byFolded) {
+        for (const platform::Entry& entry : entries) {
+            if (entry.kind == EntryKind::File && IsStale(entry.name)) {
+                stale.push_back(entry.name);
+            }
+        }
+    }
+    for (const std::string& name : stale) {
+        run.sweeps.push_back({.kind = Step::Kind::Sweep, .path = Under(folder.dir, name)});
+        Forget(folder, name);
+    }
+}
+
+// A run's subfolder goes once its files are back or gone, with its record. A file in it that
+// its record does not list was being taken when a command stopped: a copy of a set's file
+// goes, anything else is listed as kept.
+void Planner::TidyRuns(Run& run)
+{
+    for (KeptRun& kept : runs_) {
+        Sweep(run, kept.files);
+        std::set<std::string> listed{FoldCase(kRecordName)};
+        for (const KeptEntry& entry : kept.parsed.entries) {
+            listed.insert(FoldCase(entry.keptName));
+        }
+        std::string found;
+        bool holds = false;
+        for (const auto& [folded, entries] : kept.files.byFolded) {
+            for (const platform::Entry& entry : entries) {
+                if (!IsPlain(entry)) {
+                    holds = true; // a folder, a hidden file: the player's, whatever it is
+                } else if (listed.contains(folded)) {
+                    holds = holds || folded != FoldCase(kRecordName);
+                } else if (IsPlayers(entry.name, Stamp(kept.files, entry.name))) {
+                    const platform::FileStamp& stamp = Stamp(kept.files, entry.name);
+                    found += Format(KeptEntry{entry.name,
+                                              entry.name,
+                                              KeptEntry::What::Found,
+                                              {},
+                                              stamp.size,
+                                              stamp.modified});
+                    holds = true;
+                } else {
+                    run.tidying.push_back(
+                        {.kind = Step::Kind::Remove, .path = Under(kept.files.dir, entry.name)});
+                }
+            }
+        }
+        if (!found.empty()) {
+            if (kept.record.empty()) {
+                kept.record = Under(kept.files.dir, kRecordName);
+                kept.text = Format(KeptRecord{fields_.GameDir, "?", now_, 0, {}});
+            }
+            kept.text += found;
+            kept.parsed = Parse(kept.text);
+            run.tidying.push_back(
+                {.kind = Step::Kind::WriteRecord, .path = kept.record, .text = kept.text});
+        }
+        if (!holds) {
+            std::erase_if(run.tidying, [&](const Step& step) {
+                return step.kind == Step::Kind::WriteRecord && step.path == kept.record;
+            });
+            if (!kept.record.empty()) {
+                run.tidying.push_back({.kind = Step::Kind::Remove, .path = kept.record});
+            }
+            run.tidying.push_back({.kind = Step::Kind::Remove, .path = kept.files.dir});
+            kept.files.byFolded.clear();
+            kept.record.clear();
+            kept.parsed.entries.clear();
+        }
+    }
+    std::erase_if(runs_, [](const KeptRun& kept) {
+        return kept.record.empty() && kept.files.byFolded.empty();
+    });
+}
+
+void Planner::Refuse(platform::FsError refusal)
+{
+    if (!refusal_) {
+        refusal_ = std::move(refusal);
+    }
+}
+
+void Planner::RefuseLinkedSetFolder(SetFolder folder)
 {
     const std::string& setDir = FolderOf(fields_, folder);
-    const platform::FileIdentity set = files_.IdentityOf(setDir);
-    if (!set.Known() || plan.refusal) {
+    const platform::FileStamp set = files_.Status(setDir);
+    if (set.inode == 0) {
         return;
     }
     // The game folder, the folders above it, and the backup folder.
-    std::vector<std::string> taken{Under(fields_.GameDir, kBackupFolderName)};
+    std::vector<std::string> taken{BackupDir()};
     for (std::string at = fields_.GameDir; !at.empty();) {
         taken.push_back(at);
         const std::string up = platform::SplitPath(at).folder;
         at = up == at ? std::string() : up;
     }
     for (const std::string& folder : taken) {
-        if (files_.IdentityOf(folder) == set) {
-            plan.refusal = platform::FsError(ELOOP, "use the set folder", setDir,
-                                             platform::FailureCause::SameFile,
-                                             {.nothingChanged = true, .other = folder});
+        if (files_.Status(folder).SameIdentity(set)) {
+            Refuse(platform::Refused(platform::FailureCause::SameFile, "use the set folder", setDir,
+                                     {.nothingChanged = true, .other = folder}));
             return;
         }
     }
@@ -373,45 +587,99 @@ void Planner::RefuseLinkedSetFolder(Plan& plan, SetFolder folder)
 
 void Planner::Finish(Run& run, Plan& plan)
 {
-    if (!sameFiles_.empty() && !plan.refusal) {
-        const auto& [setFile, gameFile] = sameFiles_.front();
-        plan.refusal = platform::FsError(ELOOP, "check", gameFile, platform::FailureCause::SameFile,
-                                         {.nothingChanged = true, .other = setFile});
-    }
-    sameFiles_.clear();
-    const std::string backupDir = Under(fields_.GameDir, kBackupFolderName);
     const bool copied = !plan.word.empty() && !plan.setMissing;
-    if ((!run.dir.empty() || copied) && BackupKind() == platform::EntryKind::Missing) {
-        plan.steps.push_back({Step::Kind::MakeFolder, backupDir, {}, {}, {}});
-        backupKind_ = platform::EntryKind::Folder;
+    ReadRuns();
+    Sweep(run, game_);
+    Sweep(run, backup_);
+    TidyRuns(run);
+    const bool changes = !run.takes.empty() || !run.places.empty();
+    const std::string backupDir = backup_.dir;
+
+    // Whatever stands where the command writes is known now, before its first change.
+    const platform::Entry* backup = Occupant(game_, std::string(kBackupFolderName));
+    if ((changes || copied) && backup != nullptr && backup->kind != EntryKind::Folder) {
+        Refuse(platform::Refused(platform::FailureCause::NotAFolder, "keep files in", backupDir,
+                                 {.nothingChanged = true, .kind = backup->kind}));
     }
+    const platform::Entry* list = copied ? Occupant(backup_, std::string(kCopiesName)) : nullptr;
+    if (list != nullptr && list->kind != EntryKind::File) {
+        Refuse(platform::Refused(platform::FailureCause::Occupied, "write",
+                                 Under(backupDir, list->name),
+                                 {.nothingChanged = true, .kind = list->kind}));
+    }
+    const platform::Entry* state =
+        plan.word.empty() ? nullptr : Occupant(game_, std::string(kStateFileName));
+    const platform::FileStamp stateStamp =
+        state != nullptr ? Stamp(game_, state->name) : platform::FileStamp{};
+    if (state != nullptr && !stateStamp.IsFile()) {
+        Refuse(platform::Refused(platform::FailureCause::Occupied, "write", stateStamp.path,
+                                 {.nothingChanged = true, .kind = stateStamp.kind}));
+    }
+    plan.refusal = std::exchange(refusal_, std::nullopt);
+
+    plan.steps = std::move(run.sweeps);
+    if ((changes || copied) && backup == nullptr) {
+        plan.steps.push_back({.kind = Step::Kind::MakeFolder, .path = backupDir});
+        Place(game_, std::string(kBackupFolderName), {}, EntryKind::Folder);
+        backup_.listed = backup_.found = true;
+    }
+    run.record.gameDir = fields_.GameDir;
+    run.record.started = now_;
+    plan.record = run.record;
+    plan.keptFiles = run.record.entries.size();
     if (!run.dir.empty()) {
-        // The record is on disk before the first change it describes.
-        plan.steps.push_back({Step::Kind::MakeFolder, run.dir, {}, {}, {}});
-        run.record.gameDir = fields_.GameDir;
-        run.record.started = now_;
-        plan.steps.push_back(
-            {Step::Kind::WriteRecord, Under(run.dir, kRecordName), {}, {}, Format(run.record)});
-        plan.steps.push_back({Step::Kind::Flush, fields_.GameDir, {}, {}, {}});
         plan.runDir = run.dir;
-        plan.keptFiles = run.record.entries.size();
+        plan.steps.push_back({.kind = Step::Kind::MakeFolder, .path = run.dir});
+        if (plan.keptFiles > 0) {
+            // The record is on disk before the first change it describes.
+            plan.steps.push_back({.kind = Step::Kind::WriteRecord,
+                                  .path = Under(run.dir, kRecordName),
+                                  .text = Format(run.record)});
+            plan.steps.push_back({.kind = Step::Kind::Flush, .path = fields_.GameDir});
+        }
     }
-    plan.steps.insert(plan.steps.end(), run.work.begin(), run.work.end());
+    plan.steps.insert(plan.steps.end(), run.takes.begin(), run.takes.end());
+    plan.steps.insert(plan.steps.end(), run.stages.begin(), run.stages.end());
+    if (!run.stages.empty()) {
+        // Every copy is on disk before the first of them takes a game name.
+        plan.steps.push_back({.kind = Step::Kind::Flush, .path = fields_.GameDir});
+    }
+    plan.steps.insert(plan.steps.end(), run.places.begin(), run.places.end());
+    plan.steps.insert(plan.steps.end(), run.tidying.begin(), run.tidying.end());
     if (copied) {
         // The copies as the steps leave them; those made now get their identity once made.
-        ReadCopies();
         for (const auto& [folded, copy] : copies_) {
             plan.copies.push_back(copy);
         }
-        plan.steps.push_back(
-            {Step::Kind::WriteCopies, Under(backupDir, kCopiesName), {}, copiesStamp_, {}});
+        plan.steps.push_back({.kind = Step::Kind::WriteCopies,
+                              .path = Under(backupDir, list != nullptr ? list->name : kCopiesName),
+                              .stamp = copiesStamp_});
+        Place(backup_, list != nullptr ? list->name : std::string(kCopiesName), {});
+    }
+    if (!run.dir.empty() && plan.keptFiles == 0) {
+        // A run that keeps nothing leaves no folder, unless a file changed meanwhile stays there.
+        plan.steps.push_back({.kind = Step::Kind::Remove, .path = run.dir});
+    } else if (!run.dir.empty()) {
+        KeptRun& kept = runs_.emplace_back();
+        kept.files.dir = run.dir;
+        kept.files.listed = kept.files.found = true;
+        kept.record = Under(run.dir, kRecordName);
+        kept.text = Format(run.record);
+        kept.parsed = run.record;
+        Place(kept.files, std::string(kRecordName), {});
+        for (const KeptEntry& entry : run.record.entries) {
+            Place(kept.files, entry.keptName, {});
+        }
     }
     plan.saveAt = plan.steps.size();
     if (!plan.word.empty()) {
         // The record follows the files: what the command changed is on disk before the state
         // file names the set, so a power cut never leaves it naming files that are not there.
-        plan.steps.push_back({Step::Kind::Flush, fields_.GameDir, {}, {}, {}});
-        plan.steps.push_back({Step::Kind::WriteState, fields_.StateFile, {}, {}, plan.word});
+        plan.steps.push_back({.kind = Step::Kind::Flush, .path = fields_.GameDir});
+        plan.steps.push_back({.kind = Step::Kind::WriteState,
+                              .path = stateStamp.IsFile() ? stateStamp.path : fields_.StateFile,
+                              .stamp = stateStamp,
+                              .text = plan.word});
     }
 }
 
@@ -428,19 +696,25 @@ Plan Planner::Restoring(Plan::Kind kind, const std::string& command)
         plan.message = stock.missing;
         plan.setMissing = true;
     } else {
-        RefuseLinkedSetFolder(plan, SetFolder::Stock);
+        RefuseLinkedSetFolder(SetFolder::Stock);
+        Folder& stockFiles = SetFolderOf(SetFolder::Stock);
         // Pattern by pattern, each in the listing's order; a name goes with the first it matches.
+        // A stock copy that the copy-back would bring again under the same name stays.
         std::vector<std::string> left = Names(game_);
         for (const std::string_view pattern : kCleanOut) {
             std::erase_if(left, [&](const std::string& name) {
                 if (!platform::MatchesPattern(name, pattern)) {
                     return false;
                 }
-                Leave(run, name, KeptEntry::What::Cleared, plan.word);
+                const std::string* stock = Find(stockFiles, name);
+                if (stock == nullptr || *stock != name ||
+                    !InPlace(SetFolder::Stock, name, Stamp(game_, name), Stamp(stockFiles, name))) {
+                    Take(run, name, KeptEntry::What::Cleared, plan.word);
+                }
                 return true;
             });
         }
-        for (const std::string& name : Names(SetFolderOf(SetFolder::Stock))) {
+        for (const std::string& name : Names(stockFiles)) {
             CopyIn(run, SetFolder::Stock, name, plan.word);
         }
         PutBackOriginals(run);
@@ -470,7 +744,7 @@ Plan Planner::Install(SetFolder folder)
     }
     plan.word = row.word;
     plan.setDir = FolderOf(fields_, folder);
-    RefuseLinkedSetFolder(plan, folder);
+    RefuseLinkedSetFolder(folder);
     Run run;
     run.record.command = "install " + std::string(row.word);
     run.used.insert(FoldCase(kRecordName));
@@ -490,7 +764,7 @@ Plan Planner::Remove(const AirForceRow& airForce)
     for (const std::string_view model : airForce.models) {
         if (const std::string* stored = Find(game_, std::string(model))) {
             const std::string name = *stored;
-            Leave(run, name, KeptEntry::What::Removed, std::string(airForce.word));
+            Take(run, name, KeptEntry::What::Removed, std::string(airForce.word));
         }
     }
     Finish(run, plan);

@@ -23,10 +23,15 @@ namespace switcher
 // after it are planned one after the other before either changes anything.
 //
 // Nothing the player owns is destroyed. A file that a command deletes or replaces in the game
-// folder, and that is not a copy of a set folder's file (the same name in any letter case, size
-// and last change), is kept in a subfolder of the backup folder made for this run and named by
-// its time and the command: moved there when it is deleted, linked there (or copied, where the
-// file system has no links) before it is replaced. A run that keeps nothing makes no folder.
+// folder, and that is not a copy of a set folder's file, stays in a subfolder of the backup
+// folder made for this run and named by its time and the command; every file a command takes
+// out of the game folder passes through that subfolder, so one that changed meanwhile stays
+// there too. A run that keeps nothing leaves no folder.
+//
+// Work already done is not done again: a copy already in place (the set's file by the list of
+// copies, or the same bytes and time) is left alone. Copies are written aside first, put on
+// disk together, and only then take their names, so no file under a game name is ever cut short
+// by a power cut.
 class Planner final
 {
 public:
@@ -40,53 +45,23 @@ public:
     Plan Install(SetFolder folder);
     Plan Remove(const AirForceRow& airForce);
 
+    // The plain files of a set folder, and the one in the game folder a name resolves to (the
+    // exact name, else the smallest variant), as the plans so far leave them.
+    std::vector<std::string> SetFiles(SetFolder folder);
+    std::optional<std::string> GameFile(const std::string& name);
+    std::string SetPath(SetFolder folder, const std::string& name);
+
 private:
-    // A folder's plain files as the plans so far leave them.
+    // A folder's names as the plans so far leave them.
     struct Folder
     {
-        std::string dir;
+        std::string dir; // as resolved once listed
         bool listed = false;
-        std::map<std::string, std::vector<std::string>> byFolded; // each list sorted
+        bool found = false;
+        std::map<std::string, std::vector<platform::Entry>> byFolded; // each list sorted
         std::unordered_map<std::string, platform::FileStamp> stamps;
     };
 
-    struct Run; // what one plan keeps
-
-    Folder& Listed(Folder& folder);
-    // The stored name that `name` resolves to: the exact one, else the smallest variant.
-    const std::string* Find(Folder& folder, const std::string& name);
-    const platform::FileStamp& Stamp(Folder& folder, const std::string& stored);
-    std::vector<std::string> Names(Folder& folder);
-    void Forget(Folder& folder, const std::string& stored);
-    void Place(Folder& folder, const std::string& stored, platform::FileStamp stamp);
-
-    Folder& SetFolderOf(SetFolder folder) { return sets_[static_cast<std::size_t>(folder)]; }
-    bool SetHoldsCopy(SetFolder folder, const std::string& name, const platform::FileStamp& stamp);
-    bool IsPlayers(const std::string& name, const platform::FileStamp& stamp);
-
-    Plan Restoring(Plan::Kind kind, const std::string& command);
-    // Lists the backup folder's runs and reads their records, once.
-    void ReadRuns();
-    // Reads the list of the copies placed so far, once.
-    void ReadCopies();
-    platform::EntryKind BackupKind();
-    // Keeps the game file `stamp` in the run's subfolder under a name of its own there.
-    void Keep(Run& run, const platform::FileStamp& stamp, Step::Kind how, KeptEntry::What what,
-              const std::string& by);
-    // Deletes the game file `stored`, or keeps it when it is the player's own.
-    void Leave(Run& run, const std::string& stored, KeptEntry::What what, const std::string& by);
-    // Copies the set's file `name` over the game folder's, keeping the player's own first.
-    void CopyIn(Run& run, SetFolder folder, const std::string& name, const std::string& by);
-    void PutBackOriginals(Run& run);
-    // Refuses a set folder that is the game folder, a folder above it or the backup folder.
-    void RefuseLinkedSetFolder(Plan& plan, SetFolder folder);
-    void Finish(Run& run, Plan& plan);
-
-    platform::FileSystem& files_;
-    const Fields& fields_;
-    std::time_t now_;
-    Folder game_;
-    std::array<Folder, kSets.size()> sets_;
     // A subfolder of the backup folder, as the plans so far leave it.
     struct KeptRun
     {
@@ -96,16 +71,64 @@ private:
         KeptRecord parsed;
     };
 
+    struct Run; // what one plan changes and keeps
+
+    Folder& Listed(Folder& folder);
+    const platform::Entry* FindEntry(Folder& folder, const std::string& name);
+    // The plain file that `name` resolves to: the exact one, else the smallest variant.
+    const std::string* Find(Folder& folder, const std::string& name);
+    // What a file written under `name` would meet: that plain file, else whatever stands at that
+    // name as the system compares names.
+    const platform::Entry* Occupant(Folder& folder, const std::string& name);
+    const platform::FileStamp& Stamp(Folder& folder, const std::string& stored);
+    std::vector<std::string> Names(Folder& folder);
+    void Forget(Folder& folder, const std::string& stored);
+    void Place(Folder& folder, const std::string& stored, platform::FileStamp stamp,
+               platform::EntryKind kind = platform::EntryKind::File);
+
+    Folder& SetFolderOf(SetFolder folder) { return sets_[static_cast<std::size_t>(folder)]; }
+    bool SetHoldsCopy(SetFolder folder, const std::string& name, const platform::FileStamp& stamp);
+    bool IsPlayers(const std::string& name, const platform::FileStamp& stamp);
+    // Whether the game file `target` already is the set's `source`, so copying is not needed.
+    bool InPlace(SetFolder folder, const std::string& name, const platform::FileStamp& target,
+                 const platform::FileStamp& source);
+
+    Plan Restoring(Plan::Kind kind, const std::string& command);
+    std::string BackupDir() const;
+    // Lists the backup folder, its runs and their records, once.
+    void ReadRuns();
+    // Reads the list of the copies placed so far, once.
+    void ReadCopies();
+    // A free name in the run's subfolder for the game file `stored`.
+    std::string Reserve(Run& run, const std::string& stored);
+    // Takes the game file `stored` out of the game folder: deleted, or kept as the player's.
+    void Take(Run& run, const std::string& stored, KeptEntry::What what, const std::string& by);
+    // Copies the set's file `name` over the game folder's, keeping the player's own.
+    void CopyIn(Run& run, SetFolder folder, const std::string& name, const std::string& by);
+    void PutBackOriginals(Run& run);
+    // Removes what runs left behind: temporaries, runs whose files are all back or gone.
+    void Sweep(Run& run, Folder& folder);
+    void TidyRuns(Run& run);
+    // Refuses a set folder that is the game folder, a folder above it or the backup folder.
+    void RefuseLinkedSetFolder(SetFolder folder);
+    void Refuse(platform::FsError refusal);
+    void Finish(Run& run, Plan& plan);
+
+    platform::FileSystem& files_;
+    const Fields& fields_;
+    std::time_t now_;
+    Folder game_;
+    std::array<Folder, kSets.size()> sets_;
+    Folder backup_;
+
     bool runsRead_ = false;
-    std::optional<platform::EntryKind> backupKind_;
     bool copiesRead_ = false;
     platform::FileStamp copiesStamp_;
     std::map<std::string, PlacedCopy> copies_; // by folded name, as the plans leave them
     std::set<std::string> copiedNow_;          // folded names the plans so far copy
-    // Set files that are the game file they would replace (a link): found, never a copy.
-    std::vector<std::pair<std::string, std::string>> sameFiles_;
-    std::vector<KeptRun> runs_;      // in the order they ran
-    std::set<std::string> runNames_; // folded, with those of the runs planned since
+    std::optional<platform::FsError> refusal_; // the first found while planning one command
+    std::vector<KeptRun> runs_;                // in the order they ran
+    std::set<std::string> runNames_;           // folded, with those of the runs planned since
     unsigned long lastSequence_ = 0;
 };
 

@@ -3,6 +3,8 @@
 #include "platform/fs_error.h"
 #include "platform/name_match.h"
 #include "platform/path_text.h"
+#include "switcher/apply.h"
+#include "switcher/check.h"
 #include "switcher/kept_record.h"
 #include "switcher/planner.h"
 #include "switcher/state_file.h"
@@ -51,12 +53,12 @@ void Switcher::FormPaths()
 
 bool Switcher::StateFileExists()
 {
-    return !files_.ListPlainFiles(fields_.StateFile).empty();
+    return !platform::ListPlainFiles(files_, fields_.StateFile).empty();
 }
 
 void Switcher::LoadState()
 {
-    fields_.InstalledSet = ParseStateLine(files_.ReadTextFile(fields_.StateFile, kStateReadLimit));
+    fields_.InstalledSet = ParseStateLine(files_.ReadFile(fields_.StateFile, kStateReadLimit));
 }
 
 void Switcher::UpdateControls()
@@ -70,7 +72,6 @@ void Switcher::UpdateControls()
 
 void Switcher::Start()
 {
-    platform::Batch batch(files_);
     FormPaths();
     if (StateFileExists()) {
         LoadState();
@@ -79,15 +80,14 @@ void Switcher::Start()
     }
     // A first start brings the folder to the stock state, so the folder and the record agree.
     Planner planner(files_, fields_);
-    CarryOut(planner.FirstStart());
+    CarryOut(planner.FirstStart(), false);
 }
 
 Outcome Switcher::Click(Control control)
 {
-    platform::Batch batch(files_);
     FormPaths();
     Planner planner(files_, fields_);
-    return CarryOut(PlanOf(planner, control));
+    return CarryOut(PlanOf(planner, control), false);
 }
 
 void Switcher::Country_Click(std::int16_t index)
@@ -97,7 +97,6 @@ void Switcher::Country_Click(std::int16_t index)
 
 Prepared Switcher::Prepare(Control control)
 {
-    platform::Batch batch(files_);
     Prepared prepared;
     FormPaths();
     const bool recorded = StateFileExists();
@@ -121,20 +120,44 @@ Prepared Switcher::Prepare(Control control)
     return prepared;
 }
 
-Outcome Switcher::Carry(const Prepared& prepared)
+Outcome Switcher::Carry(const Prepared& prepared, bool dryRun)
 {
-    platform::Batch batch(files_);
+    std::vector<const Plan*> plans;
+    for (const Plan& plan : prepared.plans) {
+        if (!(plan.kind == Plan::Kind::Install && plan.setMissing)) {
+            plans.push_back(&plan);
+        }
+    }
+    if (dryRun) {
+        for (const Plan& plan : prepared.plans) {
+            if (!plan.message.empty()) {
+                view_.ShowMessage(plan.message);
+            }
+        }
+    }
+    Check(files_, fields_, plans);
     Outcome outcome = prepared.outcome;
     for (const Plan& plan : prepared.plans) {
-        outcome = CarryOut(plan);
+        if (!dryRun) {
+            outcome = CarryOut(plan, true);
+            continue;
+        }
+        for (const Step& step : plan.steps) {
+            if (onStep_) {
+                onStep_(step);
+            }
+        }
+        if (plan.keptFiles > 0) {
+            kept_.push_back({plan.runDir, plan.keptFiles});
+        }
     }
     return outcome;
 }
 
-// The window's bracket around each command's steps, in the order the commands have always had:
-// a first start records its state before it shows it, the restore and the installs show it
-// first.
-Outcome Switcher::CarryOut(const Plan& plan)
+// The window's bracket around each command's steps: a first start records its state before it
+// shows it, so the window never shows a state the folder does not record; the restore and the
+// installs show it first.
+Outcome Switcher::CarryOut(const Plan& plan, bool checked)
 {
     if (plan.kind == Plan::Kind::Install && plan.setMissing) {
         view_.ShowMessage(plan.message);
@@ -147,186 +170,36 @@ Outcome Switcher::CarryOut(const Plan& plan)
     if (!plan.message.empty()) {
         view_.ShowMessage(plan.message);
     }
-    Check(plan);
-    Apply(plan, 0, plan.saveAt);
+    if (!checked) {
+        Check(files_, fields_, {&plan});
+    }
+    Applier applier(files_, plan, made_, onStep_);
+    // What the command kept is told however it ends.
+    struct Tell
+    {
+        ~Tell()
+        {
+            if (applier.Kept() > 0) {
+                kept.push_back({plan.runDir, applier.Kept()});
+            }
+        }
+        const Applier& applier;
+        const Plan& plan;
+        std::vector<KeptRun>& kept;
+    } tell{applier, plan, kept_};
+    applier.Run(0, plan.saveAt);
     if (!plan.word.empty()) {
         fields_.InstalledSet = plan.word;
         if (plan.kind == Plan::Kind::FirstStart) {
-            Apply(plan, plan.saveAt, plan.steps.size());
+            applier.Run(plan.saveAt, plan.steps.size());
             UpdateControls();
         } else {
             UpdateControls();
-            Apply(plan, plan.saveAt, plan.steps.size());
+            applier.Run(plan.saveAt, plan.steps.size());
         }
     }
     view_.SetWindowEnabled(true);
     return plan.setMissing ? Outcome::SetMissing : Outcome::Done;
-}
-
-// Everything that can be known before the first change is asked here, over the plan, so that a
-// command refuses with the same failure its step would meet and changes nothing. A file that
-// changes after the check is still met at its step.
-void Switcher::Check(const Plan& plan)
-{
-    if (plan.refusal) {
-        throw *plan.refusal;
-    }
-    if (!plan.word.empty()) {
-        files_.CheckReplaceable(fields_.StateFile);
-        files_.CheckNotInUse(fields_.StateFile);
-    }
-    if (plan.saveAt == 0) {
-        return;
-    }
-    const std::string backupDir = Under(fields_.GameDir, kBackupFolderName);
-    const platform::EntryKind backup = files_.KindOf(backupDir);
-    if (backup == platform::EntryKind::Other) {
-        throw platform::FsError(ENOTDIR, "keep files in", backupDir,
-                                platform::FailureCause::NotAFolder, {.nothingChanged = true});
-    }
-    // The backup folder takes the run's folder and its files (the game folder, where it is to be
-    // made).
-    if (!plan.runDir.empty() || !plan.copies.empty()) {
-        files_.CheckTakesFiles(backup == platform::EntryKind::Folder ? backupDir : fields_.GameDir);
-    }
-    // A read-only file refuses as its step would.
-    const auto refuseReadOnly = [](const platform::FileStamp& file, const char* operation) {
-        if (file.exists && file.readOnly) {
-            throw platform::FsError(EACCES, operation, file.path, platform::FailureCause::ReadOnly,
-                                    {.nothingChanged = true});
-        }
-    };
-    // Room for every copy, less what the copies replace and the clean-out frees, plus the
-    // largest file, whose temporary stands beside the file it replaces until the rename. The
-    // player's own files are kept, which frees nothing, and where the file system takes no
-    // links a file kept before it is replaced is a copy too.
-    std::uintmax_t incoming = 0;
-    std::uintmax_t largest = 0;
-    std::uintmax_t leaving = 0;
-    std::optional<bool> links;
-    std::unordered_set<std::string> kept;
-    for (const Step& step : plan.steps) {
-        switch (step.kind) {
-        case Step::Kind::KeepByMoving:
-        case Step::Kind::Delete:
-            refuseReadOnly(step.stamp, "delete");
-            files_.CheckNotInUse(step.path);
-            leaving += step.kind == Step::Kind::Delete ? step.stamp.size : 0;
-            break;
-        case Step::Kind::KeepByLinking:
-            refuseReadOnly(step.stamp, "replace");
-            files_.CheckNotInUse(step.path);
-            kept.insert(step.path);
-            if (!links) {
-                links = files_.TakesLinks(fields_.GameDir);
-            }
-            incoming += *links ? 0 : step.stamp.size;
-            break;
-        case Step::Kind::Copy:
-            refuseReadOnly(step.stamp, "replace");
-            incoming += step.from.size;
-            largest = std::max(largest, step.from.size);
-            if (step.stamp.exists && !kept.contains(step.path)) {
-                leaving += step.stamp.size;
-            }
-            // A new name too: on Windows it may be another file's short name.
-            files_.CheckNotInUse(step.path);
-            break;
-        case Step::Kind::PutBack:
-            refuseReadOnly(step.stamp, "put back");
-            refuseReadOnly(step.from, "put back");
-            files_.CheckNotInUse(step.path);
-            files_.CheckNotInUse(step.source);
-            break;
-        case Step::Kind::WriteRecord:
-        case Step::Kind::WriteCopies:
-            refuseReadOnly(step.stamp, "replace");
-            break;
-        default:
-            break;
-        }
-    }
-    const std::uintmax_t needed = incoming > leaving ? incoming - leaving + largest : largest;
-    const std::uintmax_t free = files_.FreeSpace(fields_.GameDir);
-    if (needed > free) {
-        throw platform::FsError(ENOSPC, "copy the files of", plan.setDir,
-                                platform::FailureCause::NoRoom,
-                                {.nothingChanged = true, .needed = needed, .free = free});
-    }
-}
-
-void Switcher::Apply(const Plan& plan, std::size_t from, std::size_t to)
-{
-    using platform::Keeping;
-    for (std::size_t at = from; at < to; ++at) {
-        const Step& step = plan.steps[at];
-        switch (step.kind) {
-        case Step::Kind::MakeFolder:
-            // A run's subfolder is new: the plan chose a name no folder had.
-            if (!files_.MakeFolder(step.path) && step.path == plan.runDir) {
-                throw platform::FsError(EEXIST, "make the folder", step.path);
-            }
-            break;
-        case Step::Kind::WriteRecord:
-            files_.WriteTextFile(step.path, step.text);
-            break;
-        case Step::Kind::KeepByMoving:
-        case Step::Kind::KeepByLinking:
-            files_.KeepFile(step.path, step.source,
-                            step.kind == Step::Kind::KeepByMoving ? Keeping::Move : Keeping::Link);
-            if (kept_.empty() || kept_.back().folder != plan.runDir) {
-                kept_.push_back({plan.runDir, 0});
-            }
-            ++kept_.back().files;
-            break;
-        case Step::Kind::Delete:
-            files_.RemoveFile(step.path);
-            break;
-        case Step::Kind::Copy:
-            files_.CopyFileReplacing(step.source, step.path);
-            // As the copy stands now: the identity that later tells it from the player's files.
-            made_[platform::FoldCase(platform::SplitPath(step.path).leaf)] =
-                files_.StampOf(step.path);
-            break;
-        case Step::Kind::WriteCopies: {
-            std::vector<PlacedCopy> copies = plan.copies;
-            for (PlacedCopy& copy : copies) {
-                const auto made = made_.find(platform::FoldCase(copy.name));
-                if (copy.inode == 0 && copy.changed == 0 && made != made_.end()) {
-                    copy = PlacedCopy::Of(made->second, copy.name, copy.set);
-                }
-            }
-            files_.WriteTextFile(step.path, Format(copies));
-            break;
-        }
-        case Step::Kind::PutBack:
-            files_.PutBack(step.source, step.path);
-            break;
-        case Step::Kind::TidyUp:
-            // A run's subfolder that keeps nothing more goes, and so does an empty backup
-            // folder. Hidden files or a player's own may keep them: that is no failure.
-            try {
-                files_.RemoveFile(step.source);
-                files_.RemoveFolder(step.path);
-                const std::string backupDir = platform::SplitPath(step.path).folder;
-                if (files_.ListFolders(backupDir).empty() &&
-                    files_.ListPlainFiles(Under(backupDir, "*.*")).empty()) {
-                    files_.RemoveFolder(backupDir);
-                }
-            } catch (const platform::FsError&) {
-            }
-            break;
-        case Step::Kind::Flush:
-            files_.FlushToDisk(step.path);
-            break;
-        case Step::Kind::WriteState:
-            files_.WriteTextFile(step.path, StateLine(step.text));
-            break;
-        }
-        if (onStep_) {
-            onStep_(step);
-        }
-    }
 }
 
 bool Switcher::Recorded()
@@ -337,7 +210,6 @@ bool Switcher::Recorded()
 
 Status Switcher::Inspect()
 {
-    platform::Batch batch(files_);
     Status status;
     status.recorded = Recorded();
     if (status.recorded) {
@@ -348,13 +220,10 @@ Status Switcher::Inspect()
         status.present[static_cast<std::size_t>(row.folder)] = planner.SetPresent(row.folder);
     }
     status.backupDir = Under(fields_.GameDir, kBackupFolderName);
-    if (files_.KindOf(status.backupDir) == platform::EntryKind::Folder) {
-        for (const std::string& run : files_.ListFolders(status.backupDir)) {
-            for (const std::string& name :
-                 files_.ListPlainFiles(Under(Under(status.backupDir, run), "*.*"))) {
-                status.keptFiles +=
-                    platform::FoldCase(name) == platform::FoldCase(kRecordName) ? 0 : 1;
-            }
+    for (const std::string& run : platform::ListFolders(files_, status.backupDir)) {
+        for (const std::string& name :
+             platform::ListPlainFiles(files_, Under(Under(status.backupDir, run), "*.*"))) {
+            status.keptFiles += platform::FoldCase(name) == platform::FoldCase(kRecordName) ? 0 : 1;
         }
     }
     return status;
@@ -363,7 +232,6 @@ Status Switcher::Inspect()
 Comparison Switcher::Compare()
 {
     using Kind = Comparison::Kind;
-    platform::Batch batch(files_);
     Comparison result;
     FormPaths();
     if (!StateFileExists()) {
@@ -382,23 +250,18 @@ Comparison Switcher::Compare()
     }
     result.outcome = Comparison::Outcome::Compared;
 
-    const std::string& setDir = FolderOf(fields_, result.set->folder);
-    std::vector<std::string> setFiles = files_.ListPlainFiles(Under(setDir, "*.*"));
+    std::vector<std::string> setFiles = planner.SetFiles(result.set->folder);
     // A state file inside a set folder is copied in and then written anew: no difference.
     std::erase_if(setFiles, [](const std::string& name) {
         return platform::FoldCase(name) == kStateFileName;
     });
     for (const std::string& name : setFiles) {
-        // The game-folder file the name resolves to: the exact name, else the smallest variant.
-        const std::vector<std::string> inGame = files_.ListPlainFiles(Under(fields_.GameDir, name));
-        if (inGame.empty()) {
+        const std::optional<std::string> found = planner.GameFile(name);
+        if (!found) {
             result.differences.push_back({Kind::Missing, name});
-            continue;
-        }
-        const bool exact = std::find(inGame.begin(), inGame.end(), name) != inGame.end();
-        const std::string& found = exact ? name : inGame.front();
-        if (!files_.SameContent(Under(setDir, name), Under(fields_.GameDir, found))) {
-            result.differences.push_back({Kind::Differs, found});
+        } else if (!files_.SameContent(planner.SetPath(result.set->folder, name),
+                                       Under(fields_.GameDir, *found))) {
+            result.differences.push_back({Kind::Differs, *found});
         }
     }
     // An air force whose every model in the set is missing was removed with its button.
@@ -426,10 +289,11 @@ Comparison Switcher::Compare()
         }
     }
     // Add-on file types that neither this set nor the stock set brought.
-    const auto stockNames = FoldedNames(files_.ListPlainFiles(Under(fields_.StockDir, "*.*")));
+    const auto stockNames = FoldedNames(planner.SetFiles(SetFolder::Stock));
     std::set<std::string> extra;
     for (const std::string_view pattern : kCleanOut) {
-        for (const std::string& name : files_.ListPlainFiles(Under(fields_.GameDir, pattern))) {
+        for (const std::string& name :
+             platform::ListPlainFiles(files_, Under(fields_.GameDir, pattern))) {
             const std::string folded = platform::FoldCase(name);
             if (!setNames.contains(folded) && !stockNames.contains(folded)) {
                 extra.insert(name);

@@ -105,13 +105,11 @@ public:
     // would have its button off, after the first start it needs; else planned with that first
     // start. Changes nothing.
     Prepared Prepare(Control control);
-    // Fails as the first change would, before it: a state file that cannot be replaced, a file
-    // another program holds, too little room, something else than a folder at the backup
-    // folder's name.
-    void Check(const Plan& plan);
-    // Carries out what Prepare decided, with the view as the window would show it.
-    Outcome Carry(const Prepared& prepared);
-    // Called once each step is done.
+    // Carries out what Prepare decided, with the view as the window would show it: every plan is
+    // checked before the first changes anything. A dry run checks them too, shows their
+    // messages and reports their steps, and changes nothing.
+    Outcome Carry(const Prepared& prepared, bool dryRun = false);
+    // Called once each step is done, or in a dry run as each would be.
     void OnStep(std::function<void(const Step&)> report) { onStep_ = std::move(report); }
 
     // Queries that change nothing and show nothing.
@@ -121,7 +119,8 @@ public:
     Comparison Compare();
 
     const Fields& State() const { return fields_; }
-    // What the commands carried out so far have kept, one entry for each that kept anything.
+    // What the commands carried out so far have kept, one entry for each that kept anything; in
+    // a dry run, what each would keep.
     const std::vector<KeptRun>& Kept() const { return kept_; }
 
 private:
@@ -129,8 +128,7 @@ private:
     bool StateFileExists();
     void UpdateControls();
     void LoadState();
-    Outcome CarryOut(const Plan& plan);
-    void Apply(const Plan& plan, std::size_t from, std::size_t to);
+    Outcome CarryOut(const Plan& plan, bool checked);
 
     SetView& view_;
     platform::FileSystem& files_;

@@ -17,7 +17,7 @@ namespace platform
 std::optional<FolderLock> FolderLock::Acquire(const std::string& folder,
                                               std::chrono::milliseconds patience)
 {
-    const std::string resolved = posix::Names().ResolveFolder(folder);
+    const std::string resolved = posix::ResolveFolder(folder);
     const int fd = ::open(resolved.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) {
         ThrowErrno("open the folder", resolved);

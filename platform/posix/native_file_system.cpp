@@ -2,19 +2,16 @@
 
 #include "platform/file_reader.h"
 #include "platform/fs_error.h"
-#include "platform/name_match.h"
-#include "platform/posix/replace.h"
 #include "platform/posix/resolve.h"
 
-#include <algorithm>
 #include <array>
 #include <cerrno>
+#include <csignal>
 #include <memory>
 
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
-#include <unistd.h>
 
 namespace platform
 {
@@ -23,9 +20,28 @@ namespace
 
 using namespace posix;
 
-bool IsHiddenName(const std::string& name)
+bool Missing(int error)
 {
-    return !name.empty() && name.front() == '.';
+    return error == ENOENT || error == ENOTDIR;
+}
+
+// `path` as written where something stands there, else as case-blind resolution finds it.
+std::string Existing(const std::string& path)
+{
+    struct stat info = {};
+    return ::lstat(path.c_str(), &info) == 0 ? path : ResolvePath(path);
+}
+
+// The path in its resolved folder, the last name as given.
+std::string InResolvedFolder(const std::string& path)
+{
+    const Split split = SplitPath(path);
+    return split.folder.empty() ? path : Join(ResolveFolder(split.folder), split.leaf);
+}
+
+std::int64_t Nanoseconds(const timespec& time)
+{
+    return static_cast<std::int64_t>(time.tv_sec) * 1000000000 + time.tv_nsec;
 }
 
 enum class CopyFault
@@ -75,63 +91,63 @@ CopyFault CopyContents(int in, int out)
     }
 }
 
-// Puts a file's data, or a folder's names, on disk.
-bool SyncFile(const std::string& path)
+// A new temporary of our own form in `folder`, and its path; the caller owns both.
+std::pair<Fd, std::string> NewTemporary(const std::string& folder, mode_t mode,
+                                        const std::string& forPath)
 {
-    const Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    static unsigned serial = 0;
+    for (;;) {
+        std::string path = Join(folder, TemporaryName(ThisProcess(), ++serial));
+        const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+        if (fd >= 0) {
+            return {Fd(fd), std::move(path)};
+        }
+        if (errno != EEXIST) {
+            ThrowErrno("write", Absolute(forPath));
+        }
+    }
+}
+
+// Removes a temporary that did not take its name, and raises the failure that stopped it.
+[[noreturn]] void FailTemporary(const std::string& temporary, const std::string& operation,
+                                const std::string& path)
+{
+    const int saved = errno;
+    ::unlink(temporary.c_str());
+    errno = saved;
+    ThrowErrno(operation, Absolute(path));
+}
+
+bool SyncFolder(const std::string& folder)
+{
+    const Fd fd(::open(FolderOrHere(folder).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     return fd.Get() >= 0 && ::fsync(fd.Get()) == 0;
 }
 
-struct Source
+int RenameAt(const std::string& from, const std::string& to, unsigned flags)
 {
-    Fd fd;
-    std::string path;
-    struct stat info;
-};
+    return ::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), flags);
+}
 
-// The exact name first, as a listing hands names over; another case variant only when that is
-// no regular file.
-Source OpenSource(Names& names, const std::string& name)
+bool Unsupported(int error)
 {
-    Source source{Fd(::open(name.c_str(), O_RDONLY | O_CLOEXEC)), name, {}};
-    const auto regular = [&] {
-        return source.fd.Get() >= 0 && ::fstat(source.fd.Get(), &source.info) == 0 &&
-               S_ISREG(source.info.st_mode);
-    };
-    if (regular()) {
-        return source;
-    }
-    source.path = names.ResolveFile(name).path;
-    source.fd = Fd(::open(source.path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (source.fd.Get() < 0 || ::fstat(source.fd.Get(), &source.info) != 0) {
-        ThrowErrno("read", Absolute(source.path));
-    }
-    if (!S_ISREG(source.info.st_mode)) {
-        errno = S_ISDIR(source.info.st_mode) ? EISDIR : EINVAL;
-        ThrowErrno("read", Absolute(source.path));
-    }
-    return source;
+    return error == EINVAL || error == ENOSYS || error == EOPNOTSUPP;
 }
 
 } // namespace
 
-struct NativeFileSystem::State
+unsigned long ThisProcess()
 {
-    Names names;
-};
-
-NativeFileSystem::NativeFileSystem() : state_(std::make_unique<State>()) {}
-
-NativeFileSystem::~NativeFileSystem() = default;
-
-void NativeFileSystem::BeginBatch()
-{
-    state_->names.BeginBatch();
+    return static_cast<unsigned long>(::getpid());
 }
 
-void NativeFileSystem::EndBatch()
+bool ProcessIsAlive(unsigned long id)
 {
-    state_->names.EndBatch();
+    const auto pid = static_cast<pid_t>(id);
+    if (pid <= 0 || static_cast<unsigned long>(pid) != id) {
+        return false;
+    }
+    return ::kill(pid, 0) == 0 || errno != ESRCH;
 }
 
 std::string NativeFileSystem::WorkingDir()
@@ -139,97 +155,282 @@ std::string NativeFileSystem::WorkingDir()
     return CurrentFolder();
 }
 
-std::string NativeFileSystem::Absolute(const std::string& path)
-{
-    return posix::Absolute(path);
-}
-
 void NativeFileSystem::SetWorkingDir(const std::string& folder)
 {
-    const std::string resolved = state_->names.ResolveFolder(folder);
+    const std::string resolved = ResolveFolder(folder);
     if (::chdir(resolved.c_str()) != 0) {
-        ThrowErrno("open the folder", posix::Absolute(resolved));
+        ThrowErrno("open the folder", Absolute(resolved));
     }
-    state_->names.ForgetRelativeNames();
 }
 
-std::vector<std::string> NativeFileSystem::ListPlainFiles(const std::string& pattern)
+Listing NativeFileSystem::List(const std::string& folder)
 {
-    const Split split = SplitPath(pattern);
-    std::vector<std::string> names;
-    if (split.leaf.empty()) {
-        return names;
-    }
-    const std::string folder = FolderOrHere(state_->names.ResolveFolder(split.folder));
-    const FolderIndex* index = state_->names.ListedIndex(folder);
-    if (index == nullptr) {
-        return names;
-    }
-    const auto take = [&](const Entry& entry) {
-        if (!IsHiddenName(entry.name) && IsRegularEntry(folder, entry)) {
-            names.push_back(entry.name);
+    Listing listing = Scan(folder);
+    if (!listing.found) {
+        const std::string resolved = ResolveFolder(folder);
+        if (resolved != folder) {
+            listing = Scan(resolved);
         }
-    };
-    if (!HasWildcard(split.leaf)) {
-        if (const auto* variants = index->VariantsOf(split.leaf)) {
-            std::for_each(variants->begin(), variants->end(), take);
-        }
-        return names;
     }
-    index->ForEach([&](const Entry& entry) {
-        if (MatchesPattern(entry.name, split.leaf)) {
-            take(entry);
-        }
-    });
-    std::sort(names.begin(), names.end());
-    return names;
+    return listing;
 }
 
-void NativeFileSystem::RemoveFile(const std::string& name)
+FileStamp NativeFileSystem::Status(const std::string& path)
 {
-    const std::string target = state_->names.ResolveFile(name).path;
-    if (!RefuseFolderOrReadOnly("delete", target) || ::unlink(target.c_str()) != 0) {
-        ThrowErrno("delete", Absolute(target));
+    FileStamp stamp;
+    stamp.path = path;
+    struct stat entry = {};
+    if (::lstat(path.c_str(), &entry) != 0) {
+        stamp.path = ResolvePath(path);
+        if (stamp.path == path || ::lstat(stamp.path.c_str(), &entry) != 0) {
+            return stamp;
+        }
     }
-    const Split split = SplitPath(target);
-    state_->names.NoteRemoved(FolderOrHere(split.folder), split.leaf);
+    stamp.hidden = SplitPath(stamp.path).leaf.starts_with('.');
+    stamp.link = S_ISLNK(entry.st_mode);
+    struct stat info = entry;
+    if (stamp.link && ::stat(stamp.path.c_str(), &info) != 0) {
+        stamp.kind = EntryKind::Other;
+        return stamp;
+    }
+    stamp.kind = S_ISDIR(entry.st_mode)  ? EntryKind::Folder
+                 : S_ISREG(info.st_mode) ? EntryKind::File
+                                         : EntryKind::Other;
+    stamp.readOnly = IsReadOnly(entry);
+    stamp.size = stamp.IsFile() ? static_cast<std::uintmax_t>(info.st_size) : 0;
+    stamp.modified = Nanoseconds(info.st_mtim);
+    stamp.changed = Nanoseconds(info.st_ctim);
+    stamp.device = static_cast<std::uint64_t>(info.st_dev);
+    stamp.inode = static_cast<std::uint64_t>(info.st_ino);
+    return stamp;
 }
 
-void NativeFileSystem::CopyFileReplacing(const std::string& source, const std::string& destination)
+Volume NativeFileSystem::VolumeOf(const std::string& folder)
 {
-    const Source from = OpenSource(state_->names, source);
-    const ResolvedFile to = state_->names.ResolveFile(destination);
+    const std::string resolved = FolderOrHere(ResolveFolder(folder));
+    struct statvfs info = {};
+    if (::statvfs(resolved.c_str(), &info) != 0) {
+        ThrowErrno("measure the free space of", Absolute(resolved));
+    }
+    return {static_cast<std::uintmax_t>(info.f_bavail) * info.f_frsize,
+            static_cast<std::uintmax_t>(info.f_bsize)};
+}
+
+// A file another program has open is moved, deleted and replaced all the same: only a folder's
+// readiness to take files is asked, with a file that has no name, or one that goes at once.
+void NativeFileSystem::Probe(const std::string& path, Access access)
+{
+    if (access != Access::Create) {
+        return;
+    }
+    const std::string here = FolderOrHere(ResolveFolder(path));
+    Fd probe(::open(here.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600));
+    if (probe.Get() < 0 && (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL)) {
+        const std::string name = Join(here, TemporaryName(ThisProcess(), 0));
+        probe = Fd(::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+        ::unlink(name.c_str());
+    }
+    if (probe.Get() < 0) {
+        ThrowErrno("write into", Absolute(here));
+    }
+}
+
+std::string NativeFileSystem::ReadFile(const std::string& path, std::size_t limit)
+{
+    return ReadUpTo(Existing(path), limit);
+}
+
+bool NativeFileSystem::SameContent(const std::string& a, const std::string& b)
+{
+    return SameBytes(Existing(a), Existing(b));
+}
+
+void NativeFileSystem::WriteFile(const std::string& path, std::string_view text)
+{
+    const std::string target = InResolvedFolder(path);
+    const std::string folder = SplitPath(target).folder;
+    auto [fd, temporary] = NewTemporary(FolderOrHere(folder), 0666, target);
+    if (!WriteAll(fd.Get(), text.data(), text.size()) || ::fsync(fd.Get()) != 0 ||
+        ::close(fd.Release()) != 0) {
+        FailTemporary(temporary, "write", target);
+    }
+    if (::rename(temporary.c_str(), target.c_str()) != 0) {
+        FailTemporary(temporary, "replace", target);
+    }
+    // The rename itself reaches the disk only with its folder.
+    SyncFolder(folder);
+}
+
+std::string NativeFileSystem::Stage(const std::string& source, const std::string& folder)
+{
+    std::string from = source;
+    Fd in(::open(from.c_str(), O_RDONLY | O_CLOEXEC));
+    if (in.Get() < 0 && Missing(errno)) {
+        from = ResolvePath(source);
+        in = Fd(::open(from.c_str(), O_RDONLY | O_CLOEXEC));
+    }
+    struct stat info = {};
+    if (in.Get() < 0 || ::fstat(in.Get(), &info) != 0) {
+        ThrowErrno("read", Absolute(from));
+    }
+    if (!S_ISREG(info.st_mode)) {
+        errno = S_ISDIR(info.st_mode) ? EISDIR : EINVAL;
+        ThrowErrno("read", Absolute(from));
+    }
     // Created with the source's permissions, and writable whatever they are.
-    PendingReplace replace(state_->names, to,
-                           (from.info.st_mode & (S_IRWXU | S_IRWXG | S_IRWXO)) | S_IWUSR);
-    switch (CopyContents(from.fd.Get(), replace.Descriptor())) {
+    const std::string shown = Join(folder, SplitPath(from).leaf);
+    auto [out, temporary] =
+        NewTemporary(FolderOrHere(ResolveFolder(folder)),
+                     (info.st_mode & (S_IRWXU | S_IRWXG | S_IRWXO)) | S_IWUSR, shown);
+    switch (CopyContents(in.Get(), out.Get())) {
     case CopyFault::Read:
-        replace.Fail("read", Absolute(from.path));
+        FailTemporary(temporary, "read", from);
     case CopyFault::Write:
-        replace.Fail("write", Absolute(to.path));
+        FailTemporary(temporary, "write", shown);
     case CopyFault::None:
         break;
     }
-    const std::array<timespec, 2> times{from.info.st_atim, from.info.st_mtim};
-    if (::futimens(replace.Descriptor(), times.data()) != 0) {
-        replace.Fail("write", Absolute(to.path));
+    const std::array<timespec, 2> times{info.st_atim, info.st_mtim};
+    if (::futimens(out.Get(), times.data()) != 0 || ::close(out.Release()) != 0) {
+        FailTemporary(temporary, "write", shown);
     }
-    replace.Commit();
+    return temporary;
 }
 
-void NativeFileSystem::WriteTextFile(const std::string& path, std::string_view text)
+Moved NativeFileSystem::Move(const std::string& from, const std::string& to,
+                             const std::string& handedTo)
 {
-    const ResolvedFile target = state_->names.ResolveFile(path);
-    PendingReplace replace(state_->names, target, 0666);
-    if (!WriteAll(replace.Descriptor(), text.data(), text.size()) ||
-        ::fsync(replace.Descriptor()) != 0) {
-        replace.Fail("write", Absolute(target.path));
+    std::string source = from;
+    const std::string target = InResolvedFolder(to);
+    const auto fail = [&](const std::string& path) { ThrowErrno("move", Absolute(path)); };
+    struct stat info = {};
+    if (RenameAt(source, target, RENAME_NOREPLACE) == 0) {
+        return Moved::Done;
     }
-    replace.Commit();
-    // The rename itself reaches the disk only with its folder.
-    Fd folder(::open(replace.Folder().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (folder.Get() >= 0) {
-        ::fsync(folder.Get());
+    if (Missing(errno) && ::lstat(source.c_str(), &info) != 0) {
+        source = ResolvePath(from);
+        if (::lstat(source.c_str(), &info) != 0) {
+            return Moved::SourceMissing;
+        }
+        if (RenameAt(source, target, RENAME_NOREPLACE) == 0) {
+            return Moved::Done;
+        }
+    }
+    const bool noFlags = Unsupported(errno);
+    if (!noFlags && errno != EEXIST) {
+        fail(target);
+    }
+    if (noFlags && ::lstat(target.c_str(), &info) != 0) {
+        // No move that never replaces here (exFAT, FAT, some shares): the name was free a moment
+        // ago.
+        if (::rename(source.c_str(), target.c_str()) != 0) {
+            fail(target);
+        }
+        return Moved::Done;
+    }
+    if (handedTo.empty()) {
+        return Moved::TargetTaken;
+    }
+    const std::string keeper = InResolvedFolder(handedTo);
+    if (!noFlags && noExchange_.count(info.st_dev) == 0) {
+        // The new file takes the name that is to receive the old one, then the two swap: the
+        // old file is never under a name of ours that a later command would sweep away.
+        if (RenameAt(source, keeper, RENAME_NOREPLACE) != 0) {
+            fail(keeper);
+        }
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            if (RenameAt(keeper, target, RENAME_EXCHANGE) == 0) {
+                return Moved::HandedOver;
+            }
+            if (Missing(errno)) { // the target went meanwhile
+                if (RenameAt(keeper, target, RENAME_NOREPLACE) == 0) {
+                    return Moved::Done;
+                }
+                if (errno == EEXIST) {
+                    continue;
+                }
+            }
+            if (!Unsupported(errno)) {
+                fail(target);
+            }
+            if (::rename(keeper.c_str(), source.c_str()) != 0) {
+                fail(keeper);
+            }
+            struct stat folder = {};
+            noExchange_.insert(::stat(FolderOrHere(SplitPath(target).folder).c_str(), &folder) == 0
+                                   ? folder.st_dev
+                                   : info.st_dev);
+            break;
+        }
+        if (::lstat(source.c_str(), &info) != 0) { // another program kept swapping the target
+            errno = EBUSY;
+            fail(target);
+        }
+    }
+    // No swap here: the old file goes first, then the new one takes its name. For a moment
+    // neither is at the target, but each has a name.
+    if (::lstat(keeper.c_str(), &info) == 0) {
+        errno = EEXIST;
+        fail(keeper);
+    }
+    if (::rename(target.c_str(), keeper.c_str()) != 0) {
+        fail(target);
+    }
+    if (::rename(source.c_str(), target.c_str()) != 0) {
+        fail(target);
+    }
+    return Moved::HandedOver;
+}
+
+bool NativeFileSystem::Remove(const std::string& path)
+{
+    std::string target = path;
+    for (int round = 0; round < 2; ++round) {
+        if (::unlink(target.c_str()) == 0) {
+            return true;
+        }
+        if (errno == EISDIR || errno == EPERM) {
+            if (::rmdir(target.c_str()) == 0) {
+                return true;
+            }
+            if (errno != ENOTDIR) {
+                ThrowErrno("remove", Absolute(target));
+            }
+            errno = EPERM;
+        }
+        if (!Missing(errno)) {
+            ThrowErrno("delete", Absolute(target));
+        }
+        const std::string resolved = ResolvePath(path);
+        if (resolved == target) {
+            break;
+        }
+        target = resolved;
+    }
+    return false;
+}
+
+bool NativeFileSystem::MakeFolder(const std::string& path)
+{
+    const std::string resolved = InResolvedFolder(path);
+    if (::mkdir(resolved.c_str(), 0777) == 0) {
+        return true;
+    }
+    const int error = errno;
+    struct stat info = {};
+    if (error == EEXIST && ::lstat(resolved.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
+        return false;
+    }
+    errno = error;
+    ThrowErrno("make the folder", Absolute(resolved));
+}
+
+void NativeFileSystem::Flush(const std::string& folder)
+{
+    const std::string resolved = FolderOrHere(ResolveFolder(folder));
+    const Fd fd(::open(resolved.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (fd.Get() < 0 || ::syncfs(fd.Get()) != 0) {
+        ThrowErrno("save to disk the changes in", Absolute(resolved));
     }
 }
 
@@ -263,242 +464,6 @@ std::size_t FileReader::Read(char* buffer, std::size_t size)
         filled += static_cast<std::size_t>(got);
     }
     return filled;
-}
-
-FileStamp NativeFileSystem::StampOf(const std::string& path)
-{
-    const ResolvedFile file = state_->names.ResolveFile(path);
-    struct stat entry = {};
-    if (file.knownMissing || ::lstat(file.path.c_str(), &entry) != 0) {
-        return {};
-    }
-    // A link's target is the file; the link itself is never read-only.
-    struct stat info = entry;
-    if (S_ISLNK(entry.st_mode) && ::stat(file.path.c_str(), &info) != 0) {
-        return {};
-    }
-    if (!S_ISREG(info.st_mode)) {
-        return {};
-    }
-    FileStamp stamp;
-    stamp.exists = true;
-    stamp.path = file.path;
-    stamp.size = static_cast<std::uintmax_t>(info.st_size);
-    stamp.modified =
-        static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
-    stamp.changed =
-        static_cast<std::int64_t>(info.st_ctim.tv_sec) * 1000000000 + info.st_ctim.tv_nsec;
-    stamp.readOnly = IsReadOnly(entry);
-    stamp.device = static_cast<std::uint64_t>(info.st_dev);
-    stamp.inode = static_cast<std::uint64_t>(info.st_ino);
-    return stamp;
-}
-
-bool NativeFileSystem::SameContent(const std::string& a, const std::string& b)
-{
-    return SameBytes(state_->names.ResolveFile(a).path, state_->names.ResolveFile(b).path);
-}
-
-std::string NativeFileSystem::ReadTextFile(const std::string& path, std::size_t limit)
-{
-    return ReadUpTo(state_->names.ResolveFile(path).path, limit);
-}
-
-void NativeFileSystem::KeepFile(const std::string& path, const std::string& kept, Keeping how)
-{
-    const std::string target = state_->names.ResolveFile(path).path;
-    const Split to = SplitPath(kept);
-    const std::string keptFolder = FolderOrHere(state_->names.ResolveFolder(to.folder));
-    const std::string keptPath = Join(keptFolder, to.leaf);
-    const char* operation = how == Keeping::Move ? "delete" : "replace";
-    if (!RefuseFolderOrReadOnly(operation, target)) {
-        ThrowErrno(operation, Absolute(target));
-    }
-    // Neither a new link nor a move without replacing ever takes the place of a file there.
-    bool done = how == Keeping::Move ? ::renameat2(AT_FDCWD, target.c_str(), AT_FDCWD,
-                                                   keptPath.c_str(), RENAME_NOREPLACE) == 0
-                                     : ::link(target.c_str(), keptPath.c_str()) == 0;
-    if (!done && how == Keeping::Move && (errno == EINVAL || errno == ENOSYS)) {
-        // A file system without a move that never replaces (exFAT, FAT, some shares) still
-        // moves: the run's folder is this command's own, kept by the folder lock, and the name
-        // is free there.
-        struct stat info = {};
-        if (::lstat(keptPath.c_str(), &info) == 0) {
-            errno = EEXIST;
-            ThrowErrno("keep a copy of", Absolute(target));
-        }
-        done = ::rename(target.c_str(), keptPath.c_str()) == 0;
-    }
-    if (!done) {
-        // A file system without links, or another file system, gets a copy.
-        if (errno != EPERM && errno != EOPNOTSUPP && errno != EMLINK && errno != ENOSYS &&
-            errno != EINVAL && errno != EXDEV) {
-            ThrowErrno("keep a copy of", Absolute(target));
-        }
-        if (KindOf(keptPath) != EntryKind::Missing) {
-            errno = EEXIST;
-            ThrowErrno("keep a copy of", Absolute(target));
-        }
-        CopyFileReplacing(target, keptPath);
-        // The copy and its name are on disk before the original is replaced or removed.
-        if (!SyncFile(keptPath) || !SyncFile(keptFolder)) {
-            ThrowErrno("keep a copy of", Absolute(target));
-        }
-        if (how == Keeping::Move && ::unlink(target.c_str()) != 0) {
-            ThrowErrno(operation, Absolute(target));
-        }
-    }
-    state_->names.NoteAdded(keptFolder, to.leaf);
-    if (how == Keeping::Move) {
-        const Split from = SplitPath(target);
-        state_->names.NoteRemoved(FolderOrHere(from.folder), from.leaf);
-    }
-}
-
-void NativeFileSystem::PutBack(const std::string& kept, const std::string& path)
-{
-    const std::string target = state_->names.ResolveFile(path).path;
-    const std::string from = state_->names.ResolveFile(kept).path;
-    RefuseFolderOrReadOnly("put back", target);
-    if (::rename(from.c_str(), target.c_str()) != 0) {
-        struct stat info = {};
-        if (::lstat(from.c_str(), &info) != 0) {
-            ThrowErrno("put back", Absolute(from)); // the backup's file is what fails
-        }
-        if (errno != EXDEV) {
-            ThrowErrno("put back", Absolute(target));
-        }
-        // The backup on another file system: copied back whole and put on disk, then taken out
-        // of the backup.
-        CopyFileReplacing(from, target);
-        if (!SyncFile(target) || !SyncFile(FolderOrHere(SplitPath(target).folder))) {
-            ThrowErrno("put back", Absolute(target));
-        }
-        if (::unlink(from.c_str()) != 0) {
-            ThrowErrno("put back", Absolute(from));
-        }
-    }
-    const Split gone = SplitPath(from);
-    const Split to = SplitPath(target);
-    state_->names.NoteRemoved(FolderOrHere(gone.folder), gone.leaf);
-    state_->names.NoteAdded(FolderOrHere(to.folder), to.leaf);
-}
-
-EntryKind NativeFileSystem::KindOf(const std::string& path)
-{
-    struct stat info = {};
-    if (::lstat(state_->names.ResolveFolder(path).c_str(), &info) != 0) {
-        return EntryKind::Missing;
-    }
-    return S_ISDIR(info.st_mode) ? EntryKind::Folder : EntryKind::Other;
-}
-
-FileIdentity NativeFileSystem::IdentityOf(const std::string& path)
-{
-    struct stat info = {};
-    if (::stat(state_->names.ResolveFolder(path).c_str(), &info) != 0) {
-        return {};
-    }
-    return {static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino)};
-}
-
-// A temporary of our own form, made and gone again; no process may make that name but this one.
-bool NativeFileSystem::TakesLinks(const std::string& folder)
-{
-    const std::string here = FolderOrHere(state_->names.ResolveFolder(folder));
-    const std::string first = Join(here, TemporaryName(static_cast<unsigned long>(::getpid()), 0));
-    const std::string second =
-        Join(here, TemporaryName(static_cast<unsigned long>(::getpid()), 1u << 31));
-    const Fd made(::open(first.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
-    if (made.Get() < 0) {
-        return false;
-    }
-    const bool linked = ::link(first.c_str(), second.c_str()) == 0;
-    ::unlink(second.c_str());
-    ::unlink(first.c_str());
-    return linked;
-}
-
-void NativeFileSystem::CheckTakesFiles(const std::string& folder)
-{
-    const std::string here = FolderOrHere(state_->names.ResolveFolder(folder));
-    // A file without a name where the system makes one, so that nothing can stay behind.
-    Fd probe(::open(here.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600));
-    if (probe.Get() < 0 && (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL)) {
-        const std::string name =
-            Join(here, TemporaryName(static_cast<unsigned long>(::getpid()), 0));
-        probe = Fd(::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
-        ::unlink(name.c_str());
-    }
-    if (probe.Get() < 0) {
-        ThrowErrno("write into", Absolute(here));
-    }
-}
-
-bool NativeFileSystem::MakeFolder(const std::string& path)
-{
-    const std::string resolved = state_->names.ResolveFolder(path);
-    if (::mkdir(resolved.c_str(), 0777) == 0) {
-        const Split split = SplitPath(resolved);
-        state_->names.NoteAdded(FolderOrHere(split.folder), split.leaf, DT_DIR);
-        return true;
-    }
-    if (errno == EEXIST && KindOf(resolved) == EntryKind::Folder) {
-        return false;
-    }
-    ThrowErrno("make the folder", Absolute(resolved));
-}
-
-void NativeFileSystem::RemoveFolder(const std::string& path)
-{
-    const std::string resolved = state_->names.ResolveFolder(path);
-    if (::rmdir(resolved.c_str()) != 0) {
-        ThrowErrno("remove the folder", Absolute(resolved));
-    }
-    const Split split = SplitPath(resolved);
-    state_->names.NoteRemoved(FolderOrHere(split.folder), split.leaf);
-}
-
-std::vector<std::string> NativeFileSystem::ListFolders(const std::string& folder)
-{
-    const std::string resolved = FolderOrHere(state_->names.ResolveFolder(folder));
-    std::vector<std::string> names;
-    if (const FolderIndex* index = state_->names.ListedIndex(resolved)) {
-        index->ForEach([&](const Entry& entry) {
-            if (IsRealFolderEntry(resolved, entry)) {
-                names.push_back(entry.name);
-            }
-        });
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
-std::uintmax_t NativeFileSystem::FreeSpace(const std::string& folder)
-{
-    const std::string resolved = FolderOrHere(state_->names.ResolveFolder(folder));
-    struct statvfs info = {};
-    if (::statvfs(resolved.c_str(), &info) != 0) {
-        ThrowErrno("measure the free space of", Absolute(resolved));
-    }
-    return static_cast<std::uintmax_t>(info.f_bavail) * info.f_frsize;
-}
-
-void NativeFileSystem::CheckReplaceable(const std::string& path)
-{
-    RefuseFolderOrReadOnly("replace", state_->names.ResolveFile(path).path);
-}
-
-// A file another program has open is deleted and replaced all the same.
-void NativeFileSystem::CheckNotInUse(const std::string&) {}
-
-void NativeFileSystem::FlushToDisk(const std::string& folder)
-{
-    const std::string resolved = FolderOrHere(state_->names.ResolveFolder(folder));
-    const Fd fd(::open(resolved.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (fd.Get() < 0 || ::syncfs(fd.Get()) != 0) {
-        ThrowErrno("save to disk the changes in", Absolute(resolved));
-    }
 }
 
 } // namespace platform

@@ -5,25 +5,14 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <map>
 #include <memory>
-#include <utility>
 
 #include <dirent.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace platform::posix
 {
 namespace
 {
-
-struct FolderKey
-{
-    dev_t device;
-    ino_t inode;
-    auto operator<=>(const FolderKey&) const = default;
-};
 
 bool IsRoot(const std::string& folder)
 {
@@ -41,288 +30,140 @@ bool IsDirectory(const std::string& path)
     return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
-bool IsRegular(const std::string& path)
+EntryKind KindOf(const std::string& folder, const dirent& item)
 {
+    switch (item.d_type) {
+    case DT_REG:
+        return EntryKind::File;
+    case DT_DIR:
+        return EntryKind::Folder;
+    case DT_LNK:
+    case DT_UNKNOWN:
+        break;
+    default:
+        return EntryKind::Other;
+    }
+    const std::string path = Join(folder, item.d_name);
     struct stat info = {};
-    return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+    if (::lstat(path.c_str(), &info) != 0) {
+        return EntryKind::Missing;
+    }
+    if (S_ISDIR(info.st_mode)) {
+        return EntryKind::Folder;
+    }
+    if (S_ISLNK(info.st_mode) && ::stat(path.c_str(), &info) != 0) {
+        return EntryKind::Other;
+    }
+    return S_ISREG(info.st_mode) ? EntryKind::File : EntryKind::Other;
 }
 
-std::optional<std::vector<Entry>> ScanFolder(const std::string& folder)
-{
-    std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(folder.c_str()), ::closedir);
-    if (!dir) {
-        if (errno == ENOENT || errno == ENOTDIR) {
-            return std::nullopt;
-        }
-        ThrowErrno("list", Absolute(folder));
-    }
-    std::vector<Entry> entries;
-    errno = 0;
-    while (const dirent* item = ::readdir(dir.get())) {
-        const std::string_view name = item->d_name;
-        if (name != "." && name != "..") {
-            entries.push_back({std::string(name), item->d_type});
-        }
-        errno = 0;
-    }
-    if (errno != 0) {
-        ThrowErrno("list", Absolute(folder));
-    }
-    return entries;
-}
-
-bool IsFolderEntry(const std::string& folder, const Entry& entry)
-{
-    if (entry.type == DT_DIR) {
-        return true;
-    }
-    return (entry.type == DT_LNK || entry.type == DT_UNKNOWN) &&
-           IsDirectory(Join(folder, entry.name));
-}
-
-// Among the variants of `leaf`: the exact name when it qualifies, else the smallest one that does.
+// Among the variants of `leaf` in a listing: the smallest that `qualifies`.
 template <typename Qualifies>
-const Entry* Choose(const std::vector<Entry>& variants, const std::string& leaf,
-                    Qualifies qualifies)
+const Entry* Choose(const Listing& listing, const std::string& leaf, Qualifies qualifies)
 {
-    const auto exact = std::find_if(variants.begin(), variants.end(),
-                                    [&](const Entry& entry) { return entry.name == leaf; });
-    if (exact != variants.end() && qualifies(*exact)) {
-        return &*exact;
+    const std::string folded = FoldCase(leaf);
+    for (const Entry& entry : listing.entries) {
+        if (FoldCase(entry.name) == folded && qualifies(entry)) {
+            return &entry;
+        }
     }
-    const auto any = std::find_if(variants.begin(), variants.end(), qualifies);
-    return any == variants.end() ? nullptr : &*any;
+    return nullptr;
 }
 
 } // namespace
 
-struct Names::Memory
+bool IsReadOnly(const struct stat& info)
 {
-    std::map<FolderKey, FolderIndex> indexes;
-    std::unordered_map<std::string, FolderKey> keys;
-    std::unordered_map<std::string, std::string> folders;
-    std::optional<FolderIndex> scratch; // a folder read outside a batch
+    return !S_ISLNK(info.st_mode) && (info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0;
+}
 
-    std::optional<FolderKey> KeyOf(const std::string& folder)
-    {
-        if (const auto known = keys.find(folder); known != keys.end()) {
-            return known->second;
+bool WriteAll(int fd, const char* data, std::size_t size)
+{
+    while (size > 0) {
+        const ssize_t written = ::write(fd, data, size);
+        if (written < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return false;
         }
-        struct stat info = {};
-        if (::stat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
-            return std::nullopt;
+        data += written;
+        size -= static_cast<std::size_t>(written);
+    }
+    return true;
+}
+
+Listing Scan(const std::string& folder)
+{
+    Listing listing{folder, false, {}};
+    const std::string here = FolderOrHere(folder);
+    std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(here.c_str()), ::closedir);
+    if (!dir) {
+        if (errno == ENOENT || errno == ENOTDIR) {
+            return listing;
         }
-        const FolderKey key{info.st_dev, info.st_ino};
-        keys.emplace(folder, key);
-        return key;
+        ThrowErrno("list", Absolute(here));
     }
-};
-
-Names::Names() : memory_(std::make_unique<Memory>()) {}
-
-Names::~Names() = default;
-
-void Names::EndBatch()
-{
-    if (--depth_ == 0) {
-        *memory_ = {};
-    }
-}
-
-// A batch's memory of `folder`, without reading it.
-FolderIndex* Names::KnownIndex(const std::string& folder)
-{
-    if (!InBatch()) {
-        return nullptr;
-    }
-    const auto key = memory_->KeyOf(folder);
-    if (!key) {
-        return nullptr;
-    }
-    const auto found = memory_->indexes.find(*key);
-    return found == memory_->indexes.end() ? nullptr : &found->second;
-}
-
-FolderIndex::FolderIndex(std::vector<Entry> entries)
-{
-    variants_.reserve(entries.size());
-    for (Entry& entry : entries) {
-        if (TemporaryOwner(entry.name)) {
-            temporaries_.push_back(entry.name);
-        }
-        std::string folded = FoldCase(entry.name);
-        variants_[std::move(folded)].push_back(std::move(entry));
-    }
-    for (auto& [folded, list] : variants_) {
-        std::sort(list.begin(), list.end(),
-                  [](const Entry& a, const Entry& b) { return a.name < b.name; });
-    }
-}
-
-const std::vector<Entry>* FolderIndex::VariantsOf(std::string_view name) const
-{
-    const auto found = variants_.find(FoldCase(name));
-    return found == variants_.end() ? nullptr : &found->second;
-}
-
-void FolderIndex::Add(const std::string& name, unsigned char type)
-{
-    auto& list = variants_[FoldCase(name)];
-    const auto at =
-        std::lower_bound(list.begin(), list.end(), name,
-                         [](const Entry& entry, const std::string& n) { return entry.name < n; });
-    if (at != list.end() && at->name == name) {
-        at->type = type;
-    } else {
-        list.insert(at, {name, type});
-    }
-}
-
-void FolderIndex::Remove(const std::string& name)
-{
-    const auto found = variants_.find(FoldCase(name));
-    if (found == variants_.end()) {
-        return;
-    }
-    std::erase_if(found->second, [&](const Entry& entry) { return entry.name == name; });
-    if (found->second.empty()) {
-        variants_.erase(found);
-    }
-}
-
-std::vector<std::string> FolderIndex::TakeTemporaries()
-{
-    return std::exchange(temporaries_, {});
-}
-
-bool IsRegularEntry(const std::string& folder, const Entry& entry)
-{
-    if (entry.type == DT_REG) {
-        return true;
-    }
-    return (entry.type == DT_LNK || entry.type == DT_UNKNOWN) &&
-           IsRegular(Join(folder, entry.name));
-}
-
-bool IsRealFolderEntry(const std::string& folder, const Entry& entry)
-{
-    if (entry.type != DT_UNKNOWN) {
-        return entry.type == DT_DIR;
-    }
-    struct stat info = {};
-    return ::lstat(Join(folder, entry.name).c_str(), &info) == 0 && S_ISDIR(info.st_mode);
-}
-
-FolderIndex* Names::ListedIndex(const std::string& folder)
-{
-    if (FolderIndex* known = KnownIndex(folder)) {
-        return known;
-    }
-    auto entries = ScanFolder(folder);
-    if (!entries) {
-        return nullptr;
-    }
-    if (InBatch()) {
-        if (const auto key = memory_->KeyOf(folder)) {
-            return &memory_->indexes.insert_or_assign(*key, FolderIndex(std::move(*entries)))
-                        .first->second;
-        }
-    }
-    memory_->scratch.emplace(std::move(*entries));
-    return &*memory_->scratch;
-}
-
-void Names::NoteAdded(const std::string& folder, const std::string& name, unsigned char type)
-{
-    if (FolderIndex* index = KnownIndex(folder)) {
-        index->Add(name, type);
-    }
-}
-
-void Names::NoteRemoved(const std::string& folder, const std::string& name)
-{
-    if (FolderIndex* index = KnownIndex(folder)) {
-        index->Remove(name);
-    }
-}
-
-void Names::ForgetRelativeNames()
-{
-    const auto relative = [](const auto& known) {
-        return known.first.empty() || known.first.front() != kSeparator;
-    };
-    std::erase_if(memory_->keys, relative);
-    std::erase_if(memory_->folders, relative);
-}
-
-std::string Names::ResolveFolder(const std::string& folder)
-{
-    if (folder.empty() || IsRoot(folder)) {
-        return folder;
-    }
-    if (InBatch()) {
-        if (const auto known = memory_->folders.find(folder); known != memory_->folders.end()) {
-            return known->second;
-        }
-    }
-    // As written, every component exists: nothing to look up and no folder to list.
-    bool found = IsDirectory(folder);
-    std::string resolved = folder;
-    if (!found) {
-        const Split split = SplitPath(folder);
-        const std::string parent = ResolveFolder(split.folder);
-        resolved = Join(parent, split.leaf);
-        found = IsDirectory(resolved);
-        if (!found && !IsSpecialLeaf(split.leaf)) {
-            const std::string here = FolderOrHere(parent);
-            if (const FolderIndex* index = ListedIndex(here)) {
-                if (const auto* variants = index->VariantsOf(split.leaf)) {
-                    const Entry* chosen = Choose(*variants, split.leaf, [&](const Entry& entry) {
-                        return IsFolderEntry(here, entry);
-                    });
-                    if (chosen != nullptr) {
-                        resolved = Join(parent, chosen->name);
-                        found = true;
-                    }
-                }
+    listing.found = true;
+    errno = 0;
+    while (const dirent* item = ::readdir(dir.get())) {
+        const std::string_view name = item->d_name;
+        if (name != "." && name != "..") {
+            const EntryKind kind = KindOf(here, *item);
+            if (kind != EntryKind::Missing) {
+                listing.entries.push_back({std::string(name), kind, name.front() == '.'});
             }
         }
+        errno = 0;
     }
-    if (InBatch() && found) {
-        memory_->folders.emplace(folder, resolved);
+    if (errno != 0) {
+        ThrowErrno("list", Absolute(here));
     }
-    return resolved;
+    std::sort(listing.entries.begin(), listing.entries.end(),
+              [](const Entry& a, const Entry& b) { return a.name < b.name; });
+    return listing;
 }
 
-ResolvedFile Names::ResolveFile(const std::string& path)
+std::string ResolveFolder(const std::string& folder)
 {
+    // As written, every component exists: nothing to look up and no folder to list.
+    if (folder.empty() || IsRoot(folder) || IsDirectory(folder)) {
+        return folder;
+    }
+    const Split split = SplitPath(folder);
+    const std::string parent = ResolveFolder(split.folder);
+    const std::string resolved = Join(parent, split.leaf);
+    if (IsSpecialLeaf(split.leaf) || IsDirectory(resolved)) {
+        return resolved;
+    }
+    const Entry* chosen = Choose(Scan(parent), split.leaf, [](const Entry& entry) {
+        return entry.kind == EntryKind::Folder;
+    });
+    return chosen != nullptr ? Join(parent, chosen->name) : resolved;
+}
+
+std::string ResolvePath(const std::string& path)
+{
+    struct stat info = {};
+    if (::lstat(path.c_str(), &info) == 0) {
+        return path;
+    }
     const Split split = SplitPath(path);
     if (IsSpecialLeaf(split.leaf)) {
-        return {path, false};
+        return path;
     }
     const std::string folder = ResolveFolder(split.folder);
-    const std::string here = FolderOrHere(folder);
     const std::string exact = Join(folder, split.leaf);
-    const FolderIndex* index = KnownIndex(here);
-    if (index == nullptr) {
-        // One lstat answers for a name that is there as written.
-        struct stat info = {};
-        if (::lstat(exact.c_str(), &info) == 0 &&
-            (S_ISREG(info.st_mode) || (S_ISLNK(info.st_mode) && IsRegular(exact)))) {
-            return {exact, false};
-        }
-        index = ListedIndex(here);
-        if (index == nullptr) {
-            return {exact, false};
-        }
+    if (::lstat(exact.c_str(), &info) == 0) {
+        return exact;
     }
-    const auto* variants = index->VariantsOf(split.leaf);
-    if (variants == nullptr) {
-        return {exact, true};
+    const Listing listing = Scan(folder);
+    const Entry* chosen = Choose(listing, split.leaf,
+                                 [](const Entry& entry) { return entry.kind == EntryKind::File; });
+    if (chosen == nullptr) {
+        chosen = Choose(listing, split.leaf, [](const Entry&) { return true; });
     }
-    const Entry* chosen = Choose(*variants, split.leaf,
-                                 [&](const Entry& entry) { return IsRegularEntry(here, entry); });
-    return {chosen != nullptr ? Join(folder, chosen->name) : exact, false};
+    return chosen != nullptr ? Join(folder, chosen->name) : exact;
 }
 
 std::string CurrentFolder()

@@ -1,108 +1,64 @@
 #pragma once
 
+#include "platform/file_system.h"
 #include "platform/path_text.h"
 
-#include <memory>
-#include <optional>
 #include <string>
-#include <string_view>
-#include <unordered_map>
+#include <utility>
 #include <vector>
 
-#include <dirent.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
-// Case-blind names on a file system that tells case apart, and the memory of folder contents
-// that a Batch keeps. A path whose every component exists as written costs one stat and lists
-// nothing; a folder is listed only to find a name that is not there as written, or because its
-// files are listed, deleted or copied into. A folder the program only passes through is never
-// listed, so it may deny listing.
+// Case-blind names on a file system that tells case apart. A path whose every component exists
+// as written costs the call that uses it and lists nothing; a folder is listed only to find a
+// name that is not there as written. A folder the program only passes through is never listed,
+// so it may deny listing.
 namespace platform::posix
 {
 
-struct Entry
-{
-    std::string name;
-    unsigned char type; // d_type; DT_UNKNOWN when the file system does not say
-};
-
-// One folder's names by their case-folded form, each list sorted byte-wise.
-class FolderIndex final
+class Fd final
 {
 public:
-    explicit FolderIndex(std::vector<Entry> entries);
-
-    const std::vector<Entry>* VariantsOf(std::string_view name) const;
-    template <typename Visit> void ForEach(Visit visit) const
+    explicit Fd(int fd = -1) : fd_(fd) {}
+    ~Fd()
     {
-        for (const auto& [folded, entries] : variants_) {
-            for (const Entry& entry : entries) {
-                visit(entry);
-            }
+        if (fd_ >= 0) {
+            ::close(fd_);
         }
     }
-    void Add(const std::string& name, unsigned char type);
-    void Remove(const std::string& name);
-    // Names left by interrupted writes, handed out once.
-    std::vector<std::string> TakeTemporaries();
+    Fd(Fd&& other) noexcept : fd_(other.Release()) {}
+    Fd& operator=(Fd&& other) noexcept
+    {
+        std::swap(fd_, other.fd_);
+        return *this;
+    }
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    int Get() const { return fd_; }
+    int Release() { return std::exchange(fd_, -1); }
 
 private:
-    std::unordered_map<std::string, std::vector<Entry>> variants_;
-    std::vector<std::string> temporaries_;
+    int fd_;
 };
 
-// Whether an entry of `folder` is a regular file or a link to one.
-bool IsRegularEntry(const std::string& folder, const Entry& entry);
-// Whether an entry of `folder` is a folder itself, not a link to one.
-bool IsRealFolderEntry(const std::string& folder, const Entry& entry);
+bool WriteAll(int fd, const char* data, std::size_t size);
 
-struct ResolvedFile
-{
-    std::string path;
-    bool knownMissing; // no name in any case: known without asking the file system again
-};
+// A file that grants write access to nobody; a link never is.
+bool IsReadOnly(const struct stat& info);
 
-// Resolves names blind to case, and remembers, while a batch lasts, what it read: each folder's
-// contents by the folder's identity, so that two spellings of one folder share them, and the
-// resolution of each folder path. The memory goes with the outermost batch.
-class Names final
-{
-public:
-    Names();
-    ~Names();
-    Names(const Names&) = delete;
-    Names& operator=(const Names&) = delete;
+// The names in `folder` with their kinds, links counted as what they point to; `found` false
+// when it is no folder.
+Listing Scan(const std::string& folder);
 
-    void BeginBatch() { ++depth_; }
-    void EndBatch();
+// A folder path with each component the exact name when it is a folder, else its smallest case
+// variant that is one, else as given.
+std::string ResolveFolder(const std::string& folder);
 
-    // The contents of `folder`: read once within a batch, afresh outside one (then valid until
-    // the next call). Null when the folder does not exist.
-    FolderIndex* ListedIndex(const std::string& folder);
-
-    // Keeps a batch's memory of `folder` in step with a change this process made to it.
-    void NoteAdded(const std::string& folder, const std::string& name, unsigned char type = DT_REG);
-    void NoteRemoved(const std::string& folder, const std::string& name);
-    // Relative names mean other folders once the working folder changes.
-    void ForgetRelativeNames();
-
-    // A folder path with each component the exact name when it is a folder, else its smallest
-    // case variant that is one, else as given.
-    std::string ResolveFolder(const std::string& folder);
-
-    // A file path whose folder part resolves as ResolveFolder does and whose last component is
-    // the exact name when it is a regular file (or a link to one), else the smallest case
-    // variant that is one, else as given. A name that a plain-file listing produced resolves to
-    // that entry.
-    ResolvedFile ResolveFile(const std::string& path);
-
-private:
-    struct Memory;
-    bool InBatch() const { return depth_ > 0; }
-    FolderIndex* KnownIndex(const std::string& folder);
-
-    int depth_ = 0;
-    std::unique_ptr<Memory> memory_;
-};
+// A path whose folder part resolves as ResolveFolder does and whose last component is the exact
+// name when something stands there, else the smallest case variant that is a file, else the
+// smallest variant at all, else as given.
+std::string ResolvePath(const std::string& path);
 
 // The working folder's absolute path, and `path` with it in front where it is relative, as
 // messages show paths.
