@@ -2,6 +2,7 @@
 
 #include "platform/file_system.h"
 
+#include <map>
 #include <set>
 
 namespace platform
@@ -35,6 +36,10 @@ public:
 private:
     // Devices whose file system turned out to lack a move that swaps two files.
     std::set<std::uint64_t> noExchange_;
+#ifdef _WIN32
+    // Volumes, by serial number, and whether their file IDs stay with a file that moves.
+    std::map<std::uint64_t, bool> stableIds_;
+#endif
 };
 
 // This process's id, and whether another one still runs: a temporary whose maker has ended is

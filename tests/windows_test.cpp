@@ -187,7 +187,7 @@ TEST_P(WindowsTest, JovSwitchKeepsToWindowsRules)
     if (running != 0) {
         // Met at its step, not the check: access is denied, yet the file opens to be deleted.
         try {
-            platform::NativeFileSystem().RemoveFile(Utf8(heldFile));
+            platform::NativeFileSystem().Remove(Utf8(heldFile));
             ADD_FAILURE() << "a running program's file was deleted";
         } catch (const platform::FsError& error) {
             EXPECT_EQ(error.Cause(), platform::FailureCause::InUse) << error.what();
