@@ -125,6 +125,9 @@ bool RetryWhileHeld(const std::function<bool()>& attempt);
 // Whether this program runs under Wine, whose ntdll says its version.
 bool UnderWine();
 
+// Wine's Unix name for a Windows path; empty elsewhere.
+std::string UnixName(const std::wstring& path);
+
 // Under Wine a Unix symbolic link shows as a plain file, and deleting or moving it deletes or
 // moves the file it points to: whether `file`, opened from `path` (its stored long name), was
 // reached through such a link in its last component. Its target's path, as Linux names it, goes

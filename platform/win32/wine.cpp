@@ -35,7 +35,9 @@ bool SamePath(const std::wstring& a, const std::wstring& b)
                                   static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
 }
 
-// Wine's Unix name for a Windows path (kernel32 exports it from Wine 1.0 to 8 and later).
+} // namespace
+
+// kernel32 exports it from Wine 1.0 to 8 and later.
 std::string UnixName(const std::wstring& path)
 {
     using GetUnixName = char*(CDECL*)(const WCHAR*);
@@ -49,8 +51,6 @@ std::string UnixName(const std::wstring& path)
     ::HeapFree(::GetProcessHeap(), 0, name);
     return text;
 }
-
-} // namespace
 
 bool UnderWine()
 {
