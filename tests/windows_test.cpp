@@ -221,11 +221,11 @@ INSTANTIATE_TEST_SUITE_P(
         WindowsRow{"LongPathsAndNamesBeyondAscii", "none",
                    "jov/Größe.dat jov/Read_me_first-JOV_Panel_Installation_und_Danksagungen.txt "
                    "krs/flt.cdf Read_me_first-JOV_Panel_Installation_und_Danksagungen.txt",
-                   "-v install jov;restore", 0, "Zusatzpaketen\\Größe.dat",
+                   "-v install jov;restore", 0, "Fangemeinde\\Größe.dat",
                    "Read_me_first-JOV_Panel_Installation_und_Danksagungen.txt flt.cdf jovo.ini",
                    nullptr, 0,
-                   "Jürgen/Documents/My Games/Flugsimulationen und Erweiterungen/KRS 1.2 mit allen "
-                   "Patches und Zusatzpaketen"},
+                   "Jürgen/Documents/My Games/Flugsimulationen und ihre Erweiterungen/KRS 1.2 mit "
+                   "allen offiziellen Patches und den Zusatzpaketen der Fangemeinde"},
         // Found before the first change, and said so.
         WindowsRow{"FileInUseIsNotReplaced", "none", "jov/a.dat jov/panel.dat PANEL.DAT",
                    "install jov", 3,
