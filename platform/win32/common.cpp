@@ -167,20 +167,7 @@ bool HeldElsewhere(const std::string& path)
 
 std::wstring LongPath(const std::string& path)
 {
-    const std::wstring wide = Wide(FolderOrHere(path));
-    std::wstring full(MAX_PATH, L'\0');
-    for (;;) {
-        const DWORD length =
-            ::GetFullPathNameW(wide.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
-        if (length == 0) {
-            return wide; // no path Windows takes: the call it goes to says why
-        }
-        const bool fits = length < full.size();
-        full.resize(length);
-        if (fits) {
-            break;
-        }
-    }
+    const std::wstring full = FullPath(FolderOrHere(path));
     // Already long, or a device ("\\.\NUL"): as it is.
     if (full.starts_with(LR"(\\?\)") || full.starts_with(LR"(\\.\)")) {
         return full;
