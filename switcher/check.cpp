@@ -132,9 +132,10 @@ std::uintmax_t PeakNeed(const std::vector<const Plan*>& plans, std::uintmax_t bl
             // What leaves the game folder for good frees its blocks once the step is done.
             if (TakesOut(step) && !step.keep) {
                 free(blocks(step.stamp.size));
-            } else if (step.kind == Step::Kind::WriteCopies ||
-                       step.kind == Step::Kind::WriteState) {
-                free(blocks(step.stamp.size));
+            } else if ((step.kind == Step::Kind::WriteCopies ||
+                        step.kind == Step::Kind::WriteState) &&
+                       step.stamp.IsFile()) {
+                free(blocks(step.stamp.size)); // the file it replaces
             }
         }
     }

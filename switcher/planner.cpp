@@ -258,12 +258,11 @@ bool Planner::SetHoldsCopy(SetFolder folder, const std::string& name,
             continue;
         }
         if (copy.SameIdentity(stamp)) {
-            if (!copy.link) {
+            if (!copy.link && !RefuseLinkedSetFolder(folder)) {
                 return true;
             }
-            Refuse(platform::FsError(
-                platform::Refused(platform::FailureCause::SameFile, "check", stamp.path,
-                                  {.nothingChanged = true, .other = copy.path})));
+            Refuse(platform::Refused(platform::FailureCause::SameFile, "check", stamp.path,
+                                     {.nothingChanged = true, .other = copy.path}));
             continue;
         }
         if (files_.SameContent(copy.path, stamp.path)) {
@@ -562,27 +561,25 @@ void Planner::Refuse(platform::FsError refusal)
     }
 }
 
-void Planner::RefuseLinkedSetFolder(SetFolder folder)
+bool Planner::RefuseLinkedSetFolder(SetFolder folder)
 {
     const std::string& setDir = FolderOf(fields_, folder);
     const platform::FileStamp set = files_.Status(setDir);
-    if (set.inode == 0) {
-        return;
-    }
     // The game folder, the folders above it, and the backup folder.
     std::vector<std::string> taken{BackupDir()};
-    for (std::string at = fields_.GameDir; !at.empty();) {
+    for (std::string at = fields_.GameDir; !at.empty() && set.inode != 0;) {
         taken.push_back(at);
         const std::string up = platform::SplitPath(at).folder;
         at = up == at ? std::string() : up;
     }
     for (const std::string& folder : taken) {
-        if (files_.Status(folder).SameIdentity(set)) {
+        if (set.inode != 0 && files_.Status(folder).SameIdentity(set)) {
             Refuse(platform::Refused(platform::FailureCause::SameFile, "use the set folder", setDir,
                                      {.nothingChanged = true, .other = folder}));
-            return;
+            return true;
         }
     }
+    return false;
 }
 
 void Planner::Finish(Run& run, Plan& plan)

@@ -109,8 +109,9 @@ private:
     // Removes what runs left behind: temporaries, runs whose files are all back or gone.
     void Sweep(Run& run, Folder& folder);
     void TidyRuns(Run& run);
-    // Refuses a set folder that is the game folder, a folder above it or the backup folder.
-    void RefuseLinkedSetFolder(SetFolder folder);
+    // Refuses a set folder that is the game folder, a folder above it or the backup folder, and
+    // says whether it did.
+    bool RefuseLinkedSetFolder(SetFolder folder);
     void Refuse(platform::FsError refusal);
     void Finish(Run& run, Plan& plan);
 

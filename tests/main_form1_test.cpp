@@ -86,7 +86,7 @@ TEST_F(MainForm1Test, HandlersKeepTheWindowsRules)
     Write("krs/flt.cdf");
     WriteReadOnly("HURR.FLT");
     EXPECT_EQ(step([&] { form.Remove_Click(); }),
-              (Calls{"off", "failure " + ErrorLine(EACCES), "off", "end 3"}));
+              (Calls{"off", "failure Refused: The file is read-only.", "off", "end 3"}));
     EXPECT_TRUE(form.Failed() && form.Busy());
     EXPECT_EQ(step([&] { form.Remove_Click(); }), Calls{});
     EXPECT_EQ(step([&] { form.mnuHelp_Click(); }), Calls{});

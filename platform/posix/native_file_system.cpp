@@ -25,11 +25,10 @@ bool Missing(int error)
     return error == ENOENT || error == ENOTDIR;
 }
 
-// `path` as written where something stands there, else as case-blind resolution finds it.
-std::string Existing(const std::string& path)
+// The file `path` names: as written where it is a file, else as case-blind resolution finds it.
+std::string ExistingFile(const std::string& path)
 {
-    struct stat info = {};
-    return ::lstat(path.c_str(), &info) == 0 ? path : ResolvePath(path);
+    return ResolvePath(path, true);
 }
 
 // The path in its resolved folder, the last name as given.
@@ -237,12 +236,12 @@ void NativeFileSystem::Probe(const std::string& path, Access access)
 
 std::string NativeFileSystem::ReadFile(const std::string& path, std::size_t limit)
 {
-    return ReadUpTo(Existing(path), limit);
+    return ReadUpTo(ExistingFile(path), limit);
 }
 
 bool NativeFileSystem::SameContent(const std::string& a, const std::string& b)
 {
-    return SameBytes(Existing(a), Existing(b));
+    return SameBytes(ExistingFile(a), ExistingFile(b));
 }
 
 void NativeFileSystem::WriteFile(const std::string& path, std::string_view text)
