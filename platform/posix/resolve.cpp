@@ -137,8 +137,10 @@ std::string ResolveFolder(const std::string& folder)
         return resolved;
     }
     const Listing listing = Scan(parent);
-    const Entry* chosen = Choose(listing, split.leaf, [](const Entry& entry) {
-        return entry.kind == EntryKind::Folder;
+    // A link to a folder leads there too.
+    const Entry* chosen = Choose(listing, split.leaf, [&](const Entry& entry) {
+        return entry.kind == EntryKind::Folder ||
+               (entry.kind == EntryKind::Other && IsDirectory(Join(parent, entry.name)));
     });
     return chosen != nullptr ? Join(parent, chosen->name) : resolved;
 }
