@@ -13,6 +13,7 @@
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
+#include <csignal>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -302,6 +303,10 @@ int UsageError(CLI::App& app, const CLI::ParseError& error)
 
 int Main(int argc, char** argv)
 {
+#ifndef _WIN32
+    // Output that nobody reads any more fails as a write, not as the end of the program.
+    std::signal(SIGPIPE, SIG_IGN);
+#endif
     CLI::App app{"Switches a KRS 1.2 game folder between its stock flight models and the JOV "
                  "Panel, JOV Online and TUK sets, as JOV_Enable does, for scripts and launchers.",
                  "jov-switch"};
@@ -350,15 +355,22 @@ int Main(int argc, char** argv)
     if (options.gameDir == cli::kAutoGameDir && !cli::PickAutoGameDir(options.gameDir, std::cerr)) {
         return cli::kUsage;
     }
+    int status = cli::kFailed;
     try {
         platform::NativeFileSystem files;
-        return Run(app, options, files);
+        status = Run(app, options, files);
     } catch (const platform::FsError& error) {
         std::cerr << cli::FailureText(error);
     } catch (const std::exception& error) {
         std::cerr << "jov-switch: " << error.what() << '\n';
     }
-    return cli::kFailed;
+    // A command that began its changes finished them whatever became of its output (a reader
+    // that went away); only then is that said.
+    if (!(std::cout << std::flush)) {
+        std::cerr << "jov-switch: could not write all of the output: standard output was "
+                     "closed. The command itself ran to its end.\n";
+    }
+    return status;
 }
 
 } // namespace

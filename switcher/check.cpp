@@ -14,8 +14,9 @@ namespace
 using platform::FailureCause;
 using platform::Refused;
 
-// A temporary beside a file the command writes: its prefix, a process id and a serial number.
-constexpr std::size_t kLongestTemporary = 40;
+// A temporary beside a file the command writes: its prefix, a process id of up to seven digits
+// and a serial number of up to ten.
+constexpr std::size_t kLongestTemporary = 34;
 
 bool TakesOut(const Step& step)
 {

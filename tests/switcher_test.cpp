@@ -743,11 +743,20 @@ TEST_F(SwitcherTest, EveryCrashStateLosesNothingAndTheRerunEndsTheCommand)
                     sw.Click(load.command);
                 }
                 EXPECT_EQ(Files(), done);
+                // Nothing of the stopped run stays but what it keeps: no temporary, no run
+                // folder holding only its record.
                 std::set<std::pair<std::string, std::string>> held;
                 for (const auto& entry : fs::recursive_directory_iterator(game)) {
+                    const std::string name = Utf8(entry.path().filename());
+                    EXPECT_FALSE(platform::TemporaryOwner(name)) << name;
+                    EXPECT_TRUE(!entry.is_directory() || !fs::is_empty(entry.path())) << name;
                     if (entry.is_regular_file()) {
-                        held.insert({Utf8(entry.path().filename()), Slurp(entry.path())});
+                        held.insert({name, Slurp(entry.path())});
                     }
+                }
+                for (const auto& kept : fs::directory_iterator(Under("JOV_Enable-backup"))) {
+                    EXPECT_TRUE(!kept.is_directory() || Files(kept.path()).size() > 1)
+                        << Utf8(kept.path()) << " keeps nothing";
                 }
                 for (const auto& file : load.players) {
                     EXPECT_TRUE(held.contains(file)) << file.first << " is lost";
