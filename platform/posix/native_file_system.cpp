@@ -90,18 +90,23 @@ CopyFault CopyContents(int in, int out)
     }
 }
 
-// A new temporary of our own form in `folder`, and its path; the caller owns both.
+// A new temporary of our own form in `folder` (resolved only where it is not there as written),
+// and its path; the caller owns both.
 std::pair<Fd, std::string> NewTemporary(const std::string& folder, mode_t mode,
                                         const std::string& forPath)
 {
     static unsigned serial = 0;
-    for (;;) {
-        std::string path = Join(folder, TemporaryName(ThisProcess(), ++serial));
+    std::string here = FolderOrHere(folder);
+    for (bool resolved = false;;) {
+        std::string path = Join(here, TemporaryName(ThisProcess(), ++serial));
         const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
         if (fd >= 0) {
             return {Fd(fd), std::move(path)};
         }
-        if (errno != EEXIST) {
+        if (Missing(errno) && !resolved) {
+            here = FolderOrHere(ResolveFolder(folder));
+            resolved = true;
+        } else if (errno != EEXIST) {
             ThrowErrno("write", Absolute(forPath));
         }
     }
@@ -246,9 +251,9 @@ bool NativeFileSystem::SameContent(const std::string& a, const std::string& b)
 
 void NativeFileSystem::WriteFile(const std::string& path, std::string_view text)
 {
-    const std::string target = InResolvedFolder(path);
-    const std::string folder = SplitPath(target).folder;
-    auto [fd, temporary] = NewTemporary(FolderOrHere(folder), 0666, target);
+    auto [fd, temporary] = NewTemporary(SplitPath(path).folder, 0666, path);
+    const std::string folder = SplitPath(temporary).folder;
+    const std::string target = Join(folder, SplitPath(path).leaf);
     if (!WriteAll(fd.Get(), text.data(), text.size()) || ::fsync(fd.Get()) != 0 ||
         ::close(fd.Release()) != 0) {
         FailTemporary(temporary, "write", target);
@@ -279,8 +284,7 @@ std::string NativeFileSystem::Stage(const std::string& source, const std::string
     // Created with the source's permissions, and writable whatever they are.
     const std::string shown = Join(folder, SplitPath(from).leaf);
     auto [out, temporary] =
-        NewTemporary(FolderOrHere(ResolveFolder(folder)),
-                     (info.st_mode & (S_IRWXU | S_IRWXG | S_IRWXO)) | S_IWUSR, shown);
+        NewTemporary(folder, (info.st_mode & (S_IRWXU | S_IRWXG | S_IRWXO)) | S_IWUSR, shown);
     switch (CopyContents(in.Get(), out.Get())) {
     case CopyFault::Read:
         FailTemporary(temporary, "read", from);
@@ -300,17 +304,21 @@ Moved NativeFileSystem::Move(const std::string& from, const std::string& to,
                              const std::string& handedTo)
 {
     std::string source = from;
-    const std::string target = InResolvedFolder(to);
+    std::string target = to;
     const auto fail = [&](const std::string& path) { ThrowErrno("move", Absolute(path)); };
     struct stat info = {};
     if (RenameAt(source, target, RENAME_NOREPLACE) == 0) {
         return Moved::Done;
     }
-    if (Missing(errno) && ::lstat(source.c_str(), &info) != 0) {
-        source = ResolvePath(from);
+    // Names not there as written: resolved now, and only now.
+    if (Missing(errno)) {
         if (::lstat(source.c_str(), &info) != 0) {
-            return Moved::SourceMissing;
+            source = ResolvePath(from);
+            if (::lstat(source.c_str(), &info) != 0) {
+                return Moved::SourceMissing;
+            }
         }
+        target = InResolvedFolder(to);
         if (RenameAt(source, target, RENAME_NOREPLACE) == 0) {
             return Moved::Done;
         }
@@ -330,11 +338,13 @@ Moved NativeFileSystem::Move(const std::string& from, const std::string& to,
     if (handedTo.empty()) {
         return Moved::TargetTaken;
     }
-    const std::string keeper = InResolvedFolder(handedTo);
+    std::string keeper = handedTo;
     if (!noFlags && noExchange_.count(info.st_dev) == 0) {
         // The new file takes the name that is to receive the old one, then the two swap: the
         // old file is never under a name of ours that a later command would sweep away.
-        if (RenameAt(source, keeper, RENAME_NOREPLACE) != 0) {
+        if (RenameAt(source, keeper, RENAME_NOREPLACE) != 0 &&
+            (!Missing(errno) ||
+             RenameAt(source, keeper = InResolvedFolder(handedTo), RENAME_NOREPLACE) != 0)) {
             fail(keeper);
         }
         for (int attempt = 0; attempt < 100; ++attempt) {
@@ -368,6 +378,7 @@ Moved NativeFileSystem::Move(const std::string& from, const std::string& to,
     }
     // No swap here: the old file goes first, then the new one takes its name. For a moment
     // neither is at the target, but each has a name.
+    keeper = InResolvedFolder(handedTo);
     if (::lstat(keeper.c_str(), &info) == 0) {
         errno = EEXIST;
         fail(keeper);
@@ -411,8 +422,9 @@ bool NativeFileSystem::Remove(const std::string& path)
 
 bool NativeFileSystem::MakeFolder(const std::string& path)
 {
-    const std::string resolved = InResolvedFolder(path);
-    if (::mkdir(resolved.c_str(), 0777) == 0) {
+    std::string resolved = path;
+    if (::mkdir(resolved.c_str(), 0777) == 0 ||
+        (Missing(errno) && ::mkdir((resolved = InResolvedFolder(path)).c_str(), 0777) == 0)) {
         return true;
     }
     const int error = errno;
