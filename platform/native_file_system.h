@@ -2,7 +2,6 @@
 
 #include "platform/file_system.h"
 
-#include <set>
 
 namespace platform
 {
@@ -33,8 +32,14 @@ public:
     void Flush(const std::string& folder) override;
 
 private:
-    // Devices whose file system turned out to lack a move that swaps two files.
-    std::set<std::uint64_t> noExchange_;
+    // A move that never replaces; 0, or the system's error (EEXIST where something stands at
+    // `to`).
+    int MoveNoReplace(const std::string& from, const std::string& to);
+
+    // Whether the file system has moves that never replace, and moves that swap two files, as
+    // far as this object has found out (exFAT, FAT and some shares have neither).
+    bool renameFlags_ = true;
+    bool exchange_ = true;
 };
 
 // This process's id, and whether another one still runs: a temporary whose maker has ended is

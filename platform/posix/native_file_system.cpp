@@ -305,13 +305,14 @@ Moved NativeFileSystem::Move(const std::string& from, const std::string& to,
 {
     std::string source = from;
     std::string target = to;
-    const auto fail = [&](const std::string& path) { ThrowErrno("move", Absolute(path)); };
-    struct stat info = {};
-    if (RenameAt(source, target, RENAME_NOREPLACE) == 0) {
-        return Moved::Done;
-    }
+    const auto fail = [](const std::string& path, int error) {
+        errno = error;
+        ThrowErrno("move", Absolute(path));
+    };
+    int error = MoveNoReplace(source, target);
     // Names not there as written: resolved now, and only now.
-    if (Missing(errno)) {
+    if (Missing(error)) {
+        struct stat info = {};
         if (::lstat(source.c_str(), &info) != 0) {
             source = ResolvePath(from);
             if (::lstat(source.c_str(), &info) != 0) {
@@ -319,77 +320,84 @@ Moved NativeFileSystem::Move(const std::string& from, const std::string& to,
             }
         }
         target = InResolvedFolder(to);
-        if (RenameAt(source, target, RENAME_NOREPLACE) == 0) {
-            return Moved::Done;
-        }
+        error = MoveNoReplace(source, target);
     }
-    const bool noFlags = Unsupported(errno);
-    if (!noFlags && errno != EEXIST) {
-        fail(target);
-    }
-    if (noFlags && ::lstat(target.c_str(), &info) != 0) {
-        // No move that never replaces here (exFAT, FAT, some shares): the name was free a moment
-        // ago.
-        if (::rename(source.c_str(), target.c_str()) != 0) {
-            fail(target);
-        }
+    if (error == 0) {
         return Moved::Done;
+    }
+    if (error != EEXIST) {
+        fail(target, error);
     }
     if (handedTo.empty()) {
         return Moved::TargetTaken;
     }
     std::string keeper = handedTo;
-    if (!noFlags && noExchange_.count(info.st_dev) == 0) {
+    if (exchange_) {
         // The new file takes the name that is to receive the old one, then the two swap: the
         // old file is never under a name of ours that a later command would sweep away.
-        if (RenameAt(source, keeper, RENAME_NOREPLACE) != 0 &&
-            (!Missing(errno) ||
-             RenameAt(source, keeper = InResolvedFolder(handedTo), RENAME_NOREPLACE) != 0)) {
-            fail(keeper);
+        error = MoveNoReplace(source, keeper);
+        if (Missing(error)) {
+            keeper = InResolvedFolder(handedTo);
+            error = MoveNoReplace(source, keeper);
         }
-        for (int attempt = 0; attempt < 100; ++attempt) {
+        if (error != 0) {
+            fail(keeper, error);
+        }
+        for (int attempt = 0; exchange_; ++attempt) {
             if (RenameAt(keeper, target, RENAME_EXCHANGE) == 0) {
                 return Moved::HandedOver;
             }
-            if (Missing(errno)) { // the target went meanwhile
-                if (RenameAt(keeper, target, RENAME_NOREPLACE) == 0) {
+            error = errno;
+            if (Missing(error)) { // the target went meanwhile
+                error = MoveNoReplace(keeper, target);
+                if (error == 0) {
                     return Moved::Done;
                 }
-                if (errno == EEXIST) {
-                    continue;
-                }
             }
-            if (!Unsupported(errno)) {
-                fail(target);
+            if (Unsupported(error)) {
+                exchange_ = false;
+                error = MoveNoReplace(keeper, source);
             }
-            if (::rename(keeper.c_str(), source.c_str()) != 0) {
-                fail(keeper);
+            if ((error != 0 && error != EEXIST) || attempt == 100) {
+                fail(target, error != 0 ? error : EBUSY);
             }
-            struct stat folder = {};
-            noExchange_.insert(::stat(FolderOrHere(SplitPath(target).folder).c_str(), &folder) == 0
-                                   ? folder.st_dev
-                                   : info.st_dev);
-            break;
-        }
-        if (::lstat(source.c_str(), &info) != 0) { // another program kept swapping the target
-            errno = EBUSY;
-            fail(target);
         }
     }
     // No swap here: the old file goes first, then the new one takes its name. For a moment
     // neither is at the target, but each has a name.
     keeper = InResolvedFolder(handedTo);
-    if (::lstat(keeper.c_str(), &info) == 0) {
-        errno = EEXIST;
-        fail(keeper);
+    error = MoveNoReplace(target, keeper);
+    if (error != 0 && !Missing(error)) {
+        fail(keeper, error);
     }
-    if (::rename(target.c_str(), keeper.c_str()) != 0) {
-        fail(target);
+    const bool handed = error == 0;
+    error = MoveNoReplace(source, target);
+    if (error != 0) {
+        fail(target, error);
     }
-    if (::rename(source.c_str(), target.c_str()) != 0) {
-        fail(target);
+    return handed ? Moved::HandedOver : Moved::Done;
+}
+
+int NativeFileSystem::MoveNoReplace(const std::string& from, const std::string& to)
+{
+    if (renameFlags_) {
+        if (RenameAt(from, to, RENAME_NOREPLACE) == 0) {
+            return 0;
+        }
+        if (!Unsupported(errno)) {
+            return errno;
+        }
+        renameFlags_ = false;
     }
-    return Moved::HandedOver;
+    // exFAT, FAT and some shares have no move that never replaces: a look, then a plain move.
+    struct stat info = {};
+    if (::lstat(from.c_str(), &info) != 0) {
+        return errno;
+    }
+    if (::lstat(to.c_str(), &info) == 0) {
+        return EEXIST;
+    }
+    return ::rename(from.c_str(), to.c_str()) == 0 ? 0 : errno;
 }
 
 bool NativeFileSystem::Remove(const std::string& path)
