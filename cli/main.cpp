@@ -164,7 +164,7 @@ struct KeptReport
     ~KeptReport()
     {
         const std::string game = sw.State().GameDir + platform::kSeparator;
-        for (const switcher::KeptRun& run : sw.Kept()) {
+        for (const switcher::KeptFiles& run : sw.Kept()) {
             out << (dryRun ? "Would keep " : "Kept ") << run.files
                 << (run.files == 1 ? " file" : " files") << " the sets do not hold in "
                 << (run.folder.starts_with(game) ? run.folder.substr(game.size()) : run.folder)
@@ -279,7 +279,7 @@ int Run(CLI::App& app, const Options& options, platform::FileSystem& files)
         sw.OnStep(report);
     }
     return sw.Carry(prepared, options.dryRun) == switcher::Outcome::SetMissing ? cli::kRefused
-                                                                                : cli::kDone;
+                                                                               : cli::kDone;
 }
 
 // Says what is wrong with the command line. CLI11 finds a subcommand missing where the first word

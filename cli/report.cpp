@@ -163,22 +163,22 @@ void PrintStatus(switcher::Switcher& sw, bool json, std::ostream& out)
 
 int Verify(switcher::Switcher& sw, bool json, std::ostream& out, std::ostream& err)
 {
-    using Outcome = switcher::Comparison::Outcome;
+    using Verdict = switcher::Comparison::Verdict;
     const switcher::Comparison comparison = sw.Compare();
     const auto& fields = sw.State();
     std::string refusal;
-    switch (comparison.outcome) {
-    case Outcome::Unrecorded:
+    switch (comparison.verdict) {
+    case Verdict::Unrecorded:
         refusal = "jov-switch: nothing is recorded in " + fields.GameDir +
                   " yet (no state file), so there is nothing to verify. Run 'jov-switch status'.";
         break;
-    case Outcome::ErrorState:
+    case Verdict::ErrorState:
         refusal = ErrorStateSentence(fields);
         break;
-    case Outcome::SetMissing:
+    case Verdict::SetMissing:
         refusal = comparison.set->missing;
         break;
-    case Outcome::Compared:
+    case Verdict::Compared:
         break;
     }
     // Files the game reads from the VirtualStore in place of the game folder's differ too.
@@ -191,7 +191,7 @@ int Verify(switcher::Switcher& sw, bool json, std::ostream& out, std::ostream& e
                                      {"set", nullptr},
                                      {"matches", nullptr},
                                      {"differences", nlohmann::ordered_json::array()}};
-        if (comparison.outcome != Outcome::Unrecorded) {
+        if (comparison.verdict != Verdict::Unrecorded) {
             shown["installed"] = fields.InstalledSet;
         }
         if (comparison.set != nullptr) {

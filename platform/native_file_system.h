@@ -35,6 +35,8 @@ private:
     // A move that never replaces; 0, or the system's error (EEXIST where something stands at
     // `to`).
     int MoveNoReplace(const std::string& from, const std::string& to);
+    Moved HandOver(const std::string& source, const std::string& target,
+                   const std::string& handedTo);
 
     // Whether the file system has moves that never replace, and moves that swap two files, as
     // far as this object has found out (exFAT, FAT and some shares have neither).

@@ -133,6 +133,12 @@ int RenameAt(const std::string& from, const std::string& to, unsigned flags)
     return ::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), flags);
 }
 
+[[noreturn]] void FailMove(const std::string& path, int error)
+{
+    errno = error;
+    ThrowErrno("move", Absolute(path));
+}
+
 bool Unsupported(int error)
 {
     return error == EINVAL || error == ENOSYS || error == EOPNOTSUPP;
@@ -305,10 +311,6 @@ Moved NativeFileSystem::Move(const std::string& from, const std::string& to,
 {
     std::string source = from;
     std::string target = to;
-    const auto fail = [](const std::string& path, int error) {
-        errno = error;
-        ThrowErrno("move", Absolute(path));
-    };
     int error = MoveNoReplace(source, target);
     // Names not there as written: resolved now, and only now.
     if (Missing(error)) {
@@ -326,11 +328,19 @@ Moved NativeFileSystem::Move(const std::string& from, const std::string& to,
         return Moved::Done;
     }
     if (error != EEXIST) {
-        fail(target, error);
+        FailMove(target, error);
     }
     if (handedTo.empty()) {
         return Moved::TargetTaken;
     }
+    return HandOver(source, target, handedTo);
+}
+
+// The new file at `source` takes `target`'s place; the old one goes to `handedTo`.
+Moved NativeFileSystem::HandOver(const std::string& source, const std::string& target,
+                                 const std::string& handedTo)
+{
+    int error = 0;
     std::string keeper = handedTo;
     if (exchange_) {
         // The new file takes the name that is to receive the old one, then the two swap: the
@@ -341,26 +351,34 @@ Moved NativeFileSystem::Move(const std::string& from, const std::string& to,
             error = MoveNoReplace(source, keeper);
         }
         if (error != 0) {
-            fail(keeper, error);
+            FailMove(keeper, error);
         }
-        for (int attempt = 0; exchange_; ++attempt) {
+        for (int attempt = 0; attempt < 100; ++attempt) {
             if (RenameAt(keeper, target, RENAME_EXCHANGE) == 0) {
                 return Moved::HandedOver;
             }
             error = errno;
-            if (Missing(error)) { // the target went meanwhile
+            if (Missing(error)) { // the target went meanwhile, and may come again
                 error = MoveNoReplace(keeper, target);
                 if (error == 0) {
                     return Moved::Done;
                 }
             }
             if (Unsupported(error)) {
+                // Back where it was, for the two moves below.
                 exchange_ = false;
                 error = MoveNoReplace(keeper, source);
+                if (error != 0) {
+                    FailMove(keeper, error);
+                }
+                break;
             }
-            if ((error != 0 && error != EEXIST) || attempt == 100) {
-                fail(target, error != 0 ? error : EBUSY);
+            if (error != EEXIST) {
+                FailMove(target, error);
             }
+        }
+        if (exchange_) { // another program kept putting files at the target
+            FailMove(target, EBUSY);
         }
     }
     // No swap here: the old file goes first, then the new one takes its name. For a moment
@@ -368,12 +386,12 @@ Moved NativeFileSystem::Move(const std::string& from, const std::string& to,
     keeper = InResolvedFolder(handedTo);
     error = MoveNoReplace(target, keeper);
     if (error != 0 && !Missing(error)) {
-        fail(keeper, error);
+        FailMove(keeper, error);
     }
     const bool handed = error == 0;
     error = MoveNoReplace(source, target);
     if (error != 0) {
-        fail(target, error);
+        FailMove(target, error);
     }
     return handed ? Moved::HandedOver : Moved::Done;
 }
