@@ -1,24 +1,20 @@
 #!/usr/bin/env bash
-# The portable bundle unpacked into a bare root that holds only the libraries it may take from
-# the system, copied from this machine, and what those need: jov-switch finds, installs and
-# restores there, and the window shows on the host's X server. install.sh's entry starts it.
-# Usage: portable_bundle_test.sh BUILD-FOLDER BUNDLE-NAME MAKE-DEMO-FOLDER WORK
+# The portable bundle in a bare root (packaging/linux/bare-root): jov-switch and the window run
+# there on the host's X server. install.sh's menu entry starts the folder chooser.
+# Usage: portable_bundle_test.sh BUILD-FOLDER BUNDLE-NAME MAKE-DEMO-FOLDER BARE-ROOT WORK
 set -euo pipefail
-build=$(realpath "$1") name=$2 make_demo=$(realpath "$3") work=$4
+build=$(realpath "$1") name=$2 make_demo=$(realpath "$3") bare_root=$(realpath "$4") work=$5
 fail() { echo "FAIL: $*"; exit 1; }
-rm -rf "$work" && mkdir -p "$work"/{root/home/player,out} && work=$(realpath "$work")
-# glibc, GCC's C++ runtime, GL, the X client libraries, fontconfig and freetype; no xcb-util.
-allowed() {
+rm -rf "$work" && mkdir -p "$work"/{files,out} && work=$(realpath "$work")
+allowed() { # glibc, GCC's C++ runtime, GL, the X client libraries but xcb-util, fontconfig, freetype
     grep -Exq 'ld-linux-x86-64\.so\.2|lib(c|m|mvec|dl|pthread|rt|resolv|util|anl|stdc\+\+|gcc_s)\.so\.[0-9]+|lib(GL|EGL|GLX|GLdispatch|OpenGL|X11|X11-xcb|Xau|Xdmcp|Xext|Xrender|SM|ICE|fontconfig|freetype)\.so\.[0-9]+|libxcb(-[a-z0-9]+)?\.so\.[0-9]+' <<<"${1##*/}" &&
         [[ ! ${1##*/} =~ ^libxcb-(icccm|image|keysyms|util|cursor|ewmh)\. ]]
 }
 cmake --build "$build" --target linux-portable >/dev/null
-root=$work/root bundle=/home/player/$name
-tar -xzf "$build/$name.tar.gz" -C "$root/home/player" && here=$root$bundle
+tar -xzf "$build/$name.tar.gz" -C "$work/files" && here=$work/files/$name
 echo "the bundle: $(stat -c %s "$build/$name.tar.gz") bytes, $(du -sb "$here" | cut -f1) unpacked"
 [ "$(cd "$here/lib" && echo libQt6*)" = "libQt6Core.so.6 libQt6DBus.so.6 libQt6Gui.so.6 libQt6Widgets.so.6 libQt6XcbQpa.so.6" ] ||
     fail "Qt modules: $(ls "$here/lib")"
-
 # Each ELF file names libraries of the allowed set or of lib/, found through an RPATH from $ORIGIN.
 mapfile -t elves < <(cd "$here" && find . -type f -exec sh -c 'head -c4 "$1" | grep -q ELF' _ {} \; -printf '%P\n')
 for elf in "${elves[@]}"; do
@@ -29,50 +25,35 @@ for elf in "${elves[@]}"; do
         grep -q '(RPATH).*\[\$ORIGIN' <<<"$dynamic" || fail "$elf finds $library without an RPATH"
     done
 done
-if [ "$(id -u)" != 0 ]; then
-    echo "SKIP: the bare root needs root (chroot, mounts); the bundle's files were checked"
-    exit 77
-fi
+[ "$(id -u)" = 0 ] || { echo "SKIP: the bare root needs root; the bundle's files were checked"; exit 77; }
 
-# The root: the allowed libraries the bundle reaches here and what they need, one font.
-for elf in "${elves[@]}"; do ldd "$here/$elf"; done | sed -n 's/^.* => \(\/[^ ]*\) .*/\1/p' |
-    sort -u | while read -r library; do ! allowed "$library" || ldd "$library" |
-    sed -n "s|^.* => \(/[^ ]*\) .*|\1|p;\$a$library"; done | sort -u >"$work/out/host"
-for path in $(cat "$work/out/host") /lib64/ld-linux-x86-64.so.2 /etc/fonts /usr/share/fonts/truetype/dejavu; do
-    mkdir -p "$root$(dirname "$path")" && cp -rL "$path" "$root$path"
-done
-mkdir -p "$root"/{proc,dev,tmp/.X11-unix,tmp/run} && chmod 1777 "$root/tmp" && mknod "$root/dev/null" c 1 3
-inside() { # a command in the root, in a mount namespace that ends with it
-    env -i PATH=/usr/sbin:/usr/bin HOME=/home/player DISPLAY="${display:-}" XDG_RUNTIME_DIR=/tmp/run \
-        unshare -m sh -c 'mount -t proc proc "$0/proc" && mount --bind /tmp/.X11-unix "$0/tmp/.X11-unix" &&
-                          exec chroot "$0" "$@"' "$root" "$@"
-}
+root=$work/root bundle=/home/player/$name && "$bare_root" make "$build/$name.tar.gz" "$root"
+inside() { "$bare_root" run "$root" "$@"; }
 for elf in "${elves[@]}"; do # the root's loader finds each library in lib/ or among the allowed
     listed=$(inside /lib64/ld-linux-x86-64.so.2 --list "$bundle/$elf") || fail "$elf: $listed"
     while read -r library path; do
-        [ -f "$here/lib/$library" ] && [ "$(realpath -m "$root$path")" = "$here/lib/$library" ] ||
-            grep -qxF "$path" "$work/out/host" || fail "$elf: $library from $path"
+        [ "$(realpath -m "$root$path")" = "$root$bundle/lib/$library" ] ||
+            { [ ! -f "$here/lib/$library" ] && grep -qxF "$path" "$root/.host-libraries"; } ||
+            fail "$elf: $library from $path"
     done < <(sed -n 's/^\s*\([^ ]*\) => \([^ ]*\) .*/\1 \2/p' <<<"$listed")
 done
-
 game=/home/player/.wine/drive_c/Games/KRS && "$make_demo" "$root$game" >/dev/null && version=${name#jov-enable-}
 [ "$(inside "$bundle/jov-switch" --version)" = "jov-switch ${version%-linux-x86_64}" ] || fail "--version"
 inside "$bundle/jov-switch" find | grep -qF "$game" || fail "find"
 inside "$bundle/jov-switch" -C "$game" install jov >/dev/null && [ -f "$root$game/HURR.FLT" ] || fail "install"
 inside "$bundle/jov-switch" -C "$game" restore >/dev/null && [ ! -e "$root$game/HURR.FLT" ] || fail "restore"
 
-Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp 3>"$work/out/display" 2>/dev/null &
-xvfb=$! && trap 'kill -9 ${window:-} $xvfb 2>/dev/null; true' EXIT
+Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp 3>"$work/out/display" 2>/dev/null & xvfb=$!
+trap 'kill -9 ${window:-} $xvfb 2>/dev/null; true' EXIT
 for _ in $(seq 300); do [ -s "$work/out/display" ] && break; sleep 0.1; done
-export DISPLAY=:$(cat "$work/out/display") && display=$DISPLAY
+export DISPLAY=:$(cat "$work/out/display")
 inside "$bundle/JOV_Enable" "$game" >"$work/out/window" 2>&1 &
 window=$!
 timeout 30 xdotool search --sync --onlyvisible --name '^JOV Enable/Disable ' >/dev/null ||
     fail "the window did not show: $(cat "$work/out/window")"
 import -window root "$work/window-in-bare-root.png" && echo "the window: $work/window-in-bare-root.png"
 
-# install.sh, in a folder whose name has a blank, writes the entry and the icon, nothing else;
-# the entry, launched as a menu launches it, asks for the game folder.
+# install.sh, in a folder whose name has a blank, writes the entry and the icon, nothing else.
 player=$work/player && mkdir -p "$player/My Games" && cp -a "$here" "$player/My Games/"
 (cd / && HOME=$player "$player/My Games/$name/install.sh" >/dev/null) || fail "install.sh"
 [ "$(cd "$player" && find .local -type f | sort | xargs)" = ".local/share/applications/jov-enable.desktop .local/share/icons/hicolor/32x32/apps/jov-enable.png" ] ||
