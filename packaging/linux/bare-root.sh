@@ -3,8 +3,8 @@
 # bundle in /home/player and, of this machine, only the libraries host-libraries.txt lets the
 # bundle take from a player's system, what those need, the loader and one font. To try by hand
 # what a player on another system meets, or why a library is missing there. Needs root.
-# Usage: bare-root make TARBALL ROOT           (ROOT/.host-libraries lists what was copied)
-#        bare-root run ROOT COMMAND [ARG...]   (with /proc and the host's X socket, in a mount
+# Usage: bare-root.sh make TARBALL ROOT        (ROOT/.host-libraries lists what was copied)
+#        bare-root.sh run ROOT COMMAND [ARG...] (with /proc and the host's X socket, in a mount
 #                                               namespace of its own that ends with the command)
 set -euo pipefail
 list=$(dirname "$(realpath "$0")")/host-libraries.txt
