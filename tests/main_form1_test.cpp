@@ -4,8 +4,12 @@
 #include "ui/main_form1.h"
 
 #include <cerrno>
+#include <condition_variable>
 #include <functional>
 #include <memory>
+#include <mutex>
+#include <thread>
+#include <utility>
 
 // Main_Form1 as both windows run it, through a toolkit that records what it is asked to do.
 namespace
@@ -28,18 +32,42 @@ struct FakeHelp final : ui::HelpWindow
     bool unloaded = false;
 };
 
-// Records what the window is asked to do; title and buttons are the switcher's own business.
+// Records what the window is asked to do, and marks what it is asked off the window's thread;
+// title and buttons are the switcher's own business. A command works on a thread of its own.
 class FakeToolkit final : public ui::Toolkit
 {
 public:
     void SetCaption(const std::string&) override {}
     void SetButtonEnabled(switcher::Control, bool) override {}
-    void SetWindowEnabled(bool flag) override { calls.push_back(flag ? "on" : "off"); }
+    void SetWindowEnabled(bool flag) override { Record(flag ? "on" : "off"); }
+    void RunBusy(ui::BusyWork& work) override
+    {
+        calls.push_back("busy");
+        std::mutex mutex;
+        std::condition_variable woken;
+        bool wake = false;
+        work.Start([&] {
+            const std::lock_guard lock(mutex);
+            wake = true;
+            woken.notify_one();
+        });
+        for (bool ended = false; !ended; ended = work.Serve()) {
+            std::unique_lock lock(mutex);
+            woken.wait(lock, [&] { return std::exchange(wake, false); });
+        }
+        calls.push_back("idle");
+    }
     void DropQueuedInput() override { calls.push_back("drop"); }
     void ShowBox(const std::string& text, ui::BoxIcon icon) override
     {
-        calls.push_back(std::string(icon == ui::BoxIcon::Error ? "failure " : "box ") +
-                        text.substr(0, text.find('\n')));
+        Record(std::string(icon == ui::BoxIcon::Error ? "failure " : "box ") +
+               text.substr(0, text.find('\n')));
+    }
+    void Record(const std::string& call)
+    {
+        const bool window = std::this_thread::get_id() == windowThread;
+        const std::lock_guard lock(recording);
+        calls.push_back(window ? call : call + " off the window's thread");
     }
     std::unique_ptr<ui::HelpWindow> LoadHelp() override
     {
@@ -51,6 +79,8 @@ public:
 
     Calls calls;
     bool closeHelp = false;
+    const std::thread::id windowThread = std::this_thread::get_id();
+    std::mutex recording;
 };
 
 using MainForm1Test = GameFolderTest;
@@ -73,9 +103,10 @@ TEST_F(MainForm1Test, HandlersKeepTheWindowsRules)
               (Calls{"off", "box KRS folder does not exist!", "drop", "on"}));
     EXPECT_FALSE(form.Busy());
     Write("jov/panel.dat");
-    EXPECT_EQ(step([&] { form.Install_Click(); }), (Calls{"off", "drop", "on"}));
+    // A command works off the window's thread; the window is enabled once it has ended.
+    EXPECT_EQ(step([&] { form.Install_Click(); }), (Calls{"busy", "off", "idle", "drop", "on"}));
     EXPECT_EQ(Read("jovo.ini"), "\"jov\"\r\n");
-    EXPECT_EQ(step([&] { form.Country_Click(2); }), (Calls{"off", "drop", "on"}));
+    EXPECT_EQ(step([&] { form.Country_Click(2); }), (Calls{"busy", "off", "idle", "drop", "on"}));
 
     EXPECT_EQ(step([&] { form.mnuHelp_Click(); }), (Calls{"help loaded", "help hidden"}));
     EXPECT_EQ(step([&] { form.mnuHelp_Click(); }), (Calls{"help hidden"}));
@@ -86,7 +117,7 @@ TEST_F(MainForm1Test, HandlersKeepTheWindowsRules)
     Write("krs/flt.cdf");
     WriteReadOnly("HURR.FLT");
     EXPECT_EQ(step([&] { form.Remove_Click(); }),
-              (Calls{"off", "failure " + ErrorLine(EACCES), "off", "end 3"}));
+              (Calls{"busy", "off", "idle", "failure " + ErrorLine(EACCES), "off", "end 3"}));
     EXPECT_TRUE(form.Failed() && form.Busy());
     EXPECT_EQ(step([&] { form.Remove_Click(); }), Calls{});
     EXPECT_EQ(step([&] { form.mnuHelp_Click(); }), Calls{});
@@ -114,8 +145,8 @@ TEST_F(MainForm1Test, NamesWhatTheVirtualStoreShadowsAfterASwitch)
         form.Install_Click();
         form.Click(switcher::Control::Country0);
         form.Remove_Click();
-        EXPECT_EQ(toolkit.calls.size(), 11u); // a box after each switch: 4 + 3 + 4 calls
-        EXPECT_EQ(toolkit.calls.at(1).substr(0, 30), "box Windows keeps older copies");
+        EXPECT_EQ(toolkit.calls.size(), 17u); // a box after each switch: 6 + 5 + 6 calls
+        EXPECT_EQ(toolkit.calls.at(3).substr(0, 30), "box Windows keeps older copies");
     }
     std::filesystem::current_path(root);
     std::filesystem::remove_all(game);

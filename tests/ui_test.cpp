@@ -1,6 +1,8 @@
 #include "game_folder.h"
+#include "slow_copies.h"
 #include "window_geometry.h"
 
+#include "platform/native_file_system.h"
 #include "ui/failure_guard.h"
 #include "ui/qt/frm_help.h"
 #include "ui/qt/main_window.h"
@@ -12,6 +14,7 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSemaphore>
 #include <QStyleOptionGroupBox>
 #include <QTest>
 #include <QTimer>
@@ -178,6 +181,50 @@ TEST_F(UiTest, InputQueuedDuringACommandIsDroppedAndAFailureEndsTheEventLoop)
     EXPECT_EQ(boxes, 1);
     EXPECT_FALSE(form.isEnabled());
     EXPECT_EQ(Read("jovo.ini"), "\"jov\"\r\n");
+}
+
+// On a slow disk a command takes seconds. An event posted to the window's thread meanwhile is
+// run within a second each time, and the click, key and close made meanwhile do nothing.
+TEST_F(UiTest, AnswersThroughASlowCommandAndTakesNoInputMeanwhile)
+{
+    Record("none");
+    for (const char* name : {"A", "B", "C", "D", "E", "F", "G", "H", "I", "PANEL"}) {
+        Write("jov/" + std::string(name) + ".DAT");
+    }
+    platform::NativeFileSystem native;
+    int probes = 0;
+    int unanswered = 0;
+    bool closed = false;
+    SlowCopies slow(native, [&] {
+        if (probes++ == 0) {
+            QMetaObject::invokeMethod(
+                window.get(),
+                [&] {
+                    QTest::mouseClick(Find("Remove"), Qt::LeftButton);
+                    QTest::keyClick(window.get(), Qt::Key_H, Qt::AltModifier);
+                    closed = window->close();
+                },
+                Qt::QueuedConnection);
+        }
+        auto answered = std::make_shared<QSemaphore>();
+        QMetaObject::invokeMethod(
+            window.get(), [answered] { answered->release(); }, Qt::QueuedConnection);
+        // Once late, the window's thread is taken to be blocked: no more seconds spent waiting.
+        unanswered += unanswered == 0 && !answered->tryAcquire(1, 1000) ? 1 : 0;
+    });
+    window = std::make_unique<ui::qt::MainWindow>(&slow);
+    ASSERT_TRUE(window->Logic().Form_Load());
+    window->show();
+    int helpChosen = 0;
+    QObject::connect(Find<QAction>("mnuHelp"), &QAction::triggered, [&] { ++helpChosen; });
+
+    QTest::mouseClick(Find("Install"), Qt::LeftButton);
+    EXPECT_EQ(probes, 30);
+    EXPECT_EQ(unanswered, 0);
+    EXPECT_EQ(Read("jovo.ini"), "\"jov\"\r\n");
+    EXPECT_EQ(helpChosen, 0);
+    EXPECT_FALSE(closed);
+    EXPECT_TRUE(window->isVisible() && window->isEnabled());
 }
 
 // The help window as Qt shows it, its look and text, over a main window that takes no input.
