@@ -188,30 +188,24 @@ TEST_F(UiTest, InputQueuedDuringACommandIsDroppedAndAFailureEndsTheEventLoop)
 TEST_F(UiTest, AnswersThroughASlowCommandAndTakesNoInputMeanwhile)
 {
     Record("none");
-    for (const char* name : {"A", "B", "C", "D", "E", "F", "G", "H", "I", "PANEL"}) {
-        Write("jov/" + std::string(name) + ".DAT");
+    for (char name = 'A'; name <= 'J'; ++name) {
+        Write(std::string("jov/") + name + ".DAT");
     }
     platform::NativeFileSystem native;
-    int probes = 0;
-    int unanswered = 0;
     bool closed = false;
-    SlowCopies slow(native, [&] {
-        if (probes++ == 0) {
+    const auto act = [&] {
+        QTest::mouseClick(Find("Remove"), Qt::LeftButton);
+        QTest::keyClick(window.get(), Qt::Key_H, Qt::AltModifier);
+        closed = window->close();
+    };
+    SlowCopies slow(
+        native, [&] { QMetaObject::invokeMethod(window.get(), act, Qt::QueuedConnection); },
+        [&] {
+            auto answered = std::make_shared<QSemaphore>();
             QMetaObject::invokeMethod(
-                window.get(),
-                [&] {
-                    QTest::mouseClick(Find("Remove"), Qt::LeftButton);
-                    QTest::keyClick(window.get(), Qt::Key_H, Qt::AltModifier);
-                    closed = window->close();
-                },
-                Qt::QueuedConnection);
-        }
-        auto answered = std::make_shared<QSemaphore>();
-        QMetaObject::invokeMethod(
-            window.get(), [answered] { answered->release(); }, Qt::QueuedConnection);
-        // Once late, the window's thread is taken to be blocked: no more seconds spent waiting.
-        unanswered += unanswered == 0 && !answered->tryAcquire(1, 1000) ? 1 : 0;
-    });
+                window.get(), [answered] { answered->release(); }, Qt::QueuedConnection);
+            return answered->tryAcquire(1, 1000);
+        });
     window = std::make_unique<ui::qt::MainWindow>(&slow);
     ASSERT_TRUE(window->Logic().Form_Load());
     window->show();
@@ -219,11 +213,9 @@ TEST_F(UiTest, AnswersThroughASlowCommandAndTakesNoInputMeanwhile)
     QObject::connect(Find<QAction>("mnuHelp"), &QAction::triggered, [&] { ++helpChosen; });
 
     QTest::mouseClick(Find("Install"), Qt::LeftButton);
-    EXPECT_EQ(probes, 30);
-    EXPECT_EQ(unanswered, 0);
+    EXPECT_EQ(std::pair(slow.turns, slow.unanswered), std::pair(30, 0));
     EXPECT_EQ(Read("jovo.ini"), "\"jov\"\r\n");
-    EXPECT_EQ(helpChosen, 0);
-    EXPECT_FALSE(closed);
+    EXPECT_FALSE(helpChosen > 0 || closed);
     EXPECT_TRUE(window->isVisible() && window->isEnabled());
 }
 

@@ -147,36 +147,31 @@ TEST_F(Win32WindowTest, PenAndTouchMadeDuringACommandAreDropped)
 TEST_F(Win32WindowTest, AnswersThroughASlowCommandAndTakesNoInputMeanwhile)
 {
     Record("none");
-    for (const char* name : {"A", "B", "C", "D", "E", "F", "G", "H", "I", "PANEL"}) {
-        Write("jov/" + std::string(name) + ".DAT");
+    for (char name = 'A'; name <= 'J'; ++name) {
+        Write(std::string("jov/") + name + ".DAT");
     }
     platform::NativeFileSystem native;
     HWND main = nullptr;
-    int probes = 0;
-    int unanswered = 0;
-    SlowCopies slow(native, [&] {
-        if (probes++ == 0) {
-            const HWND remove = ChildCaptioned(main, "KRS  Flight Models");
-            PostMessageW(remove, WM_LBUTTONDOWN, MK_LBUTTON, 0);
-            PostMessageW(remove, WM_LBUTTONUP, 0, 0);
-            PostMessageW(main, WM_SYSKEYDOWN, 'H', 1 << 29); // Alt+H
-            PostMessageW(main, WM_SYSCOMMAND, SC_CLOSE, 0);
-            PostMessageW(main, WM_CLOSE, 0, 0);
-        }
-        // Once late, the window's thread is taken to be blocked: no more seconds spent waiting.
-        const auto answers = [main] {
-            DWORD_PTR result = 0;
-            return SendMessageTimeoutW(main, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 1000, &result) != 0;
-        };
-        unanswered += unanswered == 0 && !std::async(std::launch::async, answers).get() ? 1 : 0;
+    const auto act = [&] {
+        const HWND remove = ChildCaptioned(main, "KRS  Flight Models");
+        PostMessageW(remove, WM_LBUTTONDOWN, MK_LBUTTON, 0);
+        PostMessageW(remove, WM_LBUTTONUP, 0, 0);
+        PostMessageW(main, WM_SYSKEYDOWN, 'H', 1 << 29); // Alt+H
+        PostMessageW(main, WM_SYSCOMMAND, SC_CLOSE, 0);
+        PostMessageW(main, WM_CLOSE, 0, 0);
+    };
+    SlowCopies slow(native, act, [&] {
+        return std::async(std::launch::async, [main] {
+                   DWORD_PTR result = 0;
+                   return SendMessageTimeoutW(main, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 1000, &result);
+               }).get() != 0;
     });
     ui::win32::MainWindow window(SW_SHOWNOACTIVATE, &slow);
     main = FindWindowW(kMainClass, nullptr);
     ASSERT_TRUE(window.Logic().Form_Load());
 
     window.Logic().Install_Click();
-    EXPECT_EQ(probes, 30);
-    EXPECT_EQ(unanswered, 0);
+    EXPECT_EQ(std::pair(slow.turns, slow.unanswered), std::pair(30, 0));
     EXPECT_EQ(Read("jovo.ini"), "\"jov\"\r\n");
     EXPECT_EQ(FindWindowW(L"JOV_Enable.frmHelp", nullptr), nullptr);
     EXPECT_TRUE(IsWindow(main) && IsWindowEnabled(main));
