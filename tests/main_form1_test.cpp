@@ -40,8 +40,7 @@ public:
     void RunBusy(ui::BusyWork& work) override
     {
         calls.push_back("busy");
-        work.Start([] {});
-        while (!work.Serve()) {
+        for (work.Start([] {}); !work.Serve();) {
             std::this_thread::yield();
         }
         calls.push_back("idle");

@@ -35,9 +35,9 @@ class UiTest : public GameFolderTest
 {
 protected:
     // The window after a start-up that must succeed, shown and active.
-    ui::qt::MainWindow& Shown()
+    ui::qt::MainWindow& Shown(platform::FileSystem* files = nullptr)
     {
-        window = std::make_unique<ui::qt::MainWindow>();
+        window = std::make_unique<ui::qt::MainWindow>(files);
         EXPECT_TRUE(window->Logic().Form_Load());
         window->show();
         QApplication::setActiveWindow(window.get());
@@ -206,9 +206,7 @@ TEST_F(UiTest, AnswersThroughASlowCommandAndTakesNoInputMeanwhile)
                 window.get(), [answered] { answered->release(); }, Qt::QueuedConnection);
             return answered->tryAcquire(1, 1000);
         });
-    window = std::make_unique<ui::qt::MainWindow>(&slow);
-    ASSERT_TRUE(window->Logic().Form_Load());
-    window->show();
+    Shown(&slow);
     int helpChosen = 0;
     QObject::connect(Find<QAction>("mnuHelp"), &QAction::triggered, [&] { ++helpChosen; });
 
