@@ -53,8 +53,7 @@ public:
     }
     void Record(const std::string& call)
     {
-        const bool window = std::this_thread::get_id() == windowThread;
-        calls.push_back(window ? call : call + " off the window's thread");
+        calls.push_back(std::this_thread::get_id() == windowThread ? call : call + " off thread");
     }
     std::unique_ptr<ui::HelpWindow> LoadHelp() override
     {

@@ -192,11 +192,10 @@ TEST_F(UiTest, AnswersThroughASlowCommandAndTakesNoInputMeanwhile)
         Write(std::string("jov/") + name + ".DAT");
     }
     platform::NativeFileSystem native;
-    bool closed = false;
     const auto act = [&] {
         QTest::mouseClick(Find("Remove"), Qt::LeftButton);
         QTest::keyClick(window.get(), Qt::Key_H, Qt::AltModifier);
-        closed = window->close();
+        window->close(); // ignored, or the window is hidden
     };
     SlowCopies slow(
         native, [&] { QMetaObject::invokeMethod(window.get(), act, Qt::QueuedConnection); },
@@ -213,7 +212,7 @@ TEST_F(UiTest, AnswersThroughASlowCommandAndTakesNoInputMeanwhile)
     QTest::mouseClick(Find("Install"), Qt::LeftButton);
     EXPECT_EQ(std::pair(slow.turns, slow.unanswered), std::pair(30, 0));
     EXPECT_EQ(Read("jovo.ini"), "\"jov\"\r\n");
-    EXPECT_FALSE(helpChosen > 0 || closed);
+    EXPECT_EQ(helpChosen, 0);
     EXPECT_TRUE(window->isVisible() && window->isEnabled());
 }
 

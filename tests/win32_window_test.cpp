@@ -157,13 +157,11 @@ TEST_F(Win32WindowTest, AnswersThroughASlowCommandAndTakesNoInputMeanwhile)
         PostMessageW(remove, WM_LBUTTONDOWN, MK_LBUTTON, 0);
         PostMessageW(remove, WM_LBUTTONUP, 0, 0);
         PostMessageW(main, WM_SYSKEYDOWN, 'H', 1 << 29); // Alt+H
-        PostMessageW(main, WM_SYSCOMMAND, SC_CLOSE, 0);
         PostMessageW(main, WM_CLOSE, 0, 0);
     };
     SlowCopies slow(native, act, [&] {
         return std::async(std::launch::async, [main] {
-                   DWORD_PTR result = 0;
-                   return SendMessageTimeoutW(main, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 1000, &result);
+                   return SendMessageTimeoutW(main, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 1000, nullptr);
                }).get() != 0;
     });
     ui::win32::MainWindow window(SW_SHOWNOACTIVATE, &slow);
