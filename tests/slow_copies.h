@@ -11,10 +11,7 @@
 // it is taken to be blocked and asked no more); before the first, `act` makes the player's input.
 struct SlowCopies final : platform::ProxyFileSystem
 {
-    SlowCopies(platform::FileSystem& inner, std::function<void()> act,
-               std::function<bool()> answers)
-        : ProxyFileSystem(inner), act(std::move(act)), answers(std::move(answers))
-    {}
+    using ProxyFileSystem::ProxyFileSystem;
 
     void CopyFileReplacing(const std::string& source, const std::string& destination) override
     {

@@ -197,14 +197,14 @@ TEST_F(UiTest, AnswersThroughASlowCommandAndTakesNoInputMeanwhile)
         QTest::keyClick(window.get(), Qt::Key_H, Qt::AltModifier);
         window->close(); // ignored, or the window is hidden
     };
-    SlowCopies slow(
-        native, [&] { QMetaObject::invokeMethod(window.get(), act, Qt::QueuedConnection); },
-        [&] {
-            auto answered = std::make_shared<QSemaphore>();
-            QMetaObject::invokeMethod(
-                window.get(), [answered] { answered->release(); }, Qt::QueuedConnection);
-            return answered->tryAcquire(1, 1000);
-        });
+    SlowCopies slow(native);
+    slow.act = [&] { QMetaObject::invokeMethod(window.get(), act, Qt::QueuedConnection); };
+    slow.answers = [&] {
+        auto answered = std::make_shared<QSemaphore>();
+        QMetaObject::invokeMethod(
+            window.get(), [answered] { answered->release(); }, Qt::QueuedConnection);
+        return answered->tryAcquire(1, 1000);
+    };
     Shown(&slow);
     int helpChosen = 0;
     QObject::connect(Find<QAction>("mnuHelp"), &QAction::triggered, [&] { ++helpChosen; });

@@ -152,18 +152,19 @@ TEST_F(Win32WindowTest, AnswersThroughASlowCommandAndTakesNoInputMeanwhile)
     }
     platform::NativeFileSystem native;
     HWND main = nullptr;
-    const auto act = [&] {
+    SlowCopies slow(native);
+    slow.act = [&] {
         const HWND remove = ChildCaptioned(main, "KRS  Flight Models");
         PostMessageW(remove, WM_LBUTTONDOWN, MK_LBUTTON, 0);
         PostMessageW(remove, WM_LBUTTONUP, 0, 0);
         PostMessageW(main, WM_SYSKEYDOWN, 'H', 1 << 29); // Alt+H
         PostMessageW(main, WM_CLOSE, 0, 0);
     };
-    SlowCopies slow(native, act, [&] {
+    slow.answers = [&] {
         return std::async(std::launch::async, [main] {
                    return SendMessageTimeoutW(main, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 1000, nullptr);
                }).get() != 0;
-    });
+    };
     ui::win32::MainWindow window(SW_SHOWNOACTIVATE, &slow);
     main = FindWindowW(kMainClass, nullptr);
     ASSERT_TRUE(window.Logic().Form_Load());
