@@ -151,8 +151,9 @@ TEST_F(Win32WindowTest, AnswersThroughASlowCommandAndTakesNoInputMeanwhile)
         Write(std::string("jov/") + name + ".DAT");
     }
     platform::NativeFileSystem native;
-    HWND main = nullptr;
     SlowCopies slow(native);
+    ui::win32::MainWindow window(SW_SHOWNOACTIVATE, &slow);
+    const HWND main = FindWindowW(kMainClass, nullptr);
     slow.act = [&] {
         const HWND remove = ChildCaptioned(main, "KRS  Flight Models");
         PostMessageW(remove, WM_LBUTTONDOWN, MK_LBUTTON, 0);
@@ -165,8 +166,6 @@ TEST_F(Win32WindowTest, AnswersThroughASlowCommandAndTakesNoInputMeanwhile)
                    return SendMessageTimeoutW(main, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 1000, nullptr);
                }).get() != 0;
     };
-    ui::win32::MainWindow window(SW_SHOWNOACTIVATE, &slow);
-    main = FindWindowW(kMainClass, nullptr);
     ASSERT_TRUE(window.Logic().Form_Load());
 
     window.Logic().Install_Click();
