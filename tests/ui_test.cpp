@@ -214,6 +214,7 @@ TEST_F(UiTest, AnswersThroughASlowCommandAndTakesNoInputMeanwhile)
     EXPECT_EQ(Read("jovo.ini"), "\"jov\"\r\n");
     EXPECT_EQ(helpChosen, 0);
     EXPECT_TRUE(window->isVisible() && window->isEnabled());
+    window.reset(); // before the file system it works on
 }
 
 // The help window as Qt shows it, its look and text, over a main window that takes no input.
