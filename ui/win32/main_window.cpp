@@ -176,6 +176,10 @@ LRESULT MainWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)
             DestroyWindow(hwnd_);
         }
         return 0;
+    case WM_QUERYENDSESSION:
+        // A command half done at a shutdown or sign-out would stay half done: Windows lists the
+        // program as one that keeps it from ending, and the player chooses.
+        return form_.Busy() ? FALSE : TRUE;
     case WM_DESTROY:
         PostQuitMessage(0);
         return 0;
