@@ -237,8 +237,8 @@ void MainWindow::RunBusy(BusyWork& work)
         if (got == WAIT_OBJECT_0) {
             ended = work.Serve();
         }
-        // Sent messages are answered inside PeekMessageW. Input posted as a message, not made
-        // at the keyboard or mouse, goes now, as it would at the end.
+        // Sent messages are answered inside PeekMessageW. Key and mouse messages posted by a
+        // program, not typed or clicked, are dropped here as DropQueuedInput would drop them.
         MSG message;
         while (PeekMessageW(&message, nullptr, 0, 0,
                             PM_REMOVE | PM_QS_PAINT | PM_QS_POSTMESSAGE | PM_QS_SENDMESSAGE)) {
