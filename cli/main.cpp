@@ -1,6 +1,7 @@
 #include "cli/console_view.h"
 #include "cli/failure_words.h"
 #include "cli/find.h"
+#include "cli/progress.h"
 #include "cli/report.h"
 #include "cli/wine_path.h"
 
@@ -98,6 +99,11 @@ VIRTUALSTORE
   name the files of the sets' types found there (--json: virtual_store, null elsewhere, else
   an object with folder and shadowing, the files' names). Move them away or delete them:
   jov-switch never touches them.
+
+PROGRESS
+  On a terminal, install, restore and remove show a line of progress on standard error once
+  they have worked for half a second (JOV_SWITCH_PROGRESS_DELAY seconds, where it is set):
+  the files done of all and the megabytes copied. It is cleared at the end.
 
 EXIT STATUS
   0 done; 1 refused, or the set folder is missing; 2 usage error (an unknown command or
@@ -275,11 +281,20 @@ int Run(CLI::App& app, const Options& options, platform::FileSystem& files)
     };
     // Whatever the command comes to, what it kept of the player's own is said.
     KeptReport kept{sw, std::cout, options.dryRun};
-    if (options.verbose || options.dryRun) {
+    if (options.dryRun) {
         sw.OnStep(report);
+        return sw.Carry(prepared, true) == switcher::Outcome::SetMissing ? cli::kRefused
+                                                                         : cli::kDone;
     }
-    return sw.Carry(prepared, options.dryRun) == switcher::Outcome::SetMissing ? cli::kRefused
-                                                                               : cli::kDone;
+    // On a terminal, a line of progress on standard error, cleared before what is kept is said.
+    cli::Progress progress(std::cerr, prepared.plans, cli::ProgressOnTerminal(options.json));
+    sw.OnStep([&](const switcher::Step& step) {
+        if (options.verbose) {
+            progress.Above([&] { report(step); });
+        }
+        progress.Done(step);
+    });
+    return sw.Carry(prepared) == switcher::Outcome::SetMissing ? cli::kRefused : cli::kDone;
 }
 
 // Says what is wrong with the command line. CLI11 finds a subcommand missing where the first word
