@@ -217,6 +217,71 @@ std::string EnterGameDir(platform::FileSystem& files, const std::string& given)
     }
 }
 
+// The command that changes files, and why the window would have its button off.
+struct Wanted
+{
+    switcher::Control control = switcher::Control::Remove;
+    std::string wanted = "restore the stock set";
+    std::string instead = "There is nothing to restore: install a set instead.";
+};
+
+Wanted WantedOf(const std::string& command, const Options& options)
+{
+    Wanted wanted;
+    if (command == "install") {
+        const switcher::SetRow& set = *switcher::RowOfWord(options.set);
+        wanted = {set.control, "install " + std::string(set.name),
+                  "Restore the stock set first: jov-switch restore"};
+    } else if (command == "remove") {
+        const switcher::AirForceRow& airForce = AirForceOfWord(options.airForce);
+        std::string sets;
+        for (const switcher::SetRow& row : switcher::kSets) {
+            if (row.airForcesOn) {
+                sets += (sets.empty() ? "" : " or ") + std::string(row.name);
+            }
+        }
+        wanted = {airForce.control, "remove the " + std::string(airForce.name) + " flight models",
+                  "Flight models can be removed only while " + sets + " is installed."};
+    }
+    return wanted;
+}
+
+// A command that changes files, while the game folder's lock keeps JOV_Enable and other
+// jov-switch runs out.
+int Change(switcher::Switcher& sw, const Options& options, const Wanted& wanted,
+           const std::string& gameDir)
+{
+    const auto lock = platform::FolderLock::Acquire(
+        ".", std::chrono::milliseconds(static_cast<long long>(options.wait * 1000)));
+    if (!lock) {
+        std::cerr << "jov-switch: another program is working on the game folder " << gameDir
+                  << " (JOV_Enable, or another jov-switch). Close JOV_Enable, or try again "
+                     "when the other command has finished.\n";
+        return cli::kBusy;
+    }
+    const switcher::Prepared prepared = sw.Prepare(wanted.control);
+    if (prepared.outcome == switcher::Outcome::Refused) {
+        std::cerr << Refusal(sw.State(), prepared.installed, wanted.wanted, wanted.instead) << '\n';
+        return cli::kRefused;
+    }
+    const auto report = [](const switcher::Step& step) {
+        std::cout << switcher::Describe(step) << '\n' << std::flush;
+    };
+    // Whatever the command comes to, what it kept of the player's own is said.
+    KeptReport kept{sw, std::cout, options.dryRun};
+    // On a terminal, a line of progress on standard error, cleared before what is kept is said.
+    cli::Progress progress(std::cerr, prepared.plans,
+                           !options.dryRun && cli::ProgressOnTerminal(options.json));
+    sw.OnStep([&](const switcher::Step& step) {
+        if (options.verbose || options.dryRun) {
+            progress.Above([&] { report(step); });
+        }
+        progress.Done(step);
+    });
+    return sw.Carry(prepared, options.dryRun) == switcher::Outcome::SetMissing ? cli::kRefused
+                                                                               : cli::kDone;
+}
+
 int Run(CLI::App& app, const Options& options, platform::FileSystem& files)
 {
     const std::string command = app.get_subcommands().front()->get_name();
@@ -236,7 +301,6 @@ int Run(CLI::App& app, const Options& options, platform::FileSystem& files)
     }
     cli::ConsoleView view(std::cerr);
     switcher::Switcher sw(view, files);
-
     if (command == "status") {
         cli::PrintStatus(sw, options.json, std::cout);
         return cli::kDone;
@@ -244,57 +308,7 @@ int Run(CLI::App& app, const Options& options, platform::FileSystem& files)
     if (command == "verify") {
         return cli::Verify(sw, options.json, std::cout, std::cerr);
     }
-
-    // Commands that change files keep JOV_Enable and other jov-switch runs out meanwhile.
-    const auto lock = platform::FolderLock::Acquire(
-        ".", std::chrono::milliseconds(static_cast<long long>(options.wait * 1000)));
-    if (!lock) {
-        std::cerr << "jov-switch: another program is working on the game folder "
-                  << files.WorkingDir()
-                  << " (JOV_Enable, or another jov-switch). Close JOV_Enable, or try again "
-                     "when the other command has finished.\n";
-        return cli::kBusy;
-    }
-
-    // The command, and why the window would have its button off.
-    std::string wanted = "restore the stock set";
-    std::string instead = "There is nothing to restore: install a set instead.";
-    switcher::Control control = switcher::Control::Remove;
-    if (command == "install") {
-        const switcher::SetRow& set = *switcher::RowOfWord(options.set);
-        wanted = "install " + std::string(set.name);
-        instead = "Restore the stock set first: jov-switch restore";
-        control = set.control;
-    } else if (command == "remove") {
-        const switcher::AirForceRow& airForce = AirForceOfWord(options.airForce);
-        wanted = "remove the " + std::string(airForce.name) + " flight models";
-        instead = "Flight models can be removed only while JOV Panel or JOV Online is installed.";
-        control = airForce.control;
-    }
-    const switcher::Prepared prepared = sw.Prepare(control);
-    if (prepared.outcome == switcher::Outcome::Refused) {
-        std::cerr << Refusal(sw.State(), prepared.installed, wanted, instead) << '\n';
-        return cli::kRefused;
-    }
-    const auto report = [](const switcher::Step& step) {
-        std::cout << switcher::Describe(step) << '\n' << std::flush;
-    };
-    // Whatever the command comes to, what it kept of the player's own is said.
-    KeptReport kept{sw, std::cout, options.dryRun};
-    if (options.dryRun) {
-        sw.OnStep(report);
-        return sw.Carry(prepared, true) == switcher::Outcome::SetMissing ? cli::kRefused
-                                                                         : cli::kDone;
-    }
-    // On a terminal, a line of progress on standard error, cleared before what is kept is said.
-    cli::Progress progress(std::cerr, prepared.plans, cli::ProgressOnTerminal(options.json));
-    sw.OnStep([&](const switcher::Step& step) {
-        if (options.verbose) {
-            progress.Above([&] { report(step); });
-        }
-        progress.Done(step);
-    });
-    return sw.Carry(prepared) == switcher::Outcome::SetMissing ? cli::kRefused : cli::kDone;
+    return Change(sw, options, WantedOf(command, options), files.WorkingDir());
 }
 
 // Says what is wrong with the command line. CLI11 finds a subcommand missing where the first word
