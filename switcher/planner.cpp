@@ -318,7 +318,8 @@ void Planner::ReadRuns()
             }
         }
     }
-    // In the order they ran: by number, and runs of earlier versions, which have none, by name.
+    // In the order they ran: by number, and records without one (which the first versions of the
+    // program wrote) first, by name.
     std::stable_sort(runs_.begin(), runs_.end(), [](const KeptRun& a, const KeptRun& b) {
         return a.parsed.sequence < b.parsed.sequence ||
                (a.parsed.sequence == b.parsed.sequence && a.files.dir < b.files.dir);

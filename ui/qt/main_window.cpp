@@ -27,7 +27,8 @@ namespace ui::qt
 namespace
 {
 
-// Smaller text is hard to read; a text that does not fit at this size is cut as before.
+// Smaller text is hard to read; a text that does not fit at this size is cut at the edge of its
+// control, as the label cuts the help text.
 constexpr int kSmallestPixelSize = 8;
 
 // The frame's title, which the style draws above the frame's line, within the frame.
