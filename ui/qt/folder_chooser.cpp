@@ -149,6 +149,12 @@ public:
     }
 
 protected:
+    void showEvent(QShowEvent* event) override
+    {
+        QDialog::showEvent(event);
+        FitList();
+    }
+
     void resizeEvent(QResizeEvent* event) override
     {
         QDialog::resizeEvent(event);
@@ -184,9 +190,12 @@ private:
         FitList();
     }
 
-    // Grows the window with the list, up to three quarters of the screen.
+    // Grows the window with the list, up to three quarters of the screen, once it is laid out.
     void FitList()
     {
+        if (!isVisible()) {
+            return;
+        }
         const QRect screen = this->screen()->availableGeometry();
         int textWidth = 0;
         for (int row = 0; row < list_->count(); ++row) {
@@ -203,7 +212,7 @@ private:
             (size() - list_->size() + rows).boundedTo(screen.size() * 3 / 4).expandedTo(size());
         if (wanted != size()) {
             resize(wanted);
-            if (isVisible() && !screen.contains(frameGeometry())) {
+            if (!screen.contains(frameGeometry())) {
                 move(screen.center() - rect().center());
             }
         }
