@@ -225,7 +225,8 @@ TEST_F(FinderTest, JovSwitchListsWhatItFindsAndTakesTheOnlyReadyFolder)
     Make(".wine/drive_c/A/krs/FLT.CDF");
     Make(".wine/drive_c/A/jovo.ini", "\"jov\"\r\n");
     Make(".wine/drive_c/B/data.cdf");
-    Make(".wine/drive_c/C\n\t\x1b\\D\xff/FLT.CDF");
+    Make(".wine/drive_c/C\n\t\x1b\\D\xff\xc3\xa9/FLT.CDF");
+    Make(".local/share/bottles/bottles/K/bottle.yml", "text");
     fs::create_directories(root / "output");
     const struct
     {
@@ -239,9 +240,15 @@ TEST_F(FinderTest, JovSwitchListsWhatItFindsAndTakesTheOnlyReadyFolder)
          {"find"},
          0,
          a + "\tready\tjov\tWine (~/.wine)\n" + b + "\tto prepare\t-\tWine (~/.wine)\n" +
-             a.substr(0, a.size() - 1) + "C\\n\\t\\033\\\\D\\377\tto prepare\t-\tWine (~/.wine)\n",
+             a.substr(0, a.size() - 1) +
+             "C\\n\\t\\033\\\\D\\377\xc3\xa9\tto prepare\t-\tWine (~/.wine)\n",
          ""},
-        {"json", {"find", "--json"}, 0, "\"installed\": \"jov\",\n      \"ready\": true", ""},
+        {"json",
+         {"find", "--json"},
+         0,
+         "\"skipped\": [\n    \"" +
+             (fs::canonical(root) / "home/.local/share/bottles/bottles/K/bottle.yml").string(),
+         ""},
         {"auto", {"-C", "auto", "status"}, 0, "JOV Panel", ""},
         {"auto between two", {"-C", "auto", "status"}, 2, "", "2 were found:\n" + a},
     };
