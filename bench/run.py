@@ -112,7 +112,7 @@ def start_x_server():
     return server, ":" + display
 
 
-def startup_figure(build, game, rounds):
+def startup_figure(build, game, rounds, yardstick):
     server, display = start_x_server()
     env = dict(os.environ, DISPLAY=display, QT_QPA_PLATFORM="xcb")
     watcher = os.path.join(build, "bench", "map_wait")
@@ -135,7 +135,7 @@ def startup_figure(build, game, rounds):
     try:
         return side_by_side(rounds,
                             lambda: first_window(os.path.join(build, "ui", "qt", "JOV_Enable")),
-                            lambda: first_window(os.path.join(build, "bench", "minimal_window")))
+                            lambda: first_window(yardstick))
     finally:
         server.terminate()
         server.wait()
@@ -163,6 +163,9 @@ def main():
     parser.add_argument("--rounds", type=int, default=9)
     parser.add_argument("--startup-rounds", type=int, default=41,
                         help="rounds of the start-up figure, which costs milliseconds a round")
+    parser.add_argument("--startup-yardstick", default=None,
+                        help="the program JOV_Enable's start-up is held against, such as an "
+                        "earlier build of it (default: the minimal Qt window)")
     parser.add_argument("--seed", type=int, default=12)
     parser.add_argument("--files", type=int, default=3000)
     parser.add_argument("--megabytes", type=int, default=300)
@@ -214,9 +217,13 @@ def main():
                 quiet([os.path.join(HERE, "..", "tools", "make-demo-folder"), demo])
                 with open(os.path.join(demo, "jovo.ini"), "wb") as state:
                     state.write(b'"none"\r\n')
-                rows.append((f"start-up: JOV_Enable / minimal Qt window, under Xvfb "
-                             f"({args.startup_rounds} rounds)", 1.5,
-                             startup_figure(build, demo, args.startup_rounds)))
+                yardstick = args.startup_yardstick or os.path.join(build, "bench",
+                                                                   "minimal_window")
+                name = args.startup_yardstick or "minimal Qt window"
+                rows.append((f"start-up: JOV_Enable / {name}, under Xvfb "
+                             f"({args.startup_rounds} rounds)",
+                             None if args.startup_yardstick else 1.5,
+                             startup_figure(build, demo, args.startup_rounds, yardstick)))
             else:
                 print("start-up not measured: Xvfb is not installed", file=sys.stderr)
     finally:

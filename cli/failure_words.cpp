@@ -7,9 +7,11 @@ namespace cli
 
 std::string FailureText(const platform::FsError& error)
 {
-    std::string text = "jov-switch: " + switcher::FailureReport(error) +
-                       "\nWhat was done before this step stays done; nothing after it was done, "
-                       "and the state file keeps its word.\n";
+    std::string text = "jov-switch: " + switcher::FailureReport(error) + "\n";
+    if (!error.Figures().nothingChanged) {
+        text += "What was done before this step stays done; nothing after it was done, and the "
+                "state file keeps its word.\n";
+    }
     if (error.Cause() == platform::FailureCause::InUse) {
         const std::string& holder = error.Figures().holder;
         text += "jov-switch: once " + (holder.empty() ? "the game" : holder) +

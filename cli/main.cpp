@@ -1,6 +1,7 @@
 #include "cli/console_view.h"
 #include "cli/failure_words.h"
 #include "cli/find.h"
+#include "cli/progress.h"
 #include "cli/report.h"
 #include "cli/wine_path.h"
 
@@ -13,6 +14,7 @@
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
+#include <csignal>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -52,12 +54,15 @@ constexpr const char* kManual = R"(COMMANDS
                     that are no UTF-8 show as U+FFFD. Files the game reads from the
                     VirtualStore are differences ("shadowed"), and in virtual_store.
   find [--json]     Lists the KRS 1.2 game folders found in the usual places, one a line:
-                    the folder, "ready" (it holds krs/) or "to prepare", the installed word
-                    or -, and where it was found, separated by tabs. With --json: one JSON
-                    object with the keys folders (objects with folder, source, ready and
-                    installed) and complete (false when the search stopped at its bounds of
-                    2 seconds and a number of folders). -C auto takes the only ready folder
-                    found, and refuses with the list when there are none or several.
+                    the folder (control characters escaped as ls -b shows them), "ready"
+                    (it holds krs/) or "to prepare", the installed word or -, and where it
+                    was found, separated by tabs; a last line without a tab says when the
+                    search stopped early. With --json: one JSON object with the keys
+                    folders (objects with folder, source, ready and installed), complete
+                    (false when the search stopped at its bounds of 2 seconds and a number
+                    of folders) and skipped (launcher files that could not be read). -C auto
+                    takes the only ready folder a complete search finds, and refuses with
+                    the list when there are none or several, or the search stopped early.
 
   install starts as JOV_Enable does: in a game folder without jovo.ini it first restores
   the stock set and records "none". restore and remove are refused there before anything
@@ -97,6 +102,11 @@ VIRTUALSTORE
   name the files of the sets' types found there (--json: virtual_store, null elsewhere, else
   an object with folder and shadowing, the files' names). Move them away or delete them:
   jov-switch never touches them.
+
+PROGRESS
+  On a terminal, install, restore and remove show a line of progress on standard error once
+  they have worked for half a second (JOV_SWITCH_PROGRESS_DELAY seconds, where it is set):
+  the files done of all and the megabytes copied. It is cleared at the end.
 
 EXIT STATUS
   0 done; 1 refused, or the set folder is missing; 2 usage error (an unknown command or
@@ -163,7 +173,7 @@ struct KeptReport
     ~KeptReport()
     {
         const std::string game = sw.State().GameDir + platform::kSeparator;
-        for (const switcher::KeptRun& run : sw.Kept()) {
+        for (const switcher::KeptFiles& run : sw.Kept()) {
             out << (dryRun ? "Would keep " : "Kept ") << run.files
                 << (run.files == 1 ? " file" : " files") << " the sets do not hold in "
                 << (run.folder.starts_with(game) ? run.folder.substr(game.size()) : run.folder)
@@ -210,6 +220,71 @@ std::string EnterGameDir(platform::FileSystem& files, const std::string& given)
     }
 }
 
+// The command that changes files, and why the window would have its button off.
+struct Wanted
+{
+    switcher::Control control = switcher::Control::Remove;
+    std::string wanted = "restore the stock set";
+    std::string instead = "There is nothing to restore: install a set instead.";
+};
+
+Wanted WantedOf(const std::string& command, const Options& options)
+{
+    Wanted wanted;
+    if (command == "install") {
+        const switcher::SetRow& set = *switcher::RowOfWord(options.set);
+        wanted = {set.control, "install " + std::string(set.name),
+                  "Restore the stock set first: jov-switch restore"};
+    } else if (command == "remove") {
+        const switcher::AirForceRow& airForce = AirForceOfWord(options.airForce);
+        std::string sets;
+        for (const switcher::SetRow& row : switcher::kSets) {
+            if (row.airForcesOn) {
+                sets += (sets.empty() ? "" : " or ") + std::string(row.name);
+            }
+        }
+        wanted = {airForce.control, "remove the " + std::string(airForce.name) + " flight models",
+                  "Flight models can be removed only while " + sets + " is installed."};
+    }
+    return wanted;
+}
+
+// A command that changes files, while the game folder's lock keeps JOV_Enable and other
+// jov-switch runs out.
+int Change(switcher::Switcher& sw, const Options& options, const Wanted& wanted,
+           const std::string& gameDir)
+{
+    const auto lock = platform::FolderLock::Acquire(
+        ".", std::chrono::milliseconds(static_cast<long long>(options.wait * 1000)));
+    if (!lock) {
+        std::cerr << "jov-switch: another program is working on the game folder " << gameDir
+                  << " (JOV_Enable, or another jov-switch). Close JOV_Enable, or try again "
+                     "when the other command has finished.\n";
+        return cli::kBusy;
+    }
+    const switcher::Prepared prepared = sw.Prepare(wanted.control);
+    if (prepared.outcome == switcher::Outcome::Refused) {
+        std::cerr << Refusal(sw.State(), prepared.installed, wanted.wanted, wanted.instead) << '\n';
+        return cli::kRefused;
+    }
+    const auto report = [](const switcher::Step& step) {
+        std::cout << switcher::Describe(step) << '\n' << std::flush;
+    };
+    // Whatever the command comes to, what it kept of the player's own is said.
+    KeptReport kept{sw, std::cout, options.dryRun};
+    // On a terminal, a line of progress on standard error, cleared before what is kept is said.
+    cli::Progress progress(std::cerr, prepared.plans,
+                           !options.dryRun && cli::ProgressOnTerminal(options.json));
+    sw.OnStep([&](const switcher::Step& step) {
+        if (options.verbose || options.dryRun) {
+            progress.Above([&] { report(step); });
+        }
+        progress.Done(step);
+    });
+    return sw.Carry(prepared, options.dryRun) == switcher::Outcome::SetMissing ? cli::kRefused
+                                                                               : cli::kDone;
+}
+
 int Run(CLI::App& app, const Options& options, platform::FileSystem& files)
 {
     const std::string command = app.get_subcommands().front()->get_name();
@@ -229,7 +304,6 @@ int Run(CLI::App& app, const Options& options, platform::FileSystem& files)
     }
     cli::ConsoleView view(std::cerr);
     switcher::Switcher sw(view, files);
-
     if (command == "status") {
         cli::PrintStatus(sw, options.json, std::cout);
         return cli::kDone;
@@ -237,48 +311,7 @@ int Run(CLI::App& app, const Options& options, platform::FileSystem& files)
     if (command == "verify") {
         return cli::Verify(sw, options.json, std::cout, std::cerr);
     }
-
-    // Commands that change files keep JOV_Enable and other jov-switch runs out meanwhile.
-    const auto lock = platform::FolderLock::Acquire(
-        ".", std::chrono::milliseconds(static_cast<long long>(options.wait * 1000)));
-    if (!lock) {
-        std::cerr << "jov-switch: another program is working on the game folder "
-                  << files.WorkingDir()
-                  << " (JOV_Enable, or another jov-switch). Close JOV_Enable, or try again "
-                     "when the other command has finished.\n";
-        return cli::kBusy;
-    }
-
-    // The command, and why the window would have its button off.
-    std::string wanted = "restore the stock set";
-    std::string instead = "There is nothing to restore: install a set instead.";
-    switcher::Control control = switcher::Control::Remove;
-    if (command == "install") {
-        const switcher::SetRow& set = *switcher::RowOfWord(options.set);
-        wanted = "install " + std::string(set.name);
-        instead = "Restore the stock set first: jov-switch restore";
-        control = set.control;
-    } else if (command == "remove") {
-        const switcher::AirForceRow& airForce = AirForceOfWord(options.airForce);
-        wanted = "remove the " + std::string(airForce.name) + " flight models";
-        instead = "Flight models can be removed only while JOV Panel or JOV Online is installed.";
-        control = airForce.control;
-    }
-    const switcher::Prepared prepared = sw.Prepare(control);
-    if (prepared.outcome == switcher::Outcome::Refused) {
-        std::cerr << Refusal(sw.State(), prepared.installed, wanted, instead) << '\n';
-        return cli::kRefused;
-    }
-    const auto report = [](const switcher::Step& step) {
-        std::cout << switcher::Describe(step) << '\n' << std::flush;
-    };
-    // Whatever the command comes to, what it kept of the player's own is said.
-    KeptReport kept{sw, std::cout, options.dryRun};
-    if (options.verbose || options.dryRun) {
-        sw.OnStep(report);
-    }
-    return sw.Carry(prepared, options.dryRun) == switcher::Outcome::SetMissing ? cli::kRefused
-                                                                                : cli::kDone;
+    return Change(sw, options, WantedOf(command, options), files.WorkingDir());
 }
 
 // Says what is wrong with the command line. CLI11 finds a subcommand missing where the first word
@@ -302,6 +335,10 @@ int UsageError(CLI::App& app, const CLI::ParseError& error)
 
 int Main(int argc, char** argv)
 {
+#ifndef _WIN32
+    // Output that nobody reads any more fails as a write, not as the end of the program.
+    std::signal(SIGPIPE, SIG_IGN);
+#endif
     CLI::App app{"Switches a KRS 1.2 game folder between its stock flight models and the JOV "
                  "Panel, JOV Online and TUK sets, as JOV_Enable does, for scripts and launchers.",
                  "jov-switch"};
@@ -350,15 +387,22 @@ int Main(int argc, char** argv)
     if (options.gameDir == cli::kAutoGameDir && !cli::PickAutoGameDir(options.gameDir, std::cerr)) {
         return cli::kUsage;
     }
+    int status = cli::kFailed;
     try {
         platform::NativeFileSystem files;
-        return Run(app, options, files);
+        status = Run(app, options, files);
     } catch (const platform::FsError& error) {
         std::cerr << cli::FailureText(error);
     } catch (const std::exception& error) {
         std::cerr << "jov-switch: " << error.what() << '\n';
     }
-    return cli::kFailed;
+    // A command that began its changes finished them whatever became of its output (a reader
+    // that went away); only then is that said.
+    if (!(std::cout << std::flush)) {
+        std::cerr << "jov-switch: could not write all of the output: standard output was "
+                     "closed. The command itself ran to its end.\n";
+    }
+    return status;
 }
 
 } // namespace

@@ -91,136 +91,148 @@ std::string ErrorStateSentence(const switcher::Fields& fields)
            "game folder holds, or delete it: the next start then restores the stock set.";
 }
 
-void PrintStatus(switcher::Switcher& sw, bool json, std::ostream& out)
+namespace
 {
-    const switcher::Status status = sw.Inspect();
-    const auto& fields = sw.State();
-    // Without a state file the next start restores the stock set and shows it.
-    const std::string shownWord =
-        status.recorded ? fields.InstalledSet : std::string(switcher::RowOf(SetFolder::Stock).word);
-    const switcher::ControlStates states = switcher::StatesFor(shownWord);
-    const finder::VirtualStore store = finder::VirtualStoreOf(fields.GameDir);
 
-    // The set folders as status lists them: the three sets, then the stock set.
+// What status shows, worked out once for its text and its JSON.
+struct StatusView
+{
+    switcher::Status status;
+    switcher::ControlStates states;
+    finder::VirtualStore store;
+    // The set folders as status lists them: the add-on sets in the table's order, then the stock
+    // set.
     std::vector<std::pair<std::string, bool>> present;
-    for (const SetFolder folder :
-         {SetFolder::Jov, SetFolder::Jovo, SetFolder::Tuk, SetFolder::Stock}) {
-        present.emplace_back(PresenceKey(switcher::RowOf(folder)),
-                             status.present[static_cast<std::size_t>(folder)]);
-    }
+};
 
-    if (json) {
-        nlohmann::ordered_json shown{{"game_dir", fields.GameDir},
-                                     {"state_file", fields.StateFile},
-                                     {"installed", nullptr},
-                                     {"title", states.title}};
-        if (status.recorded) {
-            shown["installed"] = fields.InstalledSet;
+StatusView ViewOf(switcher::Switcher& sw)
+{
+    StatusView view{sw.Inspect(), {}, finder::VirtualStoreOf(sw.State().GameDir), {}};
+    // Without a state file the next start restores the stock set and shows it.
+    view.states = switcher::StatesFor(view.status.recorded
+                                          ? sw.State().InstalledSet
+                                          : std::string(switcher::RowOf(SetFolder::Stock).word));
+    for (const bool stock : {false, true}) {
+        for (const switcher::SetRow& row : switcher::kSets) {
+            if ((row.folder == SetFolder::Stock) == stock) {
+                view.present.emplace_back(
+                    PresenceKey(row), view.status.present[static_cast<std::size_t>(row.folder)]);
+            }
         }
-        for (const Control control : switcher::kControls) {
-            shown["buttons"][KeyOf(control)] = switcher::IsEnabled(states, control);
-        }
-        for (const auto& [key, yes] : present) {
-            shown["sets_present"][key] = yes;
-        }
-        shown["backup_dir"] = status.backupDir;
-        shown["kept_files"] = status.keptFiles;
-        shown["virtual_store"] = VirtualStoreJson(store);
-        PrintJson(shown, out);
-        return;
     }
+    return view;
+}
 
+void PrintStatusJson(const StatusView& view, const switcher::Fields& fields, std::ostream& out)
+{
+    nlohmann::ordered_json shown{{"game_dir", fields.GameDir},
+                                 {"state_file", fields.StateFile},
+                                 {"installed", nullptr},
+                                 {"title", view.states.title}};
+    if (view.status.recorded) {
+        shown["installed"] = fields.InstalledSet;
+    }
+    for (const Control control : switcher::kControls) {
+        shown["buttons"][KeyOf(control)] = switcher::IsEnabled(view.states, control);
+    }
+    for (const auto& [key, yes] : view.present) {
+        shown["sets_present"][key] = yes;
+    }
+    shown["backup_dir"] = view.status.backupDir;
+    shown["kept_files"] = view.status.keptFiles;
+    shown["virtual_store"] = VirtualStoreJson(view.store);
+    PrintJson(shown, out);
+}
+
+void PrintStatusText(const StatusView& view, const switcher::Fields& fields, std::ostream& out)
+{
     std::vector<std::string> on;
     std::vector<std::string> off;
     for (const Control control : switcher::kControls) {
-        (switcher::IsEnabled(states, control) ? on : off).push_back(CaptionOf(control));
+        (switcher::IsEnabled(view.states, control) ? on : off).push_back(CaptionOf(control));
     }
     std::vector<std::string> found;
     std::vector<std::string> missing;
-    for (const auto& [key, yes] : present) {
+    for (const auto& [key, yes] : view.present) {
         (yes ? found : missing).push_back(key);
     }
     const switcher::SetRow* row = switcher::RowOfWord(fields.InstalledSet);
     std::string installed = "nothing recorded; the next start restores the stock set";
-    if (status.recorded) {
-        installed = '"';
-        installed += Printable(fields.InstalledSet);
-        installed += row != nullptr ? "\" (" + std::string(row->name) + ")"
-                                    : std::string("\" (names no set: error state)");
+    if (view.status.recorded) {
+        installed = "\"" + Printable(fields.InstalledSet) +
+                    (row != nullptr ? "\" (" + std::string(row->name) + ")"
+                                    : std::string("\" (names no set: error state)"));
     }
+    const auto list = [](const std::vector<std::string>& items) {
+        return items.empty() ? std::string("none") : Join(items, ", ");
+    };
     out << "Game folder:  " << fields.GameDir << '\n'
-        << "State file:   " << fields.StateFile << (status.recorded ? "" : " (not there yet)")
+        << "State file:   " << fields.StateFile << (view.status.recorded ? "" : " (not there yet)")
         << '\n'
         << "Installed:    " << installed << '\n'
-        << "Title:        " << states.title << '\n'
-        << "Buttons on:   " << (on.empty() ? "none" : Join(on, ", ")) << '\n'
-        << "Buttons off:  " << (off.empty() ? "none" : Join(off, ", ")) << '\n'
-        << "Sets present: " << (found.empty() ? "none" : Join(found, ", ")) << '\n'
-        << "Sets missing: " << (missing.empty() ? "none" : Join(missing, ", ")) << '\n'
-        << "Kept files:   " << status.keptFiles << " in " << status.backupDir << '\n'
-        << VirtualStoreLine(store) << VirtualStoreAdvice(store);
+        << "Title:        " << view.states.title << '\n'
+        << "Buttons on:   " << list(on) << '\n'
+        << "Buttons off:  " << list(off) << '\n'
+        << "Sets present: " << list(found) << '\n'
+        << "Sets missing: " << list(missing) << '\n'
+        << "Kept files:   " << view.status.keptFiles << " in " << view.status.backupDir << '\n'
+        << VirtualStoreLine(view.store) << VirtualStoreAdvice(view.store);
 }
 
-int Verify(switcher::Switcher& sw, bool json, std::ostream& out, std::ostream& err)
+// Why nothing could be compared; empty when it was.
+std::string VerifyRefusal(const switcher::Comparison& comparison, const switcher::Fields& fields)
 {
-    using Outcome = switcher::Comparison::Outcome;
-    const switcher::Comparison comparison = sw.Compare();
-    const auto& fields = sw.State();
-    std::string refusal;
-    switch (comparison.outcome) {
-    case Outcome::Unrecorded:
-        refusal = "jov-switch: nothing is recorded in " + fields.GameDir +
-                  " yet (no state file), so there is nothing to verify. Run 'jov-switch status'.";
-        break;
-    case Outcome::ErrorState:
-        refusal = ErrorStateSentence(fields);
-        break;
-    case Outcome::SetMissing:
-        refusal = comparison.set->missing;
-        break;
-    case Outcome::Compared:
+    using Verdict = switcher::Comparison::Verdict;
+    switch (comparison.verdict) {
+    case Verdict::Unrecorded:
+        return "jov-switch: nothing is recorded in " + fields.GameDir +
+               " yet (no state file), so there is nothing to verify. Run 'jov-switch status'.";
+    case Verdict::ErrorState:
+        return ErrorStateSentence(fields);
+    case Verdict::SetMissing:
+        return std::string(comparison.set->missing);
+    case Verdict::Compared:
         break;
     }
-    // Files the game reads from the VirtualStore in place of the game folder's differ too.
-    const finder::VirtualStore store = finder::VirtualStoreOf(fields.GameDir);
-    const std::size_t count =
-        comparison.differences.size() + comparison.extras.size() + store.shadowing.size();
-    if (json) {
-        nlohmann::ordered_json shown{{"game_dir", fields.GameDir},
-                                     {"installed", nullptr},
-                                     {"set", nullptr},
-                                     {"matches", nullptr},
-                                     {"differences", nlohmann::ordered_json::array()}};
-        if (comparison.outcome != Outcome::Unrecorded) {
-            shown["installed"] = fields.InstalledSet;
-        }
-        if (comparison.set != nullptr) {
-            shown["set"] = comparison.set->name;
-        }
-        if (refusal.empty()) {
-            shown["matches"] = count == 0;
-        }
-        for (const auto& difference : comparison.differences) {
-            shown["differences"].push_back(
-                {{"kind", KindName(difference.kind)}, {"name", difference.name}});
-        }
-        for (const std::string& name : comparison.extras) {
-            shown["differences"].push_back({{"kind", "extra"}, {"name", name}});
-        }
-        shown["removed_air_forces"] = nlohmann::ordered_json::array();
-        for (const switcher::AirForceRow* airForce : comparison.removed) {
-            shown["removed_air_forces"].push_back(airForce->name);
-        }
-        shown["virtual_store"] = VirtualStoreJson(store);
-        PrintJson(shown, out);
+    return {};
+}
+
+void PrintVerifyJson(const switcher::Comparison& comparison, const switcher::Fields& fields,
+                     const finder::VirtualStore& store, bool compared, std::size_t count,
+                     std::ostream& out)
+{
+    nlohmann::ordered_json shown{{"game_dir", fields.GameDir},
+                                 {"installed", nullptr},
+                                 {"set", nullptr},
+                                 {"matches", nullptr},
+                                 {"differences", nlohmann::ordered_json::array()}};
+    if (comparison.verdict != switcher::Comparison::Verdict::Unrecorded) {
+        shown["installed"] = fields.InstalledSet;
     }
-    if (!refusal.empty()) {
-        err << refusal << '\n';
-        return kRefused;
+    if (comparison.set != nullptr) {
+        shown["set"] = comparison.set->name;
     }
-    if (json) {
-        return count == 0 ? kDone : kDiffers;
+    if (compared) {
+        shown["matches"] = count == 0;
     }
+    for (const auto& difference : comparison.differences) {
+        shown["differences"].push_back(
+            {{"kind", KindName(difference.kind)}, {"name", difference.name}});
+    }
+    for (const std::string& name : comparison.extras) {
+        shown["differences"].push_back({{"kind", "extra"}, {"name", name}});
+    }
+    shown["removed_air_forces"] = nlohmann::ordered_json::array();
+    for (const switcher::AirForceRow* airForce : comparison.removed) {
+        shown["removed_air_forces"].push_back(airForce->name);
+    }
+    shown["virtual_store"] = VirtualStoreJson(store);
+    PrintJson(shown, out);
+}
+
+void PrintVerifyText(const switcher::Comparison& comparison, const finder::VirtualStore& store,
+                     std::size_t count, std::ostream& out)
+{
     for (const switcher::AirForceRow* airForce : comparison.removed) {
         out << "removed " << airForce->name << '\n';
     }
@@ -236,11 +248,39 @@ int Verify(switcher::Switcher& sw, bool json, std::ostream& out, std::ostream& e
     out << VirtualStoreAdvice(store);
     if (count == 0) {
         out << "The game folder matches the " << comparison.set->name << " set.\n";
-        return kDone;
+    } else {
+        out << count << (count == 1 ? " difference" : " differences") << " from the "
+            << comparison.set->name << " set.\n";
     }
-    out << count << (count == 1 ? " difference" : " differences") << " from the "
-        << comparison.set->name << " set.\n";
-    return kDiffers;
+}
+
+} // namespace
+
+void PrintStatus(switcher::Switcher& sw, bool json, std::ostream& out)
+{
+    const StatusView view = ViewOf(sw);
+    json ? PrintStatusJson(view, sw.State(), out) : PrintStatusText(view, sw.State(), out);
+}
+
+int Verify(switcher::Switcher& sw, bool json, std::ostream& out, std::ostream& err)
+{
+    const switcher::Comparison comparison = sw.Compare();
+    const std::string refusal = VerifyRefusal(comparison, sw.State());
+    // Files the game reads from the VirtualStore in place of the game folder's differ too.
+    const finder::VirtualStore store = finder::VirtualStoreOf(sw.State().GameDir);
+    const std::size_t count =
+        comparison.differences.size() + comparison.extras.size() + store.shadowing.size();
+    if (json) {
+        PrintVerifyJson(comparison, sw.State(), store, refusal.empty(), count, out);
+    }
+    if (!refusal.empty()) {
+        err << refusal << '\n';
+        return kRefused;
+    }
+    if (!json) {
+        PrintVerifyText(comparison, store, count, out);
+    }
+    return count == 0 ? kDone : kDiffers;
 }
 
 } // namespace cli

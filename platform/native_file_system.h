@@ -3,7 +3,6 @@
 #include "platform/file_system.h"
 
 #include <map>
-#include <set>
 
 namespace platform
 {
@@ -34,8 +33,16 @@ public:
     void Flush(const std::string& folder) override;
 
 private:
-    // Devices whose file system turned out to lack a move that swaps two files.
-    std::set<std::uint64_t> noExchange_;
+    // A move that never replaces; 0, or the system's error (EEXIST where something stands at
+    // `to`).
+    int MoveNoReplace(const std::string& from, const std::string& to);
+    Moved HandOver(const std::string& source, const std::string& target,
+                   const std::string& handedTo);
+
+    // Whether the file system has moves that never replace, and moves that swap two files, as
+    // far as this object has found out (exFAT, FAT and some shares have neither).
+    bool renameFlags_ = true;
+    bool exchange_ = true;
 #ifdef _WIN32
     // Volumes, by serial number, and whether their file IDs stay with a file that moves.
     std::map<std::uint64_t, bool> stableIds_;

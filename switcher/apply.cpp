@@ -18,6 +18,17 @@ Applier::Applier(platform::FileSystem& files, const Plan& plan,
     : files_(files), plan_(plan), made_(made), report_(std::move(report)), record_(plan.record)
 {}
 
+Applier::~Applier()
+{
+    for (const auto& [path, staged] : staged_) {
+        try {
+            files_.Remove(staged);
+        } catch (const platform::FsError&) {
+            // Best effort: a temporary left behind is swept by the next command in this folder.
+        }
+    }
+}
+
 void Applier::Run(std::size_t from, std::size_t to)
 {
     for (std::size_t at = from; at < to; ++at) {

@@ -25,6 +25,9 @@ public:
     Applier(platform::FileSystem& files, const Plan& plan,
             std::map<std::string, platform::FileStamp>& made,
             std::function<void(const Step&)> report);
+    // Copies written aside that a failure left without a name go; the next command would sweep
+    // them anyway.
+    ~Applier();
     Applier(const Applier&) = delete;
     Applier& operator=(const Applier&) = delete;
 

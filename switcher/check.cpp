@@ -14,8 +14,9 @@ namespace
 using platform::FailureCause;
 using platform::Refused;
 
-// A temporary beside a file the command writes: its prefix, a process id and a serial number.
-constexpr std::size_t kLongestTemporary = 40;
+// A temporary beside a file the command writes: its prefix, a process id of up to seven digits
+// and a serial number of up to ten.
+constexpr std::size_t kLongestTemporary = 34;
 
 bool TakesOut(const Step& step)
 {
@@ -132,9 +133,10 @@ std::uintmax_t PeakNeed(const std::vector<const Plan*>& plans, std::uintmax_t bl
             // What leaves the game folder for good frees its blocks once the step is done.
             if (TakesOut(step) && !step.keep) {
                 free(blocks(step.stamp.size));
-            } else if (step.kind == Step::Kind::WriteCopies ||
-                       step.kind == Step::Kind::WriteState) {
-                free(blocks(step.stamp.size));
+            } else if ((step.kind == Step::Kind::WriteCopies ||
+                        step.kind == Step::Kind::WriteState) &&
+                       step.stamp.IsFile()) {
+                free(blocks(step.stamp.size)); // the file it replaces
             }
         }
     }

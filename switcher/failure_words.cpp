@@ -33,11 +33,11 @@ std::string WhatStands(platform::EntryKind kind)
 {
     switch (kind) {
     case platform::EntryKind::Folder:
-        return "a folder";
+        return "A folder";
     case platform::EntryKind::File:
-        return "a file";
+        return "A file";
     default:
-        return "something that is neither a file nor a folder (a link, a device)";
+        return "Something that is neither a file nor a folder (a link, a device)";
     }
 }
 

@@ -25,7 +25,6 @@ struct Planner::Run
     // The changes, in the order they are made: what leaves the game folder, the copies written
     // aside, then everything that takes a name in the game folder.
     std::vector<Step> sweeps, takes, stages, places, tidying;
-    bool copied = false;
 };
 
 namespace
@@ -258,12 +257,11 @@ bool Planner::SetHoldsCopy(SetFolder folder, const std::string& name,
             continue;
         }
         if (copy.SameIdentity(stamp)) {
-            if (!copy.link) {
+            if (!copy.link && !RefuseLinkedSetFolder(folder)) {
                 return true;
             }
-            Refuse(platform::FsError(
-                platform::Refused(platform::FailureCause::SameFile, "check", stamp.path,
-                                  {.nothingChanged = true, .other = copy.path})));
+            Refuse(platform::Refused(platform::FailureCause::SameFile, "check", stamp.path,
+                                     {.nothingChanged = true, .other = copy.path}));
             continue;
         }
         if (files_.SameContent(copy.path, stamp.path)) {
@@ -320,7 +318,8 @@ void Planner::ReadRuns()
             }
         }
     }
-    // In the order they ran: by number, and runs of earlier versions, which have none, by name.
+    // In the order they ran: by number, and records without one (which the first versions of the
+    // program wrote) first, by name.
     std::stable_sort(runs_.begin(), runs_.end(), [](const KeptRun& a, const KeptRun& b) {
         return a.parsed.sequence < b.parsed.sequence ||
                (a.parsed.sequence == b.parsed.sequence && a.files.dir < b.files.dir);
@@ -372,31 +371,28 @@ void Planner::Take(Run& run, const std::string& stored, KeptEntry::What what, co
 
 void Planner::CopyIn(Run& run, SetFolder folder, const std::string& name, const std::string& by)
 {
-    Folder& set = SetFolderOf(folder);
-    const platform::FileStamp source = Stamp(set, name);
+    const platform::FileStamp source = Stamp(SetFolderOf(folder), name);
     const platform::Entry* occupant = Occupant(game_, name);
     const std::string stored = occupant != nullptr ? occupant->name : name;
-    platform::FileStamp target;
-    if (occupant != nullptr) {
-        target = Stamp(game_, stored);
-        if (!target.IsFile()) {
-            Refuse(platform::Refused(platform::FailureCause::Occupied, "copy a file to",
-                                     target.path, {.nothingChanged = true, .kind = target.kind}));
-        }
+    const platform::FileStamp target =
+        occupant != nullptr ? Stamp(game_, stored) : platform::FileStamp{};
+    if (occupant != nullptr && !target.IsFile()) {
+        Refuse(platform::Refused(platform::FailureCause::Occupied, "copy a file to", target.path,
+                                 {.nothingChanged = true, .kind = target.kind}));
     }
     ReadCopies();
-    run.copied = true;
     const std::string folded = FoldCase(stored);
-    const std::string path = Under(game_.dir, stored);
+    const std::string word(RowOf(folder).word);
     if (InPlace(folder, name, target, source)) {
-        if (!copies_.contains(folded) || copies_[folded].set != RowOf(folder).word) {
-            copies_[folded] = PlacedCopy::Of(target, stored, std::string(RowOf(folder).word));
+        if (!copies_.contains(folded) || copies_[folded].set != word) {
+            copies_[folded] = PlacedCopy::Of(target, stored, word);
         }
         copiedNow_.insert(folded);
         return;
     }
     // The state file is the program's own record, written anew after the copies.
     const bool keep = folded != kStateFileName && IsPlayers(stored, target);
+    const std::string path = Under(game_.dir, stored);
     const std::string kept = Reserve(run, stored);
     const KeptEntry entry{
         stored,         platform::SplitPath(kept).leaf, KeptEntry::What::Replaced, by, target.size,
@@ -414,14 +410,35 @@ void Planner::CopyIn(Run& run, SetFolder folder, const std::string& name, const 
                           .stamp = target,
                           .from = source,
                           .entry = entry});
-    platform::FileStamp copy = source;
-    copy.path = path;
-    copy.readOnly = copy.hidden = copy.link = false;
-    copy.changed = 0;
-    copy.device = copy.inode = 0;
-    copies_[folded] = PlacedCopy::Of(copy, stored, std::string(RowOf(folder).word));
-    copiedNow_.insert(folded);
+    // The copy as the plans after this one know it: its identity comes once it is made.
+    platform::FileStamp copy{
+        .kind = EntryKind::File, .path = path, .size = source.size, .modified = source.modified};
+    copies_[folded] = PlacedCopy::Of(copy, stored, word);
+    copiedNow_.insert(folded); // once decided: the plans after this one take it for a copy
     Place(game_, stored, std::move(copy));
+}
+
+// The game file that a run's kept original goes back over: the set's copy that replaced it,
+// where the game folder still holds that copy (what the player changed since stays, and the
+// original stays kept). Only a later run's decision, a name the restore clears or the stock set
+// holds, or a kept file that is gone or back already, leaves it where it is.
+const std::string* Planner::PutBackOver(KeptRun& kept, const KeptEntry& entry,
+                                        std::set<std::string>& decided)
+{
+    const SetRow* set = RowOfWord(entry.by);
+    if (entry.what != KeptEntry::What::Replaced || set == nullptr ||
+        set->folder == SetFolder::Stock || Find(kept.files, entry.keptName) == nullptr ||
+        !decided.insert(FoldCase(entry.name)).second || Cleared(entry.name) ||
+        Find(SetFolderOf(SetFolder::Stock), entry.name) != nullptr) {
+        return nullptr;
+    }
+    const std::string* stored = Find(game_, entry.name);
+    if (stored == nullptr) {
+        return nullptr;
+    }
+    const platform::FileStamp& game = Stamp(game_, *stored);
+    return game.IsFile() && !game.readOnly && SetHoldsCopy(set->folder, entry.name, game) ? stored
+                                                                                          : nullptr;
 }
 
 void Planner::PutBackOriginals(Run& run)
@@ -431,27 +448,13 @@ void Planner::PutBackOriginals(Run& run)
     for (auto kept = runs_.rbegin(); kept != runs_.rend(); ++kept) {
         std::string putBack;
         for (const KeptEntry& entry : kept->parsed.entries) {
-            const SetRow* set = RowOfWord(entry.by);
-            const std::string* keptName = Find(kept->files, entry.keptName);
-            // A run whose file is gone, or back already, claims nothing.
-            if (entry.what != KeptEntry::What::Replaced || set == nullptr ||
-                set->folder == SetFolder::Stock || keptName == nullptr ||
-                !decided.insert(FoldCase(entry.name)).second || Cleared(entry.name) ||
-                Find(SetFolderOf(SetFolder::Stock), entry.name) != nullptr) {
+            const std::string* over = PutBackOver(*kept, entry, decided);
+            if (over == nullptr) {
                 continue;
             }
-            const std::string keptFile = *keptName;
-            const std::string* stored = Find(game_, entry.name);
-            if (stored == nullptr) {
-                continue;
-            }
-            // Only where the game folder still holds the set's copy: what the player changed
-            // since stays, and the original stays kept.
-            const std::string inGame = *stored;
+            const std::string inGame = *over;
+            const std::string keptFile = *Find(kept->files, entry.keptName);
             const platform::FileStamp game = Stamp(game_, inGame);
-            if (!game.IsFile() || game.readOnly || !SetHoldsCopy(set->folder, entry.name, game)) {
-                continue;
-            }
             const std::string handedTo = Reserve(run, inGame);
             run.places.push_back(
                 {.kind = Step::Kind::PutBack,
@@ -493,65 +496,68 @@ void Planner::Sweep(Run& run, Folder& folder)
     }
 }
 
-// A run's subfolder goes once its files are back or gone, with its record. A file in it that
-// its record does not list was being taken when a command stopped: a copy of a set's file
-// goes, anything else is listed as kept.
-void Planner::TidyRuns(Run& run)
+// A file in a run's subfolder that its record does not list was being taken when a command
+// stopped: a copy of a set's file goes, anything else is listed as kept. Returns whether the
+// subfolder still holds anything of the player's.
+bool Planner::TidyRun(Run& run, KeptRun& kept)
 {
-    for (KeptRun& kept : runs_) {
-        Sweep(run, kept.files);
-        std::set<std::string> listed{FoldCase(kRecordName)};
-        for (const KeptEntry& entry : kept.parsed.entries) {
-            listed.insert(FoldCase(entry.keptName));
-        }
-        std::string found;
-        bool holds = false;
-        for (const auto& [folded, entries] : kept.files.byFolded) {
-            for (const platform::Entry& entry : entries) {
-                if (!IsPlain(entry)) {
-                    holds = true; // a folder, a hidden file: the player's, whatever it is
-                } else if (listed.contains(folded)) {
-                    holds = holds || folded != FoldCase(kRecordName);
-                } else if (IsPlayers(entry.name, Stamp(kept.files, entry.name))) {
-                    const platform::FileStamp& stamp = Stamp(kept.files, entry.name);
-                    found += Format(KeptEntry{entry.name,
-                                              entry.name,
-                                              KeptEntry::What::Found,
-                                              {},
-                                              stamp.size,
-                                              stamp.modified});
-                    holds = true;
-                } else {
-                    run.tidying.push_back(
-                        {.kind = Step::Kind::Remove, .path = Under(kept.files.dir, entry.name)});
-                }
+    Sweep(run, kept.files);
+    std::set<std::string> listed{FoldCase(kRecordName)};
+    for (const KeptEntry& entry : kept.parsed.entries) {
+        listed.insert(FoldCase(entry.keptName));
+    }
+    std::string found;
+    bool holds = false;
+    for (const auto& [folded, entries] : kept.files.byFolded) {
+        for (const platform::Entry& entry : entries) {
+            if (!IsPlain(entry)) {
+                holds = true; // a folder, a hidden file: the player's, whatever it is
+            } else if (listed.contains(folded)) {
+                holds = holds || folded != FoldCase(kRecordName);
+            } else if (const platform::FileStamp& stamp = Stamp(kept.files, entry.name);
+                       IsPlayers(entry.name, stamp)) {
+                found += Format(KeptEntry{entry.name,
+                                          entry.name,
+                                          KeptEntry::What::Found,
+                                          {},
+                                          stamp.size,
+                                          stamp.modified});
+                holds = true;
+            } else {
+                run.tidying.push_back(
+                    {.kind = Step::Kind::Remove, .path = Under(kept.files.dir, entry.name)});
             }
-        }
-        if (!found.empty()) {
-            if (kept.record.empty()) {
-                kept.record = Under(kept.files.dir, kRecordName);
-                kept.text = Format(KeptRecord{fields_.GameDir, "?", now_, 0, {}});
-            }
-            kept.text += found;
-            kept.parsed = Parse(kept.text);
-            run.tidying.push_back(
-                {.kind = Step::Kind::WriteRecord, .path = kept.record, .text = kept.text});
-        }
-        if (!holds) {
-            std::erase_if(run.tidying, [&](const Step& step) {
-                return step.kind == Step::Kind::WriteRecord && step.path == kept.record;
-            });
-            if (!kept.record.empty()) {
-                run.tidying.push_back({.kind = Step::Kind::Remove, .path = kept.record});
-            }
-            run.tidying.push_back({.kind = Step::Kind::Remove, .path = kept.files.dir});
-            kept.files.byFolded.clear();
-            kept.record.clear();
-            kept.parsed.entries.clear();
         }
     }
-    std::erase_if(runs_, [](const KeptRun& kept) {
-        return kept.record.empty() && kept.files.byFolded.empty();
+    if (!found.empty()) {
+        if (kept.record.empty()) {
+            kept.record = Under(kept.files.dir, kRecordName);
+            kept.text = Format(KeptRecord{fields_.GameDir, "?", now_, 0, {}});
+        }
+        kept.text += found;
+        kept.parsed = Parse(kept.text);
+        run.tidying.push_back(
+            {.kind = Step::Kind::WriteRecord, .path = kept.record, .text = kept.text});
+    }
+    return holds;
+}
+
+// A run's subfolder goes once its files are back or gone, with its record, whichever command
+// left it.
+void Planner::TidyRuns(Run& run)
+{
+    std::erase_if(runs_, [&](KeptRun& kept) {
+        if (TidyRun(run, kept)) {
+            return false;
+        }
+        std::erase_if(run.tidying, [&](const Step& step) {
+            return step.kind == Step::Kind::WriteRecord && step.path == kept.record;
+        });
+        if (!kept.record.empty()) {
+            run.tidying.push_back({.kind = Step::Kind::Remove, .path = kept.record});
+        }
+        run.tidying.push_back({.kind = Step::Kind::Remove, .path = kept.files.dir});
+        return true;
     });
 }
 
@@ -562,64 +568,54 @@ void Planner::Refuse(platform::FsError refusal)
     }
 }
 
-void Planner::RefuseLinkedSetFolder(SetFolder folder)
+bool Planner::RefuseLinkedSetFolder(SetFolder folder)
 {
     const std::string& setDir = FolderOf(fields_, folder);
     const platform::FileStamp set = files_.Status(setDir);
-    if (set.inode == 0) {
-        return;
-    }
     // The game folder, the folders above it, and the backup folder.
     std::vector<std::string> taken{BackupDir()};
-    for (std::string at = fields_.GameDir; !at.empty();) {
+    for (std::string at = fields_.GameDir; !at.empty() && set.inode != 0;) {
         taken.push_back(at);
         const std::string up = platform::SplitPath(at).folder;
         at = up == at ? std::string() : up;
     }
     for (const std::string& folder : taken) {
-        if (files_.Status(folder).SameIdentity(set)) {
+        if (set.inode != 0 && files_.Status(folder).SameIdentity(set)) {
             Refuse(platform::Refused(platform::FailureCause::SameFile, "use the set folder", setDir,
                                      {.nothingChanged = true, .other = folder}));
-            return;
+            return true;
         }
+    }
+    return false;
+}
+
+// Whatever stands where the command writes is known now, before its first change.
+void Planner::RefuseOccupied(const Plan& plan, bool writesBackup)
+{
+    using platform::FailureCause;
+    const platform::Entry* backup = Occupant(game_, std::string(kBackupFolderName));
+    if (writesBackup && backup != nullptr && backup->kind != EntryKind::Folder) {
+        Refuse(platform::Refused(FailureCause::NotAFolder, "keep files in", backup_.dir,
+                                 {.nothingChanged = true, .kind = backup->kind}));
+    }
+    const platform::Entry* list = Occupant(backup_, std::string(kCopiesName));
+    if (!plan.copies.empty() && list != nullptr && list->kind != EntryKind::File) {
+        Refuse(platform::Refused(FailureCause::Occupied, "write", Under(backup_.dir, list->name),
+                                 {.nothingChanged = true, .kind = list->kind}));
+    }
+    const platform::Entry* state = Occupant(game_, std::string(kStateFileName));
+    if (!plan.word.empty() && state != nullptr && !Stamp(game_, state->name).IsFile()) {
+        Refuse(platform::Refused(FailureCause::Occupied, "write", Stamp(game_, state->name).path,
+                                 {.nothingChanged = true, .kind = Stamp(game_, state->name).kind}));
     }
 }
 
-void Planner::Finish(Run& run, Plan& plan)
+// The backup folder and the run's subfolder are made, and the record is on disk, before the
+// first change it describes.
+void Planner::OpenRun(Run& run, Plan& plan, bool writesBackup)
 {
-    const bool copied = !plan.word.empty() && !plan.setMissing;
-    ReadRuns();
-    Sweep(run, game_);
-    Sweep(run, backup_);
-    TidyRuns(run);
-    const bool changes = !run.takes.empty() || !run.places.empty();
-    const std::string backupDir = backup_.dir;
-
-    // Whatever stands where the command writes is known now, before its first change.
-    const platform::Entry* backup = Occupant(game_, std::string(kBackupFolderName));
-    if ((changes || copied) && backup != nullptr && backup->kind != EntryKind::Folder) {
-        Refuse(platform::Refused(platform::FailureCause::NotAFolder, "keep files in", backupDir,
-                                 {.nothingChanged = true, .kind = backup->kind}));
-    }
-    const platform::Entry* list = copied ? Occupant(backup_, std::string(kCopiesName)) : nullptr;
-    if (list != nullptr && list->kind != EntryKind::File) {
-        Refuse(platform::Refused(platform::FailureCause::Occupied, "write",
-                                 Under(backupDir, list->name),
-                                 {.nothingChanged = true, .kind = list->kind}));
-    }
-    const platform::Entry* state =
-        plan.word.empty() ? nullptr : Occupant(game_, std::string(kStateFileName));
-    const platform::FileStamp stateStamp =
-        state != nullptr ? Stamp(game_, state->name) : platform::FileStamp{};
-    if (state != nullptr && !stateStamp.IsFile()) {
-        Refuse(platform::Refused(platform::FailureCause::Occupied, "write", stateStamp.path,
-                                 {.nothingChanged = true, .kind = stateStamp.kind}));
-    }
-    plan.refusal = std::exchange(refusal_, std::nullopt);
-
-    plan.steps = std::move(run.sweeps);
-    if ((changes || copied) && backup == nullptr) {
-        plan.steps.push_back({.kind = Step::Kind::MakeFolder, .path = backupDir});
+    if (writesBackup && Occupant(game_, std::string(kBackupFolderName)) == nullptr) {
+        plan.steps.push_back({.kind = Step::Kind::MakeFolder, .path = backup_.dir});
         Place(game_, std::string(kBackupFolderName), {}, EntryKind::Folder);
         backup_.listed = backup_.found = true;
     }
@@ -627,58 +623,85 @@ void Planner::Finish(Run& run, Plan& plan)
     run.record.started = now_;
     plan.record = run.record;
     plan.keptFiles = run.record.entries.size();
+    plan.runDir = run.dir;
     if (!run.dir.empty()) {
-        plan.runDir = run.dir;
         plan.steps.push_back({.kind = Step::Kind::MakeFolder, .path = run.dir});
-        if (plan.keptFiles > 0) {
-            // The record is on disk before the first change it describes.
-            plan.steps.push_back({.kind = Step::Kind::WriteRecord,
-                                  .path = Under(run.dir, kRecordName),
-                                  .text = Format(run.record)});
-            plan.steps.push_back({.kind = Step::Kind::Flush, .path = fields_.GameDir});
-        }
     }
-    plan.steps.insert(plan.steps.end(), run.takes.begin(), run.takes.end());
-    plan.steps.insert(plan.steps.end(), run.stages.begin(), run.stages.end());
-    if (!run.stages.empty()) {
-        // Every copy is on disk before the first of them takes a game name.
+    if (plan.keptFiles > 0) {
+        plan.steps.push_back({.kind = Step::Kind::WriteRecord,
+                              .path = Under(run.dir, kRecordName),
+                              .text = Format(run.record)});
         plan.steps.push_back({.kind = Step::Kind::Flush, .path = fields_.GameDir});
     }
-    plan.steps.insert(plan.steps.end(), run.places.begin(), run.places.end());
-    plan.steps.insert(plan.steps.end(), run.tidying.begin(), run.tidying.end());
-    if (copied) {
+}
+
+// A run that keeps nothing leaves no folder, unless a file changed meanwhile stays there; one
+// that keeps files is a run of the backup folder for the plans after it.
+void Planner::CloseRun(Run& run, Plan& plan)
+{
+    if (run.dir.empty()) {
+        return;
+    }
+    if (plan.keptFiles == 0) {
+        plan.steps.push_back({.kind = Step::Kind::Remove, .path = run.dir});
+        return;
+    }
+    KeptRun& kept = runs_.emplace_back();
+    kept.files.dir = run.dir;
+    kept.files.listed = kept.files.found = true;
+    kept.record = Under(run.dir, kRecordName);
+    kept.text = Format(run.record);
+    kept.parsed = run.record;
+    Place(kept.files, std::string(kRecordName), {});
+    for (const KeptEntry& entry : run.record.entries) {
+        Place(kept.files, entry.keptName, {});
+    }
+}
+
+void Planner::Finish(Run& run, Plan& plan)
+{
+    ReadRuns();
+    Sweep(run, game_);
+    Sweep(run, backup_);
+    TidyRuns(run);
+    if (!plan.word.empty() && !plan.setMissing) {
         // The copies as the steps leave them; those made now get their identity once made.
         for (const auto& [folded, copy] : copies_) {
             plan.copies.push_back(copy);
         }
-        plan.steps.push_back({.kind = Step::Kind::WriteCopies,
-                              .path = Under(backupDir, list != nullptr ? list->name : kCopiesName),
-                              .stamp = copiesStamp_});
-        Place(backup_, list != nullptr ? list->name : std::string(kCopiesName), {});
     }
-    if (!run.dir.empty() && plan.keptFiles == 0) {
-        // A run that keeps nothing leaves no folder, unless a file changed meanwhile stays there.
-        plan.steps.push_back({.kind = Step::Kind::Remove, .path = run.dir});
-    } else if (!run.dir.empty()) {
-        KeptRun& kept = runs_.emplace_back();
-        kept.files.dir = run.dir;
-        kept.files.listed = kept.files.found = true;
-        kept.record = Under(run.dir, kRecordName);
-        kept.text = Format(run.record);
-        kept.parsed = run.record;
-        Place(kept.files, std::string(kRecordName), {});
-        for (const KeptEntry& entry : run.record.entries) {
-            Place(kept.files, entry.keptName, {});
+    const bool writesBackup = !run.dir.empty() || !plan.copies.empty();
+    RefuseOccupied(plan, writesBackup);
+    plan.refusal = std::exchange(refusal_, std::nullopt);
+    plan.steps = std::move(run.sweeps);
+    OpenRun(run, plan, writesBackup);
+    for (const auto* part : {&run.takes, &run.stages, &run.places, &run.tidying}) {
+        plan.steps.insert(plan.steps.end(), part->begin(), part->end());
+        if (part == &run.stages && !run.stages.empty()) {
+            // Every copy is on disk before the first of them takes a game name.
+            plan.steps.push_back({.kind = Step::Kind::Flush, .path = fields_.GameDir});
         }
     }
+    if (!plan.copies.empty()) {
+        const platform::Entry* list = Occupant(backup_, std::string(kCopiesName));
+        const std::string name = list != nullptr ? list->name : std::string(kCopiesName);
+        plan.steps.push_back({.kind = Step::Kind::WriteCopies,
+                              .path = Under(backup_.dir, name),
+                              .stamp = copiesStamp_});
+        Place(backup_, name, {});
+    }
+    CloseRun(run, plan);
     plan.saveAt = plan.steps.size();
     if (!plan.word.empty()) {
         // The record follows the files: what the command changed is on disk before the state
         // file names the set, so a power cut never leaves it naming files that are not there.
+        const platform::Entry* state = Occupant(game_, std::string(kStateFileName));
+        const platform::FileStamp stamp =
+            state != nullptr ? Stamp(game_, state->name) : platform::FileStamp{};
         plan.steps.push_back({.kind = Step::Kind::Flush, .path = fields_.GameDir});
         plan.steps.push_back({.kind = Step::Kind::WriteState,
-                              .path = stateStamp.IsFile() ? stateStamp.path : fields_.StateFile,
-                              .stamp = stateStamp,
+                              .path = stamp.IsFile() ? stamp.path : fields_.StateFile,
+                              .stamp = stamp,
                               .text = plan.word});
     }
 }

@@ -105,13 +105,20 @@ private:
     void Take(Run& run, const std::string& stored, KeptEntry::What what, const std::string& by);
     // Copies the set's file `name` over the game folder's, keeping the player's own.
     void CopyIn(Run& run, SetFolder folder, const std::string& name, const std::string& by);
+    const std::string* PutBackOver(KeptRun& kept, const KeptEntry& entry,
+                                   std::set<std::string>& decided);
     void PutBackOriginals(Run& run);
     // Removes what runs left behind: temporaries, runs whose files are all back or gone.
     void Sweep(Run& run, Folder& folder);
+    bool TidyRun(Run& run, KeptRun& kept);
     void TidyRuns(Run& run);
-    // Refuses a set folder that is the game folder, a folder above it or the backup folder.
-    void RefuseLinkedSetFolder(SetFolder folder);
+    // Refuses a set folder that is the game folder, a folder above it or the backup folder, and
+    // says whether it did.
+    bool RefuseLinkedSetFolder(SetFolder folder);
     void Refuse(platform::FsError refusal);
+    void RefuseOccupied(const Plan& plan, bool writesBackup);
+    void OpenRun(Run& run, Plan& plan, bool writesBackup);
+    void CloseRun(Run& run, Plan& plan);
     void Finish(Run& run, Plan& plan);
 
     platform::FileSystem& files_;

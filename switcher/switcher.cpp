@@ -185,7 +185,7 @@ Outcome Switcher::CarryOut(const Plan& plan, bool checked)
         }
         const Applier& applier;
         const Plan& plan;
-        std::vector<KeptRun>& kept;
+        std::vector<KeptFiles>& kept;
     } tell{applier, plan, kept_};
     applier.Run(0, plan.saveAt);
     if (!plan.word.empty()) {
@@ -229,43 +229,11 @@ Status Switcher::Inspect()
     return status;
 }
 
-Comparison Switcher::Compare()
+// An air force whose every model in the set is missing was removed with its button, which the
+// state file cannot record: its models are no differences.
+void FindRemovedAirForces(Comparison& result, const std::set<std::string>& setNames)
 {
     using Kind = Comparison::Kind;
-    Comparison result;
-    FormPaths();
-    if (!StateFileExists()) {
-        return result;
-    }
-    LoadState();
-    result.set = RowOfWord(fields_.InstalledSet);
-    if (result.set == nullptr) {
-        result.outcome = Comparison::Outcome::ErrorState;
-        return result;
-    }
-    Planner planner(files_, fields_);
-    if (!planner.SetPresent(result.set->folder)) {
-        result.outcome = Comparison::Outcome::SetMissing;
-        return result;
-    }
-    result.outcome = Comparison::Outcome::Compared;
-
-    std::vector<std::string> setFiles = planner.SetFiles(result.set->folder);
-    // A state file inside a set folder is copied in and then written anew: no difference.
-    std::erase_if(setFiles, [](const std::string& name) {
-        return platform::FoldCase(name) == kStateFileName;
-    });
-    for (const std::string& name : setFiles) {
-        const std::optional<std::string> found = planner.GameFile(name);
-        if (!found) {
-            result.differences.push_back({Kind::Missing, name});
-        } else if (!files_.SameContent(planner.SetPath(result.set->folder, name),
-                                       Under(fields_.GameDir, *found))) {
-            result.differences.push_back({Kind::Differs, *found});
-        }
-    }
-    // An air force whose every model in the set is missing was removed with its button.
-    const auto setNames = FoldedNames(setFiles);
     std::set<std::string> missing;
     for (const auto& difference : result.differences) {
         if (difference.kind == Kind::Missing) {
@@ -288,19 +256,49 @@ Comparison Switcher::Compare()
             });
         }
     }
-    // Add-on file types that neither this set nor the stock set brought.
-    const auto stockNames = FoldedNames(planner.SetFiles(SetFolder::Stock));
-    std::set<std::string> extra;
-    for (const std::string_view pattern : kCleanOut) {
-        for (const std::string& name :
-             platform::ListPlainFiles(files_, Under(fields_.GameDir, pattern))) {
-            const std::string folded = platform::FoldCase(name);
-            if (!setNames.contains(folded) && !stockNames.contains(folded)) {
-                extra.insert(name);
-            }
+}
+
+Comparison Switcher::Compare()
+{
+    Comparison result;
+    FormPaths();
+    if (!StateFileExists()) {
+        return result;
+    }
+    LoadState();
+    result.set = RowOfWord(fields_.InstalledSet);
+    Planner planner(files_, fields_);
+    if (result.set == nullptr || !planner.SetPresent(result.set->folder)) {
+        result.verdict = result.set == nullptr ? Comparison::Verdict::ErrorState
+                                               : Comparison::Verdict::SetMissing;
+        return result;
+    }
+    result.verdict = Comparison::Verdict::Compared;
+    std::vector<std::string> setFiles = planner.SetFiles(result.set->folder);
+    // A state file inside a set folder is copied in and then written anew: no difference.
+    std::erase_if(setFiles, [](const std::string& name) {
+        return platform::FoldCase(name) == kStateFileName;
+    });
+    for (const std::string& name : setFiles) {
+        const std::optional<std::string> found = planner.GameFile(name);
+        if (!found) {
+            result.differences.push_back({Comparison::Kind::Missing, name});
+        } else if (!files_.SameContent(planner.SetPath(result.set->folder, name),
+                                       Under(fields_.GameDir, *found))) {
+            result.differences.push_back({Comparison::Kind::Differs, *found});
         }
     }
-    result.extras.assign(extra.begin(), extra.end());
+    const auto setNames = FoldedNames(setFiles);
+    FindRemovedAirForces(result, setNames);
+    // Add-on file types that neither this set nor the stock set brought.
+    const auto stockNames = FoldedNames(planner.SetFiles(SetFolder::Stock));
+    for (const std::string& name :
+         platform::ListPlainFiles(files_, Under(fields_.GameDir, "*.*"))) {
+        const std::string folded = platform::FoldCase(name);
+        if (Cleared(name) && !setNames.contains(folded) && !stockNames.contains(folded)) {
+            result.extras.push_back(name);
+        }
+    }
     return result;
 }
 

@@ -25,7 +25,7 @@ struct Status
 };
 
 // The files one command kept of the player's own, and where.
-struct KeptRun
+struct KeptFiles
 {
     std::string folder; // the run's subfolder of the backup folder
     std::size_t files;
@@ -34,7 +34,7 @@ struct KeptRun
 // How the game folder stands against the installed set, file by file.
 struct Comparison
 {
-    enum class Outcome
+    enum class Verdict
     {
         Unrecorded, // no state file: nothing to compare with
         ErrorState, // the state file names no set
@@ -52,7 +52,7 @@ struct Comparison
         std::string name;
     };
 
-    Outcome outcome = Outcome::Unrecorded;
+    Verdict verdict = Verdict::Unrecorded;
     const SetRow* set = nullptr; // the installed set, where the state file names one
     std::vector<Difference> differences;
     // Air forces whose every flight model of the set is missing: removed with their button,
@@ -121,7 +121,7 @@ public:
     const Fields& State() const { return fields_; }
     // What the commands carried out so far have kept, one entry for each that kept anything; in
     // a dry run, what each would keep.
-    const std::vector<KeptRun>& Kept() const { return kept_; }
+    const std::vector<KeptFiles>& Kept() const { return kept_; }
 
 private:
     void FormPaths();
@@ -133,7 +133,7 @@ private:
     SetView& view_;
     platform::FileSystem& files_;
     Fields fields_;
-    std::vector<KeptRun> kept_;
+    std::vector<KeptFiles> kept_;
     // The copies made by the commands carried out so far, by folded name, as they stood then.
     std::map<std::string, platform::FileStamp> made_;
     std::function<void(const Step&)> onStep_;

@@ -192,6 +192,35 @@ TEST_F(CliTest, VerifyNoticesChangedMissingAndExtraFiles)
 }
 
 #ifndef _WIN32
+// A reader that goes away does not leave a command half-done; a path longer than the system
+// takes is refused before the first change.
+TEST_F(CliTest, OutputClosedOrPathsTooLongLeaveNothingHalfDone)
+{
+    Record("none");
+    const auto piped = RunChild(
+        {"sh", "-c", "'" JOV_SWITCH_PATH "' -C '" + Utf8(game) + "' -v install jov | head -n 1"},
+        {root});
+    EXPECT_EQ(Read("jovo.ini"), "\"jov\"\r\n");
+    EXPECT_NE(piped.err.find("standard output was closed"), std::string::npos) << piped.err;
+
+    fs::path deep = root; // a game folder path of 4,060 bytes
+    while (Utf8(deep).size() < 3800) {
+        deep /= std::string(200, 'd');
+    }
+    deep /= std::string(4060 - Utf8(deep).size() - 1, 'g');
+    fs::create_directories(deep / "JOV");
+    fs::copy(game / "JOV" / "HURR.FLT", deep / "JOV" / "HURR.DAT");
+    Write(Utf8(fs::relative(deep / "jovo.ini", game)), "\"none\"\r\n");
+    const auto refused = Run({"install", "jov"}, deep);
+    EXPECT_EQ(refused.status, 3);
+    EXPECT_NE(refused.err.find("Refused: The path is too long."), std::string::npos) << refused.err;
+    EXPECT_EQ(Files(deep), (Contents{{"jovo.ini", "\"none\"\r\n"}}));
+    EXPECT_FALSE(fs::exists(deep / "JOV_Enable-backup"));
+}
+
+#endif
+
+#ifndef _WIN32
 // As an ordinary user has it; the program runs from a copy that "nobody" can reach.
 TEST_F(CliTest, FolderAboveTheGameFolderNeedNotBeListable)
 {

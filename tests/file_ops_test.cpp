@@ -57,7 +57,19 @@ TEST_F(FileOpsTest, ListingTakesPlainFilesOfAnyCaseSorted)
         {Path("*/inner.flt"), {}}, // an asterisk in the folder part is no wildcard
     };
     for (const auto& [pattern, names] : rows) {
-        EXPECT_EQ(files.ListPlainFiles(pattern), names) << pattern;
+        EXPECT_EQ(platform::ListPlainFiles(files, pattern), names) << pattern;
+    }
+    // What stands where a file is to be written is known from the listing: a link counts as
+    // what it points to, a folder is a folder only as itself.
+    using enum platform::EntryKind;
+    const std::map<std::string, platform::EntryKind> kinds{
+        {"a.flt", File},        {"link.flt", File},  {"dangling.flt", Other},
+        {"dirlink.flt", Other}, {"pipe.flt", Other}, {"folder.flt", Folder}};
+    for (const platform::Entry& entry : files.List(Path("")).entries) {
+        if (kinds.contains(entry.name)) {
+            EXPECT_EQ(entry.kind, kinds.at(entry.name)) << entry.name;
+        }
+        EXPECT_EQ(entry.hidden, entry.name.starts_with('.')) << entry.name;
     }
 }
 #endif
@@ -80,35 +92,65 @@ TEST_F(FileOpsTest, StateFieldIsReadForgivingly)
     };
     for (const auto& [content, word] : rows) {
         Write("jovo.ini", content);
-        EXPECT_EQ(switcher::ParseStateLine(
-                      files.ReadTextFile(Path("JOVO.INI"), switcher::kStateReadLimit)),
-                  word)
+        EXPECT_EQ(
+            switcher::ParseStateLine(files.ReadFile(Path("JOVO.INI"), switcher::kStateReadLimit)),
+            word)
             << content.substr(0, 20);
     }
 }
 
-TEST_F(FileOpsTest, RefusalsCarryTheSystemsNumber)
+// A move never loses what stands at its target: it hands it over, or moves nothing. The platform
+// refuses nothing of its own: read-only files move and go as the system lets them.
+TEST_F(FileOpsTest, MovesHandOverWhatStandsAtTheTarget)
 {
-    WriteReadOnly("mosq.flt");
-    Write("sub/x");
-    const auto failure = [](const std::function<void()>& action) {
-        try {
-            action();
-        } catch (const platform::FsError& error) {
-            return error.Number();
-        }
-        return 0;
+    using platform::Moved;
+    struct Row
+    {
+        const char* name;
+        const char* before; // files, "!x" read-only
+        const char* from;
+        const char* to;
+        const char* handedTo; // "" : none
+        Moved moved;
+        const char* after; // "name=content"
     };
-    const auto number = [](int error) { return platform::FromErrno(error).number; };
-    EXPECT_EQ(failure([&] { files.RemoveFile("gone.flt"); }), number(ENOENT));
-    EXPECT_EQ(failure([&] { files.RemoveFile("sub"); }), number(EISDIR));
-    EXPECT_EQ(failure([&] { files.RemoveFile("MOSQ.flt"); }), number(EACCES));
-    EXPECT_EQ(failure([&] { files.CopyFileReplacing("sub/x", "Mosq.flt"); }), number(EACCES));
-    EXPECT_EQ(failure([&] { files.WriteTextFile("sub", "none"); }), number(EISDIR));
-#ifndef _WIN32
-    // A link goes, its read-only target stays.
-    fs::create_symlink("mosq.flt", game / "link.flt");
-    EXPECT_EQ(failure([&] { files.RemoveFile("link.flt"); }), 0);
-#endif
-    EXPECT_TRUE(Exists("mosq.flt") && Exists("sub/x"));
+    const Row rows[] = {
+        {"to a free name", "a", "a", "b", "", Moved::Done, "b=a"},
+        {"over a file, nothing given", "a b", "a", "b", "", Moved::TargetTaken, "a=a b=b"},
+        {"over a file, handed over", "a b", "a", "b", "k/b", Moved::HandedOver, "b=a k/b=b"},
+        {"over a read-only file", "a !b", "a", "b", "k/b", Moved::HandedOver, "b=a k/b=b"},
+        {"a read-only file", "!a", "a", "k/a", "", Moved::Done, "k/a=a"},
+        {"a source that is gone", "b", "a", "b", "k/b", Moved::SourceMissing, "b=b"},
+        {"a source of another case", "A.FLT", "a.flt", "k/a", "", Moved::Done, "k/a=A.FLT"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        Clear();
+        Write("k/.keep");
+        for (const std::string& name : Split(row.before)) {
+            name.starts_with('!') ? WriteReadOnly(name.substr(1), name.substr(1))
+                                  : Write(name, name);
+        }
+        const std::string handedTo = *row.handedTo != '\0' ? Path(row.handedTo) : std::string();
+        EXPECT_EQ(files.Move(Path(row.from), Path(row.to), handedTo), row.moved);
+        Contents expected;
+        for (const std::string& entry : Split(row.after)) {
+            expected[entry.substr(0, entry.find('='))] = entry.substr(entry.find('=') + 1);
+        }
+        Contents found = Files();
+        for (const auto& [name, content] : Files(Under("k"))) {
+            found["k/" + name] = content;
+        }
+        found.erase("k/.keep");
+        EXPECT_EQ(found, expected);
+    }
+    // Removing: a file whatever its permission, an empty folder, nothing where nothing is.
+    Clear();
+    Write("k/x");
+    WriteReadOnly("ro");
+    EXPECT_TRUE(files.Remove(Path("ro")));
+    EXPECT_FALSE(files.Remove(Path("ro")));
+    EXPECT_THROW(files.Remove(Path("k")), platform::FsError);
+    EXPECT_TRUE(files.Remove(Path("k/x")) && files.Remove(Path("k")));
+    EXPECT_THROW(files.WriteFile(Path(""), "none"), platform::FsError);
 }

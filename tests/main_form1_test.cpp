@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <functional>
 #include <memory>
+#include <thread>
 
 // Main_Form1 as both windows run it, through a toolkit that records what it is asked to do.
 namespace
@@ -28,18 +29,31 @@ struct FakeHelp final : ui::HelpWindow
     bool unloaded = false;
 };
 
-// Records what the window is asked to do; title and buttons are the switcher's own business.
+// Records what the window is asked to do, and marks what it is asked off the window's thread;
+// title and buttons are the switcher's own business. A command works on a thread of its own.
 class FakeToolkit final : public ui::Toolkit
 {
 public:
     void SetCaption(const std::string&) override {}
     void SetButtonEnabled(switcher::Control, bool) override {}
-    void SetWindowEnabled(bool flag) override { calls.push_back(flag ? "on" : "off"); }
+    void SetWindowEnabled(bool flag) override { Record(flag ? "on" : "off"); }
+    void RunBusy(ui::BusyWork& work) override
+    {
+        calls.push_back("busy");
+        for (work.Start([] {}); !work.Serve();) {
+            std::this_thread::yield();
+        }
+        calls.push_back("idle");
+    }
     void DropQueuedInput() override { calls.push_back("drop"); }
     void ShowBox(const std::string& text, ui::BoxIcon icon) override
     {
-        calls.push_back(std::string(icon == ui::BoxIcon::Error ? "failure " : "box ") +
-                        text.substr(0, text.find('\n')));
+        Record(std::string(icon == ui::BoxIcon::Error ? "failure " : "box ") +
+               text.substr(0, text.find('\n')));
+    }
+    void Record(const std::string& call)
+    {
+        calls.push_back(std::this_thread::get_id() == windowThread ? call : call + " off thread");
     }
     std::unique_ptr<ui::HelpWindow> LoadHelp() override
     {
@@ -51,6 +65,7 @@ public:
 
     Calls calls;
     bool closeHelp = false;
+    const std::thread::id windowThread = std::this_thread::get_id();
 };
 
 using MainForm1Test = GameFolderTest;
@@ -73,9 +88,10 @@ TEST_F(MainForm1Test, HandlersKeepTheWindowsRules)
               (Calls{"off", "box KRS folder does not exist!", "drop", "on"}));
     EXPECT_FALSE(form.Busy());
     Write("jov/panel.dat");
-    EXPECT_EQ(step([&] { form.Install_Click(); }), (Calls{"off", "drop", "on"}));
+    // A command works off the window's thread; the window is enabled once it has ended.
+    EXPECT_EQ(step([&] { form.Install_Click(); }), (Calls{"busy", "off", "idle", "drop", "on"}));
     EXPECT_EQ(Read("jovo.ini"), "\"jov\"\r\n");
-    EXPECT_EQ(step([&] { form.Country_Click(2); }), (Calls{"off", "drop", "on"}));
+    EXPECT_EQ(step([&] { form.Country_Click(2); }), (Calls{"busy", "off", "idle", "drop", "on"}));
 
     EXPECT_EQ(step([&] { form.mnuHelp_Click(); }), (Calls{"help loaded", "help hidden"}));
     EXPECT_EQ(step([&] { form.mnuHelp_Click(); }), (Calls{"help hidden"}));
@@ -86,7 +102,8 @@ TEST_F(MainForm1Test, HandlersKeepTheWindowsRules)
     Write("krs/flt.cdf");
     WriteReadOnly("HURR.FLT");
     EXPECT_EQ(step([&] { form.Remove_Click(); }),
-              (Calls{"off", "failure " + ErrorLine(EACCES), "off", "end 3"}));
+              (Calls{"busy", "off", "idle", "failure Refused: The file is read-only.", "off",
+                     "end 3"}));
     EXPECT_TRUE(form.Failed() && form.Busy());
     EXPECT_EQ(step([&] { form.Remove_Click(); }), Calls{});
     EXPECT_EQ(step([&] { form.mnuHelp_Click(); }), Calls{});
@@ -114,8 +131,8 @@ TEST_F(MainForm1Test, NamesWhatTheVirtualStoreShadowsAfterASwitch)
         form.Install_Click();
         form.Click(switcher::Control::Country0);
         form.Remove_Click();
-        EXPECT_EQ(toolkit.calls.size(), 11u); // a box after each switch: 4 + 3 + 4 calls
-        EXPECT_EQ(toolkit.calls.at(1).substr(0, 30), "box Windows keeps older copies");
+        EXPECT_EQ(toolkit.calls.size(), 17u); // a box after each switch: 6 + 5 + 6 calls
+        EXPECT_EQ(toolkit.calls.at(3).substr(0, 30), "box Windows keeps older copies");
     }
     std::filesystem::current_path(root);
     std::filesystem::remove_all(game);

@@ -1,6 +1,8 @@
 #include "game_folder.h"
+#include "slow_copies.h"
 #include "window_geometry.h"
 
+#include "platform/native_file_system.h"
 #include "ui/failure_guard.h"
 #include "ui/qt/frm_help.h"
 #include "ui/qt/main_window.h"
@@ -12,6 +14,7 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSemaphore>
 #include <QStyleOptionGroupBox>
 #include <QTest>
 #include <QTimer>
@@ -32,9 +35,9 @@ class UiTest : public GameFolderTest
 {
 protected:
     // The window after a start-up that must succeed, shown and active.
-    ui::qt::MainWindow& Shown()
+    ui::qt::MainWindow& Shown(platform::FileSystem* files = nullptr)
     {
-        window = std::make_unique<ui::qt::MainWindow>();
+        window = std::make_unique<ui::qt::MainWindow>(files);
         EXPECT_TRUE(window->Logic().Form_Load());
         window->show();
         QApplication::setActiveWindow(window.get());
@@ -178,6 +181,40 @@ TEST_F(UiTest, InputQueuedDuringACommandIsDroppedAndAFailureEndsTheEventLoop)
     EXPECT_EQ(boxes, 1);
     EXPECT_FALSE(form.isEnabled());
     EXPECT_EQ(Read("jovo.ini"), "\"jov\"\r\n");
+}
+
+// On a slow disk a command takes seconds. An event posted to the window's thread meanwhile is
+// run within a second each time, and the click, key and close made meanwhile do nothing.
+TEST_F(UiTest, AnswersThroughASlowCommandAndTakesNoInputMeanwhile)
+{
+    Record("none");
+    for (char name = 'A'; name <= 'J'; ++name) {
+        Write(std::string("jov/") + name + ".DAT");
+    }
+    platform::NativeFileSystem native;
+    const auto act = [&] {
+        QTest::mouseClick(Find("Remove"), Qt::LeftButton);
+        QTest::keyClick(window.get(), Qt::Key_H, Qt::AltModifier);
+        window->close(); // ignored, or the window is hidden
+    };
+    SlowCopies slow(native);
+    slow.act = [&] { QMetaObject::invokeMethod(window.get(), act, Qt::QueuedConnection); };
+    slow.answers = [&] {
+        auto answered = std::make_shared<QSemaphore>();
+        QMetaObject::invokeMethod(
+            window.get(), [answered] { answered->release(); }, Qt::QueuedConnection);
+        return answered->tryAcquire(1, 1000);
+    };
+    Shown(&slow);
+    int helpChosen = 0;
+    QObject::connect(Find<QAction>("mnuHelp"), &QAction::triggered, [&] { ++helpChosen; });
+
+    QTest::mouseClick(Find("Install"), Qt::LeftButton);
+    EXPECT_EQ(std::pair(slow.turns, slow.unanswered), std::pair(30, 0));
+    EXPECT_EQ(Read("jovo.ini"), "\"jov\"\r\n");
+    EXPECT_EQ(helpChosen, 0);
+    EXPECT_TRUE(window->isVisible() && window->isEnabled());
+    window.reset(); // before the file system it works on
 }
 
 // The help window as Qt shows it, its look and text, over a main window that takes no input.

@@ -1,10 +1,13 @@
 #include "game_folder.h"
+#include "slow_copies.h"
 #include "window_geometry.h"
 
+#include "platform/native_file_system.h"
 #include "ui/win32/frm_help.h"
 #include "ui/win32/main_window.h"
 
 #include <array>
+#include <future>
 #include <string>
 
 // The Win32 windows under Wine, in a virtual display.
@@ -137,4 +140,36 @@ TEST_F(Win32WindowTest, PenAndTouchMadeDuringACommandAreDropped)
     window.DropQueuedInput();
     EXPECT_FALSE(PeekMessageW(&message, main, 0x0119, 0x0119, PM_NOREMOVE));
     EXPECT_FALSE(PeekMessageW(&message, main, 0x0240, 0x0257, PM_NOREMOVE));
+}
+
+// On a slow disk a command takes seconds. The window answers another thread's message within a
+// second each time, and the click, key and close posted meanwhile do nothing.
+TEST_F(Win32WindowTest, AnswersThroughASlowCommandAndTakesNoInputMeanwhile)
+{
+    Record("none");
+    for (char name = 'A'; name <= 'J'; ++name) {
+        Write(std::string("jov/") + name + ".DAT");
+    }
+    platform::NativeFileSystem native;
+    SlowCopies slow(native);
+    ui::win32::MainWindow window(SW_SHOWNOACTIVATE, &slow);
+    const HWND main = FindWindowW(kMainClass, nullptr);
+    slow.act = [&] {
+        const HWND remove = ChildCaptioned(main, "KRS  Flight Models");
+        PostMessageW(remove, WM_LBUTTONDOWN, MK_LBUTTON, 0);
+        PostMessageW(remove, WM_LBUTTONUP, 0, 0);
+        PostMessageW(main, WM_SYSKEYDOWN, 'H', 1 << 29); // Alt+H
+        PostMessageW(main, WM_CLOSE, 0, 0);
+    };
+    slow.answers = [&] {
+        return std::async(std::launch::async, [main] {
+                   return SendMessageTimeoutW(main, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 1000, nullptr);
+               }).get() != 0;
+    };
+    ASSERT_TRUE(window.Logic().Form_Load());
+
+    window.Logic().Install_Click();
+    EXPECT_EQ(std::pair(slow.turns, slow.unanswered), std::pair(30, 0));
+    EXPECT_EQ(Read("jovo.ini"), "\"jov\"\r\n");
+    EXPECT_TRUE(!FindWindowW(L"JOV_Enable.frmHelp", nullptr) && IsWindowEnabled(main)); // no Help
 }

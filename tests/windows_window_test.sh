@@ -87,6 +87,7 @@ sleep 0.3
 restore_stock
 xdotool key alt+h
 close_window "$frame_right" "$frame_top"
+import -window root "$work/busy.png" # the window disabled, painted, while the install works
 state_is none || fail "the install ended before the input was made: give it more to copy"
 await state_is jov || fail "the install did not end"
 sleep 2

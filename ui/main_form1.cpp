@@ -9,7 +9,11 @@
 namespace ui
 {
 
-Main_Form1::Main_Form1(Toolkit& toolkit) : toolkit_(toolkit) {}
+Main_Form1::Main_Form1(Toolkit& toolkit, platform::FileSystem* files)
+    : toolkit_(toolkit),
+      ownFiles_(files != nullptr ? nullptr : std::make_unique<platform::NativeFileSystem>()),
+      files_(files != nullptr ? *files : *ownFiles_)
+{}
 
 int Main_Form1::Run()
 {
@@ -43,19 +47,24 @@ void Main_Form1::Click(switcher::Control control)
 {
     Handle([this, control] {
         // After a switch, once: what the game reads from the VirtualStore instead.
-        if (switcher_.Click(control) == switcher::Outcome::Done &&
-            switcher::SetOf(control) != nullptr) {
-            if (const std::string notice = VirtualStoreNotice(switcher_.State().GameDir);
-                !notice.empty()) {
-                toolkit_.ShowBox(notice, BoxIcon::Warning);
+        std::string notice;
+        RunBusy([this, control, &notice] {
+            if (switcher_.Click(control) == switcher::Outcome::Done &&
+                switcher::SetOf(control) != nullptr) {
+                notice = VirtualStoreNotice(switcher_.State().GameDir);
             }
+        });
+        if (!notice.empty()) {
+            toolkit_.ShowBox(notice, BoxIcon::Warning);
         }
     });
 }
 
 void Main_Form1::Country_Click(int index)
 {
-    Handle([this, index] { switcher_.Country_Click(static_cast<std::int16_t>(index)); });
+    Handle([this, index] {
+        RunBusy([this, index] { switcher_.Country_Click(static_cast<std::int16_t>(index)); });
+    });
 }
 
 void Main_Form1::mnuHelp_Click()
@@ -74,7 +83,8 @@ void Main_Form1::mnuHelp_Click()
 
 void Main_Form1::Handle(const std::function<void()>& handler)
 {
-    if (failed_) {
+    // A command already running takes no other handler, whatever a toolkit lets through.
+    if (failed_ || work_ != nullptr) {
         return;
     }
     ++handlerDepth_;
@@ -93,6 +103,29 @@ void Main_Form1::Handle(const std::function<void()>& handler)
     }
 }
 
+void Main_Form1::RunBusy(const std::function<void()>& work)
+{
+    BusyWork busy(work);
+    work_ = &busy;
+    try {
+        toolkit_.RunBusy(busy);
+    } catch (...) {
+        work_ = nullptr;
+        throw;
+    }
+    work_ = nullptr;
+    busy.Finish();
+}
+
+void Main_Form1::OnWindowThread(const std::function<void()>& call)
+{
+    if (work_ != nullptr) {
+        work_->OnWindowThread(call);
+    } else {
+        call();
+    }
+}
+
 void Main_Form1::EnableAfterCommand()
 {
     toolkit_.DropQueuedInput();
@@ -103,15 +136,20 @@ void Main_Form1::EnableAfterCommand()
 
 void Main_Form1::SetCaption(const std::string& text)
 {
-    toolkit_.SetCaption(text);
+    OnWindowThread([this, &text] { toolkit_.SetCaption(text); });
 }
 
 void Main_Form1::SetEnabled(switcher::Control control, bool flag)
 {
-    toolkit_.SetButtonEnabled(control, flag);
+    OnWindowThread([this, control, flag] { toolkit_.SetButtonEnabled(control, flag); });
 }
 
 void Main_Form1::SetWindowEnabled(bool flag)
+{
+    OnWindowThread([this, flag] { ApplyWindowEnabled(flag); });
+}
+
+void Main_Form1::ApplyWindowEnabled(bool flag)
 {
     if (!flag) {
         busy_ = true;
@@ -130,7 +168,7 @@ void Main_Form1::SetWindowEnabled(bool flag)
 
 void Main_Form1::ShowMessage(const std::string& text)
 {
-    toolkit_.ShowBox(text, BoxIcon::None);
+    OnWindowThread([this, &text] { toolkit_.ShowBox(text, BoxIcon::None); });
 }
 
 } // namespace ui

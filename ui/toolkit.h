@@ -1,6 +1,7 @@
 #pragma once
 
 #include "switcher/set_view.h"
+#include "ui/busy_work.h"
 
 #include <memory>
 #include <string>
@@ -41,6 +42,10 @@ public:
     // The whole main window, its menu included. Disabled while shown, it shows so at once,
     // without a turn of the event loop.
     virtual void SetWindowEnabled(bool flag) = 0;
+    // Starts `work` and returns once it has ended. Meanwhile the window's thread paints, answers
+    // the desktop and serves the work (BusyWork::Serve whenever woken), but takes no input: what
+    // the player clicks or types stays queued for DropQueuedInput.
+    virtual void RunBusy(BusyWork& work) = 0;
     // Takes the player's input that queued up while the window was disabled out of the queue,
     // while it is still disabled, so that none of it is carried out afterwards.
     virtual void DropQueuedInput() = 0;

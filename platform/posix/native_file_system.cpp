@@ -25,11 +25,10 @@ bool Missing(int error)
     return error == ENOENT || error == ENOTDIR;
 }
 
-// `path` as written where something stands there, else as case-blind resolution finds it.
-std::string Existing(const std::string& path)
+// The file `path` names: as written where it is a file, else as case-blind resolution finds it.
+std::string ExistingFile(const std::string& path)
 {
-    struct stat info = {};
-    return ::lstat(path.c_str(), &info) == 0 ? path : ResolvePath(path);
+    return ResolvePath(path, true);
 }
 
 // The path in its resolved folder, the last name as given.
@@ -91,18 +90,23 @@ CopyFault CopyContents(int in, int out)
     }
 }
 
-// A new temporary of our own form in `folder`, and its path; the caller owns both.
+// A new temporary of our own form in `folder` (resolved only where it is not there as written),
+// and its path; the caller owns both.
 std::pair<Fd, std::string> NewTemporary(const std::string& folder, mode_t mode,
                                         const std::string& forPath)
 {
     static unsigned serial = 0;
-    for (;;) {
-        std::string path = Join(folder, TemporaryName(ThisProcess(), ++serial));
+    std::string here = FolderOrHere(folder);
+    for (bool resolved = false;;) {
+        std::string path = Join(here, TemporaryName(ThisProcess(), ++serial));
         const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
         if (fd >= 0) {
             return {Fd(fd), std::move(path)};
         }
-        if (errno != EEXIST) {
+        if (Missing(errno) && !resolved) {
+            here = FolderOrHere(ResolveFolder(folder));
+            resolved = true;
+        } else if (errno != EEXIST) {
             ThrowErrno("write", Absolute(forPath));
         }
     }
@@ -127,6 +131,12 @@ bool SyncFolder(const std::string& folder)
 int RenameAt(const std::string& from, const std::string& to, unsigned flags)
 {
     return ::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), flags);
+}
+
+[[noreturn]] void FailMove(const std::string& path, int error)
+{
+    errno = error;
+    ThrowErrno("move", Absolute(path));
 }
 
 bool Unsupported(int error)
@@ -237,19 +247,19 @@ void NativeFileSystem::Probe(const std::string& path, Access access)
 
 std::string NativeFileSystem::ReadFile(const std::string& path, std::size_t limit)
 {
-    return ReadUpTo(Existing(path), limit);
+    return ReadUpTo(ExistingFile(path), limit);
 }
 
 bool NativeFileSystem::SameContent(const std::string& a, const std::string& b)
 {
-    return SameBytes(Existing(a), Existing(b));
+    return SameBytes(ExistingFile(a), ExistingFile(b));
 }
 
 void NativeFileSystem::WriteFile(const std::string& path, std::string_view text)
 {
-    const std::string target = InResolvedFolder(path);
-    const std::string folder = SplitPath(target).folder;
-    auto [fd, temporary] = NewTemporary(FolderOrHere(folder), 0666, target);
+    auto [fd, temporary] = NewTemporary(SplitPath(path).folder, 0666, path);
+    const std::string folder = SplitPath(temporary).folder;
+    const std::string target = Join(folder, SplitPath(path).leaf);
     if (!WriteAll(fd.Get(), text.data(), text.size()) || ::fsync(fd.Get()) != 0 ||
         ::close(fd.Release()) != 0) {
         FailTemporary(temporary, "write", target);
@@ -280,8 +290,7 @@ std::string NativeFileSystem::Stage(const std::string& source, const std::string
     // Created with the source's permissions, and writable whatever they are.
     const std::string shown = Join(folder, SplitPath(from).leaf);
     auto [out, temporary] =
-        NewTemporary(FolderOrHere(ResolveFolder(folder)),
-                     (info.st_mode & (S_IRWXU | S_IRWXG | S_IRWXO)) | S_IWUSR, shown);
+        NewTemporary(folder, (info.st_mode & (S_IRWXU | S_IRWXG | S_IRWXO)) | S_IWUSR, shown);
     switch (CopyContents(in.Get(), out.Get())) {
     case CopyFault::Read:
         FailTemporary(temporary, "read", from);
@@ -301,85 +310,112 @@ Moved NativeFileSystem::Move(const std::string& from, const std::string& to,
                              const std::string& handedTo)
 {
     std::string source = from;
-    const std::string target = InResolvedFolder(to);
-    const auto fail = [&](const std::string& path) { ThrowErrno("move", Absolute(path)); };
-    struct stat info = {};
-    if (RenameAt(source, target, RENAME_NOREPLACE) == 0) {
-        return Moved::Done;
-    }
-    if (Missing(errno) && ::lstat(source.c_str(), &info) != 0) {
-        source = ResolvePath(from);
+    std::string target = to;
+    int error = MoveNoReplace(source, target);
+    // Names not there as written: resolved now, and only now.
+    if (Missing(error)) {
+        struct stat info = {};
         if (::lstat(source.c_str(), &info) != 0) {
-            return Moved::SourceMissing;
+            source = ResolvePath(from);
+            if (::lstat(source.c_str(), &info) != 0) {
+                return Moved::SourceMissing;
+            }
         }
-        if (RenameAt(source, target, RENAME_NOREPLACE) == 0) {
-            return Moved::Done;
-        }
+        target = InResolvedFolder(to);
+        error = MoveNoReplace(source, target);
     }
-    const bool noFlags = Unsupported(errno);
-    if (!noFlags && errno != EEXIST) {
-        fail(target);
-    }
-    if (noFlags && ::lstat(target.c_str(), &info) != 0) {
-        // No move that never replaces here (exFAT, FAT, some shares): the name was free a moment
-        // ago.
-        if (::rename(source.c_str(), target.c_str()) != 0) {
-            fail(target);
-        }
+    if (error == 0) {
         return Moved::Done;
+    }
+    if (error != EEXIST) {
+        FailMove(target, error);
     }
     if (handedTo.empty()) {
         return Moved::TargetTaken;
     }
-    const std::string keeper = InResolvedFolder(handedTo);
-    if (!noFlags && noExchange_.count(info.st_dev) == 0) {
+    return HandOver(source, target, handedTo);
+}
+
+// The new file at `source` takes `target`'s place; the old one goes to `handedTo`.
+Moved NativeFileSystem::HandOver(const std::string& source, const std::string& target,
+                                 const std::string& handedTo)
+{
+    int error = 0;
+    std::string keeper = handedTo;
+    if (exchange_) {
         // The new file takes the name that is to receive the old one, then the two swap: the
         // old file is never under a name of ours that a later command would sweep away.
-        if (RenameAt(source, keeper, RENAME_NOREPLACE) != 0) {
-            fail(keeper);
+        error = MoveNoReplace(source, keeper);
+        if (Missing(error)) {
+            keeper = InResolvedFolder(handedTo);
+            error = MoveNoReplace(source, keeper);
+        }
+        if (error != 0) {
+            FailMove(keeper, error);
         }
         for (int attempt = 0; attempt < 100; ++attempt) {
             if (RenameAt(keeper, target, RENAME_EXCHANGE) == 0) {
                 return Moved::HandedOver;
             }
-            if (Missing(errno)) { // the target went meanwhile
-                if (RenameAt(keeper, target, RENAME_NOREPLACE) == 0) {
+            error = errno;
+            if (Missing(error)) { // the target went meanwhile, and may come again
+                error = MoveNoReplace(keeper, target);
+                if (error == 0) {
                     return Moved::Done;
                 }
-                if (errno == EEXIST) {
-                    continue;
+            }
+            if (Unsupported(error)) {
+                // Back where it was, for the two moves below.
+                exchange_ = false;
+                error = MoveNoReplace(keeper, source);
+                if (error != 0) {
+                    FailMove(keeper, error);
                 }
+                break;
             }
-            if (!Unsupported(errno)) {
-                fail(target);
+            if (error != EEXIST) {
+                FailMove(target, error);
             }
-            if (::rename(keeper.c_str(), source.c_str()) != 0) {
-                fail(keeper);
-            }
-            struct stat folder = {};
-            noExchange_.insert(::stat(FolderOrHere(SplitPath(target).folder).c_str(), &folder) == 0
-                                   ? folder.st_dev
-                                   : info.st_dev);
-            break;
         }
-        if (::lstat(source.c_str(), &info) != 0) { // another program kept swapping the target
-            errno = EBUSY;
-            fail(target);
+        if (exchange_) { // another program kept putting files at the target
+            FailMove(target, EBUSY);
         }
     }
     // No swap here: the old file goes first, then the new one takes its name. For a moment
     // neither is at the target, but each has a name.
-    if (::lstat(keeper.c_str(), &info) == 0) {
-        errno = EEXIST;
-        fail(keeper);
+    keeper = InResolvedFolder(handedTo);
+    error = MoveNoReplace(target, keeper);
+    if (error != 0 && !Missing(error)) {
+        FailMove(keeper, error);
     }
-    if (::rename(target.c_str(), keeper.c_str()) != 0) {
-        fail(target);
+    const bool handed = error == 0;
+    error = MoveNoReplace(source, target);
+    if (error != 0) {
+        FailMove(target, error);
     }
-    if (::rename(source.c_str(), target.c_str()) != 0) {
-        fail(target);
+    return handed ? Moved::HandedOver : Moved::Done;
+}
+
+int NativeFileSystem::MoveNoReplace(const std::string& from, const std::string& to)
+{
+    if (renameFlags_) {
+        if (RenameAt(from, to, RENAME_NOREPLACE) == 0) {
+            return 0;
+        }
+        if (!Unsupported(errno)) {
+            return errno;
+        }
+        renameFlags_ = false;
     }
-    return Moved::HandedOver;
+    // exFAT, FAT and some shares have no move that never replaces: a look, then a plain move.
+    struct stat info = {};
+    if (::lstat(from.c_str(), &info) != 0) {
+        return errno;
+    }
+    if (::lstat(to.c_str(), &info) == 0) {
+        return EEXIST;
+    }
+    return ::rename(from.c_str(), to.c_str()) == 0 ? 0 : errno;
 }
 
 bool NativeFileSystem::Remove(const std::string& path)
@@ -412,8 +448,9 @@ bool NativeFileSystem::Remove(const std::string& path)
 
 bool NativeFileSystem::MakeFolder(const std::string& path)
 {
-    const std::string resolved = InResolvedFolder(path);
-    if (::mkdir(resolved.c_str(), 0777) == 0) {
+    std::string resolved = path;
+    if (::mkdir(resolved.c_str(), 0777) == 0 ||
+        (Missing(errno) && ::mkdir((resolved = InResolvedFolder(path)).c_str(), 0777) == 0)) {
         return true;
     }
     const int error = errno;

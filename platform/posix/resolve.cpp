@@ -136,16 +136,24 @@ std::string ResolveFolder(const std::string& folder)
     if (IsSpecialLeaf(split.leaf) || IsDirectory(resolved)) {
         return resolved;
     }
-    const Entry* chosen = Choose(Scan(parent), split.leaf, [](const Entry& entry) {
-        return entry.kind == EntryKind::Folder;
+    const Listing listing = Scan(parent);
+    // A link to a folder leads there too.
+    const Entry* chosen = Choose(listing, split.leaf, [&](const Entry& entry) {
+        return entry.kind == EntryKind::Folder ||
+               (entry.kind == EntryKind::Other && IsDirectory(Join(parent, entry.name)));
     });
     return chosen != nullptr ? Join(parent, chosen->name) : resolved;
 }
 
-std::string ResolvePath(const std::string& path)
+std::string ResolvePath(const std::string& path, bool file)
 {
-    struct stat info = {};
-    if (::lstat(path.c_str(), &info) == 0) {
+    // Something stands there, and it is what is asked for: a file, a link to one, or anything.
+    const auto fits = [file](const std::string& at) {
+        struct stat info = {};
+        return file ? ::stat(at.c_str(), &info) == 0 && S_ISREG(info.st_mode)
+                    : ::lstat(at.c_str(), &info) == 0;
+    };
+    if (fits(path)) {
         return path;
     }
     const Split split = SplitPath(path);
@@ -154,13 +162,13 @@ std::string ResolvePath(const std::string& path)
     }
     const std::string folder = ResolveFolder(split.folder);
     const std::string exact = Join(folder, split.leaf);
-    if (::lstat(exact.c_str(), &info) == 0) {
+    if (exact != path && fits(exact)) {
         return exact;
     }
     const Listing listing = Scan(folder);
     const Entry* chosen = Choose(listing, split.leaf,
                                  [](const Entry& entry) { return entry.kind == EntryKind::File; });
-    if (chosen == nullptr) {
+    if (chosen == nullptr && !file) {
         chosen = Choose(listing, split.leaf, [](const Entry&) { return true; });
     }
     return chosen != nullptr ? Join(folder, chosen->name) : exact;

@@ -56,9 +56,9 @@ Listing Scan(const std::string& folder);
 std::string ResolveFolder(const std::string& folder);
 
 // A path whose folder part resolves as ResolveFolder does and whose last component is the exact
-// name when something stands there, else the smallest case variant that is a file, else the
-// smallest variant at all, else as given.
-std::string ResolvePath(const std::string& path);
+// name when something stands there (a file, with `file`), else the smallest case variant that
+// is a file, else (without `file`) the smallest variant at all, else as given.
+std::string ResolvePath(const std::string& path, bool file = false);
 
 // The working folder's absolute path, and `path` with it in front where it is relative, as
 // messages show paths.

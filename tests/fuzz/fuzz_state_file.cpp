@@ -50,7 +50,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::fwrite(data, 1, size, file);
     std::fclose(file);
     static platform::NativeFileSystem files;
-    if (switcher::ParseStateLine(files.ReadTextFile(ScratchFile(), switcher::kStateReadLimit)) !=
+    if (switcher::ParseStateLine(files.ReadFile(ScratchFile(), switcher::kStateReadLimit)) !=
         switcher::ParseStateLine(text.substr(0, std::min<std::size_t>(size, 4096)))) {
         std::abort();
     }

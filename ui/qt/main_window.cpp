@@ -7,6 +7,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QEventLoop>
 #include <QFontInfo>
 #include <QGroupBox>
 #include <QIcon>
@@ -26,7 +27,8 @@ namespace ui::qt
 namespace
 {
 
-// Smaller text is hard to read; a text that does not fit at this size is cut as before.
+// Smaller text is hard to read; a text that does not fit at this size is cut at the edge of its
+// control, as the label cuts the help text.
 constexpr int kSmallestPixelSize = 8;
 
 // The frame's title, which the style draws above the frame's line, within the frame.
@@ -103,7 +105,7 @@ void FitCaption(QPushButton& button)
     });
 }
 
-MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent)
+MainWindow::MainWindow(platform::FileSystem* files) : form_(*this, files)
 {
     const forms::MainForm& form = forms::kMainForm;
     setObjectName(QString::fromUtf8(form.name));
@@ -165,6 +167,29 @@ void MainWindow::SetWindowEnabled(bool flag)
     setEnabled(flag);
     if (!flag && isVisible()) {
         repaint(); // shows the greyed buttons without a turn of the event loop
+    }
+}
+
+void MainWindow::RunBusy(BusyWork& work)
+{
+    QEventLoop loop;
+    busyWork_ = &work;
+    busyLoop_ = &loop;
+    // Called from the work's thread; the call is queued for this one.
+    work.Start([this] {
+        QMetaObject::invokeMethod(
+            this, [this] { ServeBusy(); }, Qt::QueuedConnection);
+    });
+    loop.exec(QEventLoop::ExcludeUserInputEvents);
+    busyWork_ = nullptr;
+    busyLoop_ = nullptr;
+}
+
+// Also reached from a box's own event loop while a call the work handed over shows it.
+void MainWindow::ServeBusy()
+{
+    if (busyWork_ != nullptr && busyWork_->Serve()) {
+        busyLoop_->quit();
     }
 }
 

@@ -12,6 +12,7 @@
 #include <functional>
 
 class QAction;
+class QEventLoop;
 class QGroupBox;
 class QPushButton;
 
@@ -21,12 +22,15 @@ namespace ui::qt
 // The main window in Qt Widgets: four command buttons beside the framed air-force buttons, and
 // the Help menu, routed to Main_Form1, which decides everything else. While Main_Form1 is busy,
 // every mouse and key event meant for the window, and every request to close it, is dropped.
+// While a command works, the window's thread runs an event loop that leaves the window system's
+// input queued (QEventLoop::ExcludeUserInputEvents): it paints and answers the desktop's pings.
 class MainWindow final : public QMainWindow, public Toolkit
 {
     Q_OBJECT
 
 public:
-    explicit MainWindow(QWidget* parent = nullptr);
+    // `files`: as Main_Form1 takes it.
+    explicit MainWindow(platform::FileSystem* files = nullptr);
     ~MainWindow() override;
     MainWindow(const MainWindow&) = delete;
     MainWindow& operator=(const MainWindow&) = delete;
@@ -36,6 +40,7 @@ public:
     void SetCaption(const std::string& text) override;
     void SetButtonEnabled(switcher::Control control, bool flag) override;
     void SetWindowEnabled(bool flag) override;
+    void RunBusy(BusyWork& work) override;
     void DropQueuedInput() override;
     void ShowBox(const std::string& text, BoxIcon icon) override;
     std::unique_ptr<HelpWindow> LoadHelp() override;
@@ -46,10 +51,14 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void ServeBusy();
+
     QGroupBox* Frame1 = nullptr;
     std::array<QPushButton*, switcher::kControlCount> buttons_{}; // by switcher::Control
     QAction* mnuHelp = nullptr;
-    Main_Form1 form_{*this};
+    BusyWork* busyWork_ = nullptr;
+    QEventLoop* busyLoop_ = nullptr;
+    Main_Form1 form_;
 };
 
 // An OK-only box titled "JOV Enable-Disable", modal for the whole program.

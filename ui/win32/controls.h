@@ -34,7 +34,7 @@ Font DialogFont(int dpi);
 // The dialog font at `dpi` where the text of `control` fits its client area in it, as DrawTextW
 // measures the text with `format`; else the dialog font at the largest smaller size at which the
 // text fits. Sizes go down a pixel at a time, to 8 pixels at the least, where a text that still
-// does not fit is cut as before.
+// does not fit is cut at the edge of its control.
 Font FittedDialogFont(HWND control, int dpi, UINT format);
 
 // Gives `window` and each of its controls `font`.

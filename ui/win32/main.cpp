@@ -8,9 +8,11 @@
 // The program takes no command line. Explorer starts it in its own folder, the game folder.
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int showCommand)
 {
-    // A command runs without taking messages. Windows would put a "Not Responding" ghost in
-    // the window's place after five seconds of that, which the player could close or end in
-    // the middle of a copy; the window stays itself, disabled, instead.
+    // A command works on a thread of its own while the window's thread keeps taking messages,
+    // so Windows has no cause to call the window hung. Should it still (a machine that stalls
+    // the whole program for seconds), no "Not Responding" ghost takes the window's place, which
+    // the player could close to end the program in the middle of a copy; the window stays
+    // itself, disabled.
     DisableProcessWindowsGhosting();
     // The themed controls of the manifest's Common Controls 6.
     INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_STANDARD_CLASSES};

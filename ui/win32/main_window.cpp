@@ -3,6 +3,9 @@
 #include "packaging/windows/resource_ids.h"
 #include "ui/win32/frm_help.h"
 
+#include <algorithm>
+#include <array>
+#include <optional>
 #include <stdexcept>
 #include <vector>
 
@@ -20,6 +23,22 @@ constexpr int kMenuHelpId = 201;
 constexpr UINT kTouch = 0x0240;
 constexpr UINT kLastPointer = 0x0257;
 constexpr UINT kGesture = 0x0119;
+// The player's input: keys, the mouse in and outside the client area, pen and touch.
+constexpr std::array<std::array<UINT, 2>, 5> kInput{{{WM_KEYFIRST, WM_KEYLAST},
+                                                     {WM_MOUSEFIRST, WM_MOUSELAST},
+                                                     {WM_NCMOUSEMOVE, WM_NCXBUTTONDBLCLK},
+                                                     {kTouch, kLastPointer},
+                                                     {kGesture, kGesture}}};
+// While a command works, the window's thread looks at its queue at least this often (ms), also
+// when nothing arrives: Windows calls a window whose thread has not done so for 5 seconds hung.
+constexpr DWORD kBusyTurn = 250;
+
+bool IsInput(UINT message)
+{
+    return std::any_of(kInput.begin(), kInput.end(), [message](const auto& range) {
+        return message >= range[0] && message <= range[1];
+    });
+}
 
 void RegisterClassOnce(WNDPROC procedure)
 {
@@ -58,7 +77,8 @@ std::vector<MSG> TakeQueued(UINT first, UINT last)
 
 } // namespace
 
-MainWindow::MainWindow(int showCommand) : showCommand_(showCommand)
+MainWindow::MainWindow(int showCommand, platform::FileSystem* files)
+    : showCommand_(showCommand), form_(*this, files)
 {
     RegisterClassOnce(&Route);
     const forms::MainForm& form = forms::kMainForm;
@@ -150,12 +170,16 @@ LRESULT MainWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)
         }
         return 0;
     case WM_CLOSE:
-        // Closing ends the program, but not while a command, a message box or the help window
-        // holds the window disabled.
-        if (IsWindowEnabled(hwnd_)) {
+        // Closing ends the program, but not while a command works or a message box or the help
+        // window holds the window disabled.
+        if (IsWindowEnabled(hwnd_) && !form_.Busy()) {
             DestroyWindow(hwnd_);
         }
         return 0;
+    case WM_QUERYENDSESSION:
+        // A command half done at a shutdown or sign-out would stay half done: Windows lists the
+        // program as one that keeps it from ending, and the player chooses.
+        return form_.Busy() ? FALSE : TRUE;
     case WM_DESTROY:
         PostQuitMessage(0);
         return 0;
@@ -199,16 +223,45 @@ void MainWindow::SetWindowEnabled(bool flag)
     }
 }
 
+void MainWindow::RunBusy(BusyWork& work)
+{
+    const HANDLE woken = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    if (woken == nullptr) {
+        throw std::runtime_error("Could not make the event a command wakes the window with.");
+    }
+    work.Start([woken] { SetEvent(woken); });
+    std::optional<WPARAM> quit;
+    for (bool ended = false; !ended;) {
+        const DWORD got = MsgWaitForMultipleObjectsEx(
+            1, &woken, kBusyTurn, QS_PAINT | QS_POSTMESSAGE | QS_SENDMESSAGE | QS_TIMER, 0);
+        if (got == WAIT_OBJECT_0) {
+            ended = work.Serve();
+        }
+        // Sent messages are answered inside PeekMessageW. Key and mouse messages posted by a
+        // program, not typed or clicked, are dropped here as DropQueuedInput would drop them.
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0,
+                            PM_REMOVE | PM_QS_PAINT | PM_QS_POSTMESSAGE | PM_QS_SENDMESSAGE)) {
+            if (message.message == WM_QUIT) {
+                quit = message.wParam;
+            } else if (!IsInput(message.message)) {
+                DispatchMessageW(&message);
+            }
+        }
+    }
+    CloseHandle(woken);
+    if (quit) {
+        PostQuitMessage(static_cast<int>(*quit));
+    }
+}
+
 void MainWindow::DropQueuedInput()
 {
     // Requests to close are input too. Other system commands posted meanwhile (restore,
     // minimise) are left for the loop, in order.
-    TakeQueued(WM_KEYFIRST, WM_KEYLAST);
-    TakeQueued(WM_MOUSEFIRST, WM_MOUSELAST);
-    TakeQueued(WM_NCMOUSEMOVE, WM_NCXBUTTONDBLCLK);
-    // Pen and touch: WM_TOUCH, the pointer messages after it, and gestures.
-    TakeQueued(kTouch, kLastPointer);
-    TakeQueued(kGesture, kGesture);
+    for (const auto& [first, last] : kInput) {
+        TakeQueued(first, last);
+    }
     TakeQueued(WM_CLOSE, WM_CLOSE);
     for (const MSG& command : TakeQueued(WM_SYSCOMMAND, WM_SYSCOMMAND)) {
         if ((command.wParam & 0xFFF0) != SC_CLOSE) {

@@ -12,14 +12,16 @@ namespace ui::win32
 // The main window on the Win32 API: four command buttons beside the framed air-force buttons,
 // and the Help menu, routed to Main_Form1, which decides everything else.
 //
-// A command runs on the window thread without pumping messages, so input made meanwhile waits
-// in the thread's queue while the window is disabled; DropQueuedInput takes the mouse and
-// keyboard, pen and touch messages and close requests out of the queue before the window is
-// enabled again.
+// A command works on a thread of its own. The window's thread meanwhile waits in
+// MsgWaitForMultipleObjects for paint, posted and sent messages and the work's calls, never for
+// input, so it paints and answers the system while the input made meanwhile waits in its queue;
+// DropQueuedInput takes the mouse and keyboard, pen and touch messages and close requests out of
+// the queue before the window is enabled again.
 class MainWindow final : public Form, public Toolkit
 {
 public:
-    explicit MainWindow(int showCommand);
+    // `files`: as Main_Form1 takes it.
+    explicit MainWindow(int showCommand, platform::FileSystem* files = nullptr);
     ~MainWindow() override;
     MainWindow(const MainWindow&) = delete;
     MainWindow& operator=(const MainWindow&) = delete;
@@ -29,6 +31,7 @@ public:
     void SetCaption(const std::string& text) override;
     void SetButtonEnabled(switcher::Control control, bool flag) override;
     void SetWindowEnabled(bool flag) override;
+    void RunBusy(BusyWork& work) override;
     void DropQueuedInput() override;
     void ShowBox(const std::string& text, BoxIcon icon) override;
     std::unique_ptr<HelpWindow> LoadHelp() override;
@@ -47,7 +50,7 @@ private:
     Font font_;
     int dpi_ = 96;
     int showCommand_;
-    Main_Form1 form_{*this};
+    Main_Form1 form_;
 };
 
 } // namespace ui::win32
