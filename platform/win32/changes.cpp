@@ -59,8 +59,8 @@ std::pair<Handle, std::string> NewTemporary(const std::string& folder, const std
 }
 
 // Makes a temporary plain, gives it `lastWrite` where given, and puts its bytes on disk before
-// it is closed: Windows has no flush of a whole file system that a program may ask for, so each
-// file is flushed on its own.
+// it is closed: only an administrator may flush a whole volume on Windows, so each file is
+// flushed on its own.
 bool Seal(Handle& file, const FILETIME* lastWrite)
 {
     FILE_BASIC_INFO basic = {};
@@ -86,8 +86,8 @@ bool Seal(Handle& file, const FILETIME* lastWrite)
 }
 
 // The folder's own record of names added, moved and removed, on disk where the file system
-// allows a folder to be flushed; a share, or Wine on some file systems, does not, which is no
-// failure: the files themselves were flushed before they took their names.
+// takes a flush of a folder; where it does not (some shares), that is no failure: the files
+// themselves were flushed before they took their names.
 void FlushFolder(const std::string& folder)
 {
     const Handle handle = Open(folder, GENERIC_WRITE, true);
@@ -115,8 +115,8 @@ bool MoveAside(const std::wstring& from, const std::wstring& to)
 
 // Where something stands at `to`: `from` takes its place as what stood there goes to
 // `handedTo`, each with its own bytes, times, attributes and identity. ReplaceFileW does it in
-// one call, and gives the file it moves in the replaced file's attributes and creation time, so
-// the moved file's own are read first and given back. It takes no read-only file to replace,
+// one call, and gives the incoming file the replaced file's attributes and creation time, so
+// the incoming file's own are read first and given back. It takes no read-only file to replace,
 // and would act on a link's target: such a file is renamed out of the way, then the new one
 // takes its name, each with a name throughout. Nothing where `to` went meanwhile and nothing
 // moved.
@@ -176,7 +176,10 @@ std::optional<Moved> Replace(const std::string& from, const std::string& to,
     // The old file went to `handedTo` and the new one did not follow (Windows' error 1177; under
     // Wine, any failure after its first rename): it follows now, or the old file comes back.
     if (!Exists(target) && Exists(keeper)) {
-        if (MoveAside(source, target) && SetBasic(target, own)) {
+        if (MoveAside(source, target)) {
+            if (!SetBasic(target, own)) {
+                ThrowLastError("move", Absolute(to), Intent::Change);
+            }
             return Moved::HandedOver;
         }
         ::MoveFileExW(keeper.c_str(), target.c_str(), 0);
