@@ -33,6 +33,10 @@ public:
     void Flush(const std::string& folder) override;
 
 private:
+#ifdef _WIN32
+    // Volumes, by serial number, and whether their file IDs stay with a file that moves.
+    std::map<std::uint64_t, bool> stableIds_;
+#else
     // A move that never replaces; 0, or the system's error (EEXIST where something stands at
     // `to`).
     int MoveNoReplace(const std::string& from, const std::string& to);
@@ -43,9 +47,6 @@ private:
     // far as this object has found out (exFAT, FAT and some shares have neither).
     bool renameFlags_ = true;
     bool exchange_ = true;
-#ifdef _WIN32
-    // Volumes, by serial number, and whether their file IDs stay with a file that moves.
-    std::map<std::uint64_t, bool> stableIds_;
 #endif
 };
 

@@ -418,6 +418,14 @@ void Planner::CopyIn(Run& run, SetFolder folder, const std::string& name, const 
     Place(game_, stored, std::move(copy));
 }
 
+// The file a run keeps for an entry of its record, hidden and system files too: a kept file
+// goes back with its attributes.
+const std::string* Planner::KeptFile(KeptRun& kept, const KeptEntry& entry)
+{
+    const platform::Entry* file = Occupant(kept.files, entry.keptName);
+    return file != nullptr && file->kind == EntryKind::File ? &file->name : nullptr;
+}
+
 // The game file that a run's kept original goes back over: the set's copy that replaced it,
 // where the game folder still holds that copy (what the player changed since stays, and the
 // original stays kept). Only a later run's decision, a name the restore clears or the stock set
@@ -427,7 +435,7 @@ const std::string* Planner::PutBackOver(KeptRun& kept, const KeptEntry& entry,
 {
     const SetRow* set = RowOfWord(entry.by);
     if (entry.what != KeptEntry::What::Replaced || set == nullptr ||
-        set->folder == SetFolder::Stock || Find(kept.files, entry.keptName) == nullptr ||
+        set->folder == SetFolder::Stock || KeptFile(kept, entry) == nullptr ||
         !decided.insert(FoldCase(entry.name)).second || Cleared(entry.name) ||
         Find(SetFolderOf(SetFolder::Stock), entry.name) != nullptr) {
         return nullptr;
@@ -453,7 +461,7 @@ void Planner::PutBackOriginals(Run& run)
                 continue;
             }
             const std::string inGame = *over;
-            const std::string keptFile = *Find(kept->files, entry.keptName);
+            const std::string keptFile = *KeptFile(*kept, entry);
             const platform::FileStamp game = Stamp(game_, inGame);
             const std::string handedTo = Reserve(run, inGame);
             run.places.push_back(

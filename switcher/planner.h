@@ -105,6 +105,7 @@ private:
     void Take(Run& run, const std::string& stored, KeptEntry::What what, const std::string& by);
     // Copies the set's file `name` over the game folder's, keeping the player's own.
     void CopyIn(Run& run, SetFolder folder, const std::string& name, const std::string& by);
+    const std::string* KeptFile(KeptRun& kept, const KeptEntry& entry);
     const std::string* PutBackOver(KeptRun& kept, const KeptEntry& entry,
                                    std::set<std::string>& decided);
     void PutBackOriginals(Run& run);

@@ -37,6 +37,10 @@ void GameFolderTest::TearDown()
 
 void GameFolderTest::Clear()
 {
+    std::error_code ignored; // Windows deletes no read-only file
+    for (const auto& entry : fs::recursive_directory_iterator(game)) {
+        fs::permissions(entry.path(), fs::perms::owner_write, fs::perm_options::add, ignored);
+    }
     for (const auto& entry : fs::directory_iterator(game)) {
         fs::remove_all(entry.path());
     }
