@@ -182,12 +182,16 @@ std::string Description(switcher::SetTable sets)
 
 std::string Manual(switcher::SetTable sets)
 {
-    const std::string installed =
-        Listed(AddOns(sets,
-                      [](const SetRow& row) {
-                          return std::string(row.word) + " (" + std::string(row.name) + ")";
-                      }),
-               "or");
+    const auto wordAndName = [](const SetRow& row) {
+        return std::string(row.word) + " (" + std::string(row.name) + ")";
+    };
+    // The presence test's pattern, "*.dat", says what a set folder is recognised by.
+    const auto folderLine = [](const SetRow& row) {
+        return Paragraph("  " + std::string(row.folderName) + "/",
+                         "the " + std::string(row.name) + " files (recognised by a " +
+                             std::string(row.testPattern.substr(1)) + " file)",
+                         20);
+    };
     std::vector<std::string> folders;
     for (const SetRow& row : sets) {
         folders.push_back(std::string(row.folderName) + "/");
@@ -196,7 +200,7 @@ std::string Manual(switcher::SetTable sets)
     manual += Paragraph("  install SET",
                         "Copies every file of the set folder into the game folder and records the "
                         "set: " +
-                            installed +
+                            Listed(AddOns(sets, wordAndName), "or") +
                             ". Only from the stock state: restore first when another set is in.",
                         20);
     manual += kRestore;
@@ -209,12 +213,7 @@ std::string Manual(switcher::SetTable sets)
     manual +=
         Paragraph("  ", std::string(kKeptStart) + Listed(folders, "or") + std::string(kKeptEnd), 2);
     manual += kGameFolder;
-    for (const std::string& line : AddOns(sets, [](const SetRow& row) {
-             return Paragraph("  " + std::string(row.folderName) + "/",
-                              "the " + std::string(row.name) + " files (recognised by a " +
-                                  std::string(row.testPattern.substr(1)) + " file)",
-                              20);
-         })) {
+    for (const std::string& line : AddOns(sets, folderLine)) {
         manual += line;
     }
     return manual + std::string(kRest);
