@@ -2,6 +2,7 @@
 
 #include <ostream>
 #include <string>
+#include <string_view>
 
 // jov-switch's side of the search for game folders: `find`, and `-C auto`.
 namespace cli
@@ -11,11 +12,17 @@ namespace cli
 inline constexpr const char* kAutoGameDir = "auto";
 
 // Lists the game folders found, one per line (folder, ready or to prepare, the installed word
-// or -, where it was found, separated by tabs), or as one JSON object with `json`. Returns kDone.
+// or -, where it was found, separated by tabs; a search cut short says so in a last line
+// without a tab), or as one JSON object with `json`. Returns kDone.
 int Find(bool json, std::ostream& out, std::ostream& err);
 
-// Sets `gameDir` to the only ready game folder found. When there is none, or more than one, it
-// says so on `err` with what was found and returns false.
+// Sets `gameDir` to the only ready game folder a complete search finds. When there is none, or
+// more than one, or the search stopped early, it says so on `err` with what was found and
+// returns false.
 bool PickAutoGameDir(std::string& gameDir, std::ostream& err);
+
+// A name on one line, as `ls -b` shows it: control characters, bytes that are no UTF-8 and,
+// where it is no separator, the backslash escaped.
+std::string OneLine(std::string_view name);
 
 } // namespace cli

@@ -35,12 +35,15 @@ constexpr std::string_view kVerifyToKept =
                     that are no UTF-8 show as U+FFFD. Files the game reads from the
                     VirtualStore are differences ("shadowed"), and in virtual_store.
   find [--json]     Lists the KRS 1.2 game folders found in the usual places, one a line:
-                    the folder, "ready" (it holds krs/) or "to prepare", the installed word
-                    or -, and where it was found, separated by tabs. With --json: one JSON
-                    object with the keys folders (objects with folder, source, ready and
-                    installed) and complete (false when the search stopped at its bounds of
-                    2 seconds and a number of folders). -C auto takes the only ready folder
-                    found, and refuses with the list when there are none or several.
+                    the folder (control characters escaped as ls -b shows them), "ready"
+                    (it holds krs/) or "to prepare", the installed word or -, and where it
+                    was found, separated by tabs; a last line without a tab says when the
+                    search stopped early. With --json: one JSON object with the keys
+                    folders (objects with folder, source, ready and installed), complete
+                    (false when the search stopped at its bounds of 2 seconds and a number
+                    of folders) and skipped (launcher files that could not be read). -C auto
+                    takes the only ready folder a complete search finds, and refuses with
+                    the list when there are none or several, or the search stopped early.
 
   install starts as JOV_Enable does: in a game folder without jovo.ini it first restores
   the stock set and records "none". restore and remove are refused there before anything

@@ -1,6 +1,6 @@
 #include "finder/finder.h"
 
-#include "finder/real_path.h"
+#include "finder/disk.h"
 #include "finder/source.h"
 
 #include "platform/name_match.h"
@@ -10,7 +10,7 @@
 
 #include <algorithm>
 #include <deque>
-#include <fstream>
+#include <map>
 #include <set>
 #include <system_error>
 
@@ -20,6 +20,9 @@ namespace
 {
 
 namespace fs = std::filesystem;
+
+// Launcher files are small; a larger one is not a launcher's.
+constexpr std::size_t kLauncherFileLimit = 4 << 20;
 
 bool IsMarker(std::string_view folded)
 {
@@ -62,135 +65,223 @@ bool InsideSetFolder(const fs::path& folder)
 
 std::optional<std::string> InstalledWord(const fs::path& stateFile)
 {
-    std::ifstream in(stateFile, std::ios::binary);
-    if (!in) {
+    const FileBytes read = ReadRegularFile(stateFile, switcher::kStateReadLimit);
+    if (read.outcome != FileBytes::Outcome::Read) {
         return std::nullopt;
     }
-    std::string bytes(switcher::kStateReadLimit, '\0');
-    in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    bytes.resize(static_cast<std::size_t>(in.gcount()));
-    return switcher::ParseStateLine(bytes);
+    return switcher::ParseStateLine(read.bytes);
 }
 
 class Walk
 {
 public:
-    Walk(const Limits& limits, std::stop_token stop)
-        : limits_(limits), stop_(std::move(stop)),
-          deadline_(std::chrono::steady_clock::now() + limits.time)
-    {}
+    explicit Walk(Bounds& bounds) : bounds_(bounds) {}
 
     void Place(const finder::Place& place)
     {
-        std::error_code error;
-        if (!fs::is_directory(place.folder, error) ||
-            !walked_.insert(RealPathKey(place.folder)).second) {
-            return;
-        }
-        std::deque<std::pair<fs::path, int>> queue{{place.folder, 0}};
-        while (!queue.empty() && search_.complete) {
-            auto [folder, level] = std::move(queue.front());
+        std::deque<std::pair<fs::path, int>> queue{{place.folder, place.depth}};
+        while (!queue.empty() && bounds_.Within()) {
+            auto [folder, remaining] = std::move(queue.front());
             queue.pop_front();
-            Folder(folder, level < place.depth ? &queue : nullptr, level + 1, place.source);
+            Folder(folder, remaining, remaining > 0 ? &queue : nullptr, place.source);
         }
     }
 
-    Search Result() { return std::move(search_); }
+    std::vector<Found> Result() { return std::move(found_); }
 
 private:
-    bool WithinBounds()
+    // Whether a folder still has to be read `remaining` levels deep: one reached before by
+    // another route, as deep or deeper, is not read again.
+    bool Enter(const FolderId& id, int remaining)
     {
-        if (++entries_ > limits_.entries || stop_.stop_requested() ||
-            std::chrono::steady_clock::now() > deadline_) {
-            search_.complete = false;
+        const auto [at, fresh] = walked_.try_emplace(id, remaining);
+        if (!fresh && at->second >= remaining) {
+            return false;
         }
-        return search_.complete;
+        at->second = remaining;
+        return true;
+    }
+
+    // What a link the player made leads to, as the walk takes it: a folder, unless it leads to
+    // the root or into a system folder; a regular file.
+    static EntryKind Followed(const fs::path& link)
+    {
+        const LinkTarget target = Follow(link);
+        return target.kind == EntryKind::Folder && IsSystemFolder(target.real) ? EntryKind::Other
+                                                                               : target.kind;
     }
 
     // Reads the folder once: whether it is a game folder, and its subfolders for the queue.
-    void Folder(const fs::path& folder, std::deque<std::pair<fs::path, int>>* queue, int level,
+    void Folder(const fs::path& folder, int remaining, std::deque<std::pair<fs::path, int>>* queue,
                 const std::string& source)
     {
+        FolderId id;
         bool marker = false;
         bool ready = false;
         std::optional<fs::path> stateFile;
-        std::vector<std::pair<fs::path, std::string>> subfolders;
-        std::error_code error;
-        for (fs::directory_iterator
-                 it(folder, fs::directory_options::skip_permission_denied, error),
-             end;
-             !error && it != end; it.increment(error)) {
-            if (!WithinBounds()) {
-                return;
-            }
-            const std::string name = platform::FoldCase(Utf8(it->path().filename()));
-            std::error_code kindError;
-            const fs::file_status own = it->symlink_status(kindError);
-            if (fs::is_directory(own)) {
-                ready = ready || name == switcher::RowOf(switcher::SetFolder::Stock).folderName;
-                // Links are never followed below a place: a prefix's dosdevices/z: leads to
-                // the whole disk, and symlink_status leaves every link out here.
-                if (queue != nullptr) {
-                    subfolders.emplace_back(it->path(), name);
+        std::vector<std::pair<std::string, std::string>> subfolders; // name, folded
+        const bool read = ListFolder(
+            folder,
+            [&](const FolderId& at) {
+                id = at;
+                return Enter(at, remaining);
+            },
+            [&](const std::string& name, EntryKind kind) {
+                if (!bounds_.Next()) {
+                    return false;
                 }
-            } else if (it->is_regular_file(kindError)) {
-                marker = marker || IsMarker(name);
-                if (name == switcher::kStateFileName) {
-                    stateFile = it->path();
+                std::string folded = platform::FoldCase(name);
+                if (kind == EntryKind::Link &&
+                    (queue != nullptr || IsMarker(folded) || folded == switcher::kStateFileName ||
+                     folded == switcher::RowOf(switcher::SetFolder::Stock).folderName)) {
+                    kind = Followed(folder / PathOf(name));
                 }
-            }
+                if (kind == EntryKind::Folder) {
+                    ready =
+                        ready || folded == switcher::RowOf(switcher::SetFolder::Stock).folderName;
+                    // A prefix's dosdevices leads to its drives, z: to the whole disk.
+                    if (queue != nullptr && folded != "dosdevices") {
+                        subfolders.emplace_back(name, std::move(folded));
+                    }
+                } else if (kind == EntryKind::File) {
+                    marker = marker || IsMarker(folded);
+                    if (folded == switcher::kStateFileName) {
+                        stateFile = folder / PathOf(name);
+                    }
+                }
+                return true;
+            });
+        if (!read || bounds_.Reached()) {
+            return;
         }
         // In byte order, so that the bounds cut every search at the same place.
         std::sort(subfolders.begin(), subfolders.end());
         if (marker && !InsideSetFolder(folder)) {
-            Report(folder, source, ready, stateFile);
+            Report(folder, id, source, ready, stateFile);
         }
-        for (auto& [path, name] : subfolders) {
-            if (!marker || !IsSetOrBackupName(name)) {
-                queue->emplace_back(std::move(path), level);
+        for (auto& [name, folded] : subfolders) {
+            if (!marker || !IsSetOrBackupName(folded)) {
+                queue->emplace_back(folder / PathOf(name), remaining - 1);
             }
         }
     }
 
-    void Report(const fs::path& folder, const std::string& source, bool ready,
+    void Report(const fs::path& folder, const FolderId& id, const std::string& source, bool ready,
                 const std::optional<fs::path>& stateFile)
     {
-        if (!reported_.insert(RealPathKey(folder)).second) {
+        if (!reported_.insert(id).second) {
             return;
         }
         std::error_code error;
         const fs::path real = fs::canonical(folder, error);
-        search_.folders.push_back({Utf8(error ? folder : real), source, ready,
-                                   stateFile ? InstalledWord(*stateFile) : std::nullopt});
+        found_.push_back({Utf8(error ? folder : real), source, ready,
+                          stateFile ? InstalledWord(*stateFile) : std::nullopt});
     }
 
-    Limits limits_;
-    std::stop_token stop_;
-    std::chrono::steady_clock::time_point deadline_;
-    std::size_t entries_ = 0;
-    std::set<std::string> walked_;
-    std::set<std::string> reported_;
-    Search search_;
+    Bounds& bounds_;
+    std::map<FolderId, int> walked_; // the levels below each folder read so far
+    std::set<FolderId> reported_;
+    std::vector<Found> found_;
 };
+
+Search Walked(const std::vector<Place>& places, Bounds& bounds)
+{
+    std::vector<const Place*> order;
+    for (const Place& place : places) {
+        order.push_back(&place);
+    }
+    std::stable_sort(order.begin(), order.end(),
+                     [](const Place* a, const Place* b) { return a->pass < b->pass; });
+    Walk walk(bounds);
+    for (const Place* place : order) {
+        walk.Place(*place);
+    }
+    return {walk.Result(), !bounds.Reached(), {}};
+}
 
 } // namespace
 
+Bounds::Bounds(const Limits& limits, std::stop_token stop)
+    : limits_(limits), stop_(std::move(stop)),
+      deadline_(std::chrono::steady_clock::now() + limits.time)
+{}
+
+bool Bounds::Next()
+{
+    if (++entries_ > limits_.entries) {
+        reached_ = true;
+    }
+    return Within();
+}
+
+bool Bounds::Within()
+{
+    if (!reached_ && (stop_.stop_requested() || std::chrono::steady_clock::now() > deadline_)) {
+        reached_ = true;
+    }
+    return !reached_;
+}
+
+std::optional<std::string> Gathering::Read(const fs::path& file)
+{
+    if (!Next()) {
+        return std::nullopt;
+    }
+    FileBytes read = ReadRegularFile(file, kLauncherFileLimit);
+    if (read.outcome == FileBytes::Outcome::Missing) {
+        return std::nullopt;
+    }
+    if (read.outcome == FileBytes::Outcome::Unreadable || !read.whole) {
+        Skip(file);
+        return std::nullopt;
+    }
+    return std::move(read.bytes);
+}
+
+std::vector<fs::path> Gathering::Entries(const fs::path& folder)
+{
+    std::vector<fs::path> entries;
+    ListFolder(
+        folder, [](const FolderId&) { return true; },
+        [&](const std::string& name, EntryKind) {
+            if (!Next()) {
+                return false;
+            }
+            entries.push_back(folder / PathOf(name));
+            return true;
+        });
+    std::sort(entries.begin(), entries.end());
+    return entries;
+}
+
 Search Find(const std::vector<Place>& places, const Limits& limits, std::stop_token stop)
 {
-    Walk walk(limits, std::move(stop));
-    for (const Place& place : places) {
-        walk.Place(place);
-    }
-    return walk.Result();
+    Bounds bounds(limits, std::move(stop));
+    return Walked(places, bounds);
 }
 
 Search FindGameFolders(const Limits& limits, std::stop_token stop)
 {
-    std::vector<Place> places;
+    Bounds bounds(limits, std::move(stop));
+    Gathering gathering(bounds);
     for (const auto& source : PlatformSources()) {
-        source->AddPlaces(places);
+        if (!bounds.Reached()) {
+            source->AddPlaces(gathering);
+        }
     }
-    return Find(places, limits, std::move(stop));
+    Search search = Walked(gathering.places, bounds);
+    search.skipped.assign(gathering.skipped.begin(), gathering.skipped.end());
+    return search;
+}
+
+const Found* OnlyReadyFolder(const Search& search)
+{
+    const auto ready = [](const Found& found) { return found.ready; };
+    if (!search.complete ||
+        std::count_if(search.folders.begin(), search.folders.end(), ready) != 1) {
+        return nullptr;
+    }
+    return &*std::find_if(search.folders.begin(), search.folders.end(), ready);
 }
 
 std::filesystem::path PathOf(std::string_view utf8)
@@ -204,17 +295,13 @@ std::string Utf8(const std::filesystem::path& path)
     return std::string(text.begin(), text.end());
 }
 
-void AddPrefix(std::vector<Place>& places, const fs::path& prefix, const std::string& source)
+void AddPrefix(Gathering& gathering, const fs::path& prefix, const std::string& source)
 {
-    places.push_back({prefix / "drive_c", kPrefixDepth, source});
-}
-
-void AddPrefixesIn(std::vector<Place>& places, const fs::path& folder, const std::string& source)
-{
-    std::error_code error;
-    for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
-        AddPrefix(places, it->path(), source);
+    const fs::path driveC = prefix / "drive_c";
+    for (const char* folder : {"Program Files", "Program Files (x86)", "Games"}) {
+        gathering.Add({driveC / folder, kPrefixDepth - 1, source, Pass::PrefixFolders});
     }
+    gathering.Add({driveC, kPrefixDepth, source, Pass::WholePrefix});
 }
 
 } // namespace finder

@@ -11,10 +11,22 @@
 
 // Finds KRS 1.2 game folders where players keep them: folders that hold FLT.CDF or DATA.CDF
 // directly, in any letter case. The places come from the platform's sources (launchers, Wine
-// prefixes, the registry); the walk below them is bounded in depth, entries and time, follows no
-// link below a place, never enters a prefix's dosdevices, and reports each real folder once.
+// prefixes, the registry). The whole search, the sources' reading of launcher files included, is
+// bounded in entries and time and answers a stop request; it opens nothing that could block. The
+// walk below a place is bounded in depth, follows links the player made but never into a
+// prefix's dosdevices, to the root or into system folders, and reads each real folder (device
+// and inode) once, so a folder reached by two routes is reported once.
 namespace finder
 {
+
+// The order places are walked in: every place of one pass before any place of the next, so
+// that the folders where a game usually lies are reached before deep walks use the bounds up.
+enum class Pass
+{
+    Direct,        // a launcher's library, a shortcut's or an installer's folder, ~/Games/*
+    PrefixFolders, // a Wine prefix's Program Files and Games
+    WholePrefix,   // all of a Wine prefix's drive_c
+};
 
 // A folder to look in, and how many levels below it a game folder may lie.
 struct Place
@@ -22,6 +34,7 @@ struct Place
     std::filesystem::path folder;
     int depth = 0;
     std::string source; // shown to the player: where the place came from
+    Pass pass = Pass::Direct;
 };
 
 struct Found
@@ -41,7 +54,10 @@ struct Limits
 struct Search
 {
     std::vector<Found> folders;
-    bool complete = true; // false when a bound or a stop request cut the walk short
+    bool complete = true; // false when a bound or a stop request cut the search short
+    // Launcher files that exist but could not be read (not a regular file, too large, not in
+    // their format or shape), sorted; the search went on without them.
+    std::vector<std::string> skipped;
 };
 
 // Levels below drive_c at which a game folder may be found inside a Wine prefix.
@@ -49,11 +65,15 @@ inline constexpr int kPrefixDepth = 4;
 // Levels below a folder or drive the player names; on a whole drive the bounds end it first.
 inline constexpr int kNamedFolderDepth = 16;
 
-// Walks the places in order; a folder found twice keeps its first source.
+// Walks the places, pass by pass, each pass in the order given; a folder found twice keeps its
+// first source.
 Search Find(const std::vector<Place>& places, const Limits& limits = {}, std::stop_token stop = {});
 
-// Every place the platform's sources name, read now, then walked.
+// Every place the platform's sources name, read within the same bounds, then walked.
 Search FindGameFolders(const Limits& limits = {}, std::stop_token stop = {});
+
+// The folder `-C auto` takes: the only ready one, and only from a complete search.
+const Found* OnlyReadyFolder(const Search& search);
 
 // UTF-8 text and paths, the same on every platform.
 std::filesystem::path PathOf(std::string_view utf8);

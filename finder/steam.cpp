@@ -1,63 +1,36 @@
 #include "finder/source.h"
 #include "finder/vdf.h"
 
-#include <fstream>
-#include <iterator>
-#include <system_error>
-
 namespace finder
 {
-namespace
+
+void AddSteam(Gathering& gathering, const std::filesystem::path& steamRoot)
 {
-
-namespace fs = std::filesystem;
-
-// Steam's files are small; a larger one is not Steam's.
-std::string ReadSmallFile(const fs::path& path)
-{
-    constexpr std::streamsize kLimit = 4 << 20;
-    std::ifstream in(path, std::ios::binary);
-    std::string bytes(static_cast<std::size_t>(kLimit), '\0');
-    in.read(bytes.data(), kLimit);
-    bytes.resize(static_cast<std::size_t>(in ? 0 : in.gcount()));
-    return bytes;
-}
-
-template <typename Each> void ForEachFolder(const fs::path& folder, Each each)
-{
-    std::error_code error;
-    for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
-        each(it->path());
-    }
-}
-
-} // namespace
-
-void AddSteam(std::vector<Place>& places, const fs::path& steamRoot)
-{
-    std::error_code error;
-    if (!fs::is_directory(steamRoot, error)) {
-        return;
-    }
-    std::vector<fs::path> libraries{steamRoot};
+    std::vector<std::filesystem::path> libraries{steamRoot};
     for (const char* listing : {"steamapps/libraryfolders.vdf", "config/libraryfolders.vdf"}) {
-        for (const std::string& library : LibraryFolders(ReadSmallFile(steamRoot / listing))) {
-            libraries.push_back(PathOf(library));
+        if (const auto text = gathering.Read(steamRoot / listing)) {
+            for (const std::string& library : LibraryFolders(*text)) {
+                libraries.push_back(PathOf(library));
+            }
         }
     }
-    for (const fs::path& library : libraries) {
-        // A game's folder, or a folder inside it, in steamapps/common.
-        places.push_back({library / "steamapps" / "common", 2, "Steam"});
-        ForEachFolder(library / "steamapps" / "compatdata", [&](const fs::path& app) {
-            AddPrefix(places, app / "pfx", "Steam (Proton)");
-        });
+    // A game's folder, or a folder inside it, in steamapps/common: every library's before any
+    // Proton prefix.
+    for (const auto& library : libraries) {
+        gathering.Add({library / "steamapps" / "common", 2, "Steam"});
     }
-    ForEachFolder(steamRoot / "userdata", [&](const fs::path& user) {
-        const std::string bytes = ReadSmallFile(user / "config" / "shortcuts.vdf");
-        for (const std::string& startDir : ShortcutStartDirs(bytes)) {
-            places.push_back({PathOf(startDir), 0, "Steam shortcut"});
+    for (const auto& user : gathering.Entries(steamRoot / "userdata")) {
+        if (const auto bytes = gathering.Read(user / "config" / "shortcuts.vdf")) {
+            for (const std::string& startDir : ShortcutStartDirs(*bytes)) {
+                gathering.Add({PathOf(startDir), 0, "Steam shortcut"});
+            }
         }
-    });
+    }
+    for (const auto& library : libraries) {
+        for (const auto& app : gathering.Entries(library / "steamapps" / "compatdata")) {
+            AddPrefix(gathering, app / "pfx", "Steam (Proton)");
+        }
+    }
 }
 
 } // namespace finder

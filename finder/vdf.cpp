@@ -179,6 +179,10 @@ private:
 
 std::vector<std::string> LibraryFolders(std::string_view text)
 {
+    // A Windows editor saves the file with a UTF-8 byte-order mark; Steam reads it all the same.
+    if (text.starts_with("\xEF\xBB\xBF")) {
+        text.remove_prefix(3);
+    }
     TextReader reader(text);
     const std::vector<Node> top = reader.Block();
     std::vector<std::string> folders;

@@ -36,6 +36,7 @@ answer() {
 # Whether the window started on the game folder and recorded the stock set; it is closed then.
 started() {
     for _ in $(seq 1500); do [ -s "$game/jovo.ini" ] && break; sleep 0.02; done
+    timeout 30 xdotool search --sync --onlyvisible --name "^JOV Enable/Disable [(]" >/dev/null
     kill -9 "$window" 2>/dev/null; wait "$window" 2>/dev/null || true; window=
     local state; state=$(cat "$game/jovo.ini" 2>/dev/null) && rm -f "$game/jovo.ini"
     [ "$state" = $'"none"\r' ]

@@ -4,15 +4,23 @@
 #include "finder/finder.h"
 #include "host.h"
 
+#include <fcntl.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
+#include <future>
 
 namespace fs = std::filesystem;
 
 namespace
 {
 
-// A fake home with the launchers' files and prefixes; HOME and WINEPREFIX point into it.
+// A fake home with the launchers' files and prefixes; HOME, WINEPREFIX and the XDG folders
+// point into it.
 class FinderTest : public GameFolderTest
 {
 protected:
@@ -22,6 +30,8 @@ protected:
         home = root / "home";
         setenv("HOME", home.c_str(), 1);
         setenv("WINEPREFIX", (home / "pfx").c_str(), 1);
+        setenv("XDG_CONFIG_HOME", (home / "xdg-config").c_str(), 1);
+        setenv("XDG_DATA_HOME", (home / "xdg-data").c_str(), 1);
     }
 
     void Make(const std::string& relative, const std::string& content = "x") const
@@ -42,7 +52,14 @@ TEST_F(FinderTest, FindsGameFoldersWhereLaunchersKeepThem)
 {
     Make(".config/lutris/games/krs-1.yml",
          "game:\n  exe: " + (home / "elsewhere/KRS 1.2/KRS.EXE").string() +
-             "\n  prefix: " + (home / "lutris-prefix").string() + "\nwine:\n  version: x\n");
+             "\n  prefix: ~/lutris-prefix\nwine:\n  version: x\n");
+    // Each of Lutris's folders for its games names a game folder below it.
+    for (const char* games :
+         {".local/share/lutris/games", ".var/app/net.lutris.Lutris/data/lutris/games",
+          ".var/app/net.lutris.Lutris/config/lutris/games", "xdg-config/lutris/games",
+          "xdg-data/lutris/games"}) {
+        Make(std::string(games) + "/krs.yml", "game:\n  exe: ~/" + std::string(games) + "/K/a.exe");
+    }
     Make(".local/share/bottles/bottles/B/bottle.yml",
          "Name: B\nExternal_Programs:\n  a1:\n    name: KRS\n    path: " +
              (home / "outside/KRS/krs.exe").string() + "\n");
@@ -57,6 +74,23 @@ TEST_F(FinderTest, FindsGameFoldersWhereLaunchersKeepThem)
     Link(".steam/steam", home / ".local/share/Steam");
     Link(".wine/dosdevices/z:", "/");
     Link(".wine/drive_c/beyond", home / "beyond");
+    Link(".local/share/Steam/steamapps/common/KRS12", home / "disk2/KRS12");
+    Link("Games/krs-b/dosdevices/d:", root / "disk-d");
+    Link(".wine/drive_c/root", "/");     // /tmp/<test>/KRS Game is three levels below
+    Link(".wine/drive_c/proc", "/proc"); // self/cwd is KRS Game
+    // Launcher files that cannot be read: one that is no map, and FIFOs, which block a reader.
+    Make(".local/share/bottles/bottles/KRS/bottle.yml", "true");
+    const Names fifos{".local/share/Steam/config/libraryfolders.vdf",
+                      ".local/share/Steam/userdata/43/config/shortcuts.vdf",
+                      ".local/share/lutris/games/fifo.yml",
+                      "xdg-data/bottles/bottles/F/bottle.yml"};
+    Names skipped{(home / ".local/share/bottles/bottles/KRS/bottle.yml").string()};
+    for (const std::string& fifo : fifos) {
+        fs::create_directories((home / fifo).parent_path());
+        ASSERT_EQ(mkfifo((home / fifo).c_str(), 0600), 0);
+        skipped.push_back((home / fifo).string());
+    }
+    std::sort(skipped.begin(), skipped.end());
 
     const struct
     {
@@ -74,10 +108,19 @@ TEST_F(FinderTest, FindsGameFoldersWhereLaunchersKeepThem)
         {"Lutris prefix", "lutris-prefix/drive_c/Program Files/KRS", "DATA.CDF", true, "",
          "Lutris"},
         {"Lutris program", "elsewhere/KRS 1.2", "FLT.CDF", true, "none", "Lutris"},
+        {"Lutris 0.5.15", ".local/share/lutris/games/K", "FLT.CDF", true, "", "Lutris"},
+        {"Lutris Flatpak data", ".var/app/net.lutris.Lutris/data/lutris/games/K", "FLT.CDF", true,
+         "", "Lutris"},
+        {"Lutris Flatpak config", ".var/app/net.lutris.Lutris/config/lutris/games/K", "FLT.CDF",
+         true, "", "Lutris"},
+        {"Lutris XDG config", "xdg-config/lutris/games/K", "FLT.CDF", true, "", "Lutris"},
+        {"Lutris XDG data", "xdg-data/lutris/games/K", "FLT.CDF", true, "", "Lutris"},
         {"Bottles", ".local/share/bottles/bottles/B/drive_c/KRS", "FLT.CDF", true, "", "Bottles"},
         {"Bottles program", "outside/KRS", "FLT.CDF", false, "", "Bottles"},
         {"Bottles Flatpak", ".var/app/com.usebottles.bottles/data/bottles/bottles/F/drive_c/G/K",
          "FLT.CDF", true, "", "Bottles"},
+        {"Bottles XDG data", "xdg-data/bottles/bottles/X/drive_c/KRS", "FLT.CDF", true, "",
+         "Bottles"},
         {"PlayOnLinux", ".PlayOnLinux/wineprefix/krs/drive_c/KRS", "FLT.CDF", true, "",
          "PlayOnLinux"},
         {"Steam library", ".local/share/Steam/steamapps/common/KRS", "FLT.CDF", true, "", "Steam"},
@@ -88,7 +131,10 @@ TEST_F(FinderTest, FindsGameFoldersWhereLaunchersKeepThem)
         {"shortcut", "shortcut/KRS", "FLT.CDF", true, "tuk", "Steam shortcut"},
         {"set folder", ".wine/drive_c/Games/KRS/tuk", "FLT.CDF", false, "", ""},
         {"backup folder", ".wine/drive_c/Games/KRS/JOV_Enable-backup/x", "FLT.CDF", false, "", ""},
-        {"behind a link", "beyond/KRS", "FLT.CDF", true, "", ""},
+        {"behind a link in a prefix", "beyond/KRS", "FLT.CDF", true, "", "Wine (~/.wine)"},
+        {"a link in a library", "disk2/KRS12", "FLT.CDF", true, "", "Steam"},
+        {"behind dosdevices", "../disk-d", "FLT.CDF", true, "", ""},
+        {"behind a link to / or /proc", "../KRS Game", "FLT.CDF", true, "", ""},
     };
     for (const auto& row : rows) {
         Make(std::string(row.folder) + "/" + row.marker);
@@ -100,12 +146,21 @@ TEST_F(FinderTest, FindsGameFoldersWhereLaunchersKeepThem)
         }
     }
 
-    const finder::Search search = finder::FindGameFolders();
+    // A search blocked on a FIFO is let go by a writer once the limit is over, and fails.
+    auto pending = std::async(std::launch::async, [] { return finder::FindGameFolders(); });
+    while (pending.wait_for(std::chrono::seconds(30)) != std::future_status::ready) {
+        ADD_FAILURE() << "the search waits on a FIFO";
+        for (const std::string& fifo : fifos) {
+            close(open((home / fifo).c_str(), O_WRONLY | O_NONBLOCK));
+        }
+    }
+    const finder::Search search = pending.get();
     EXPECT_TRUE(search.complete);
+    EXPECT_EQ(search.skipped, skipped);
     std::size_t expected = 0;
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
-        const std::string folder = (fs::canonical(home) / row.folder).string();
+        const std::string folder = fs::weakly_canonical(home / row.folder).string();
         const auto found = std::find_if(search.folders.begin(), search.folders.end(),
                                         [&](const auto& at) { return at.folder == folder; });
         if (*row.source == 0) {
@@ -121,11 +176,19 @@ TEST_F(FinderTest, FindsGameFoldersWhereLaunchersKeepThem)
     EXPECT_EQ(search.folders.size(), expected); // each real folder once
 }
 
+// Shallow places first: a game in a second Steam library is reached before a crowded prefix.
+// The only ready folder is -C auto's only from a complete search.
 TEST_F(FinderTest, StopsAtItsBounds)
 {
+    const std::string library = (fs::canonical(root) / "home/lib2").string();
+    Make(".local/share/Steam/steamapps/libraryfolders.vdf",
+         R"("libraryfolders" { "1" { "path" ")" + library + R"(" } })");
+    Make("lib2/steamapps/common/KRS/FLT.CDF");
+    Make("lib2/steamapps/common/KRS/krs/FLT.CDF");
     for (int at = 0; at < 50; ++at) {
         Make(".wine/drive_c/" + std::to_string(at) + "/FLT.CDF");
     }
+    Make(".local/share/bottles/bottles/KRS/bottle.yml", "[");
     std::stop_source stopped;
     stopped.request_stop();
     const struct
@@ -135,16 +198,22 @@ TEST_F(FinderTest, StopsAtItsBounds)
         std::stop_token stop;
         std::size_t found;
     } rows[] = {
-        {"no bound reached", {}, {}, 50},
-        {"entry cap", {std::chrono::seconds(2), 60}, {}, 10},
+        {"no bound reached", {}, {}, 51},
+        {"entry cap", {std::chrono::seconds(2), 60}, {}, 4},
         {"time", {std::chrono::milliseconds(-1), 400000}, {}, 0},
         {"stop", {}, stopped.get_token(), 0},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
         const finder::Search search = finder::FindGameFolders(row.limits, row.stop);
-        EXPECT_EQ(search.complete, row.found == 50);
-        EXPECT_EQ(search.folders.size(), row.found);
+        EXPECT_EQ(search.complete, row.found == 51);
+        ASSERT_EQ(search.folders.size(), row.found);
+        // The bounds hold for the launcher files too.
+        EXPECT_EQ(search.skipped.size(), row.found > 0 ? 1U : 0U);
+        if (row.found > 0) {
+            EXPECT_EQ(search.folders.front().folder, library + "/steamapps/common/KRS");
+        }
+        EXPECT_EQ(finder::OnlyReadyFolder(search) != nullptr, search.complete);
     }
 }
 
@@ -156,6 +225,8 @@ TEST_F(FinderTest, JovSwitchListsWhatItFindsAndTakesTheOnlyReadyFolder)
     Make(".wine/drive_c/A/krs/FLT.CDF");
     Make(".wine/drive_c/A/jovo.ini", "\"jov\"\r\n");
     Make(".wine/drive_c/B/data.cdf");
+    Make(".wine/drive_c/C\n\t\x1b\\D\xff\xc3\xa9/FLT.CDF");
+    Make(".local/share/bottles/bottles/K/bottle.yml", "text");
     fs::create_directories(root / "output");
     const struct
     {
@@ -168,9 +239,16 @@ TEST_F(FinderTest, JovSwitchListsWhatItFindsAndTakesTheOnlyReadyFolder)
         {"lines",
          {"find"},
          0,
-         a + "\tready\tjov\tWine (~/.wine)\n" + b + "\tto prepare\t-\tWine (~/.wine)\n",
+         a + "\tready\tjov\tWine (~/.wine)\n" + b + "\tto prepare\t-\tWine (~/.wine)\n" +
+             a.substr(0, a.size() - 1) +
+             "C\\n\\t\\033\\\\D\\377\xc3\xa9\tto prepare\t-\tWine (~/.wine)\n",
          ""},
-        {"json", {"find", "--json"}, 0, "\"installed\": \"jov\",\n      \"ready\": true", ""},
+        {"json",
+         {"find", "--json"},
+         0,
+         "\"skipped\": [\n    \"" +
+             (fs::canonical(root) / "home/.local/share/bottles/bottles/K/bottle.yml").string(),
+         ""},
         {"auto", {"-C", "auto", "status"}, 0, "JOV Panel", ""},
         {"auto between two", {"-C", "auto", "status"}, 2, "", "2 were found:\n" + a},
     };
@@ -190,6 +268,26 @@ TEST_F(FinderTest, JovSwitchListsWhatItFindsAndTakesTheOnlyReadyFolder)
         }
         EXPECT_NE(outcome.err.find(row.err), std::string::npos) << outcome.err;
     }
+}
+
+// A folder reached by two routes is one folder: -C auto takes it.
+TEST_F(FinderTest, AFolderMountedTwiceIsFoundOnce)
+{
+    Make("Games/KRS/FLT.CDF");
+    Make("Games/KRS/krs/FLT.CDF");
+    const fs::path again = home / ".wine/drive_c/KRS";
+    fs::create_directories(again);
+    const bool asRoot = geteuid() == 0;
+    if (!asRoot ||
+        mount((home / "Games/KRS").c_str(), again.c_str(), nullptr, MS_BIND, nullptr) != 0) {
+        GTEST_SKIP() << "a bind mount needs root"
+                     << (asRoot ? std::string(": ") + std::strerror(errno)
+                                : ", and this test does not run as root");
+    }
+    const std::unique_ptr<const char, void (*)(const char*)> unmount(
+        again.c_str(), [](const char* at) { umount2(at, MNT_DETACH); });
+    const Outcome outcome = RunChild({JOV_SWITCH_PATH, "-C", "auto", "status"}, {root / "output"});
+    EXPECT_EQ(outcome.status, 0) << outcome.err;
 }
 
 } // namespace

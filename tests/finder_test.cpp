@@ -32,6 +32,7 @@ TEST(Vdf, ReadsBothLibraryLayouts)
          "// made by Steam\nlibraryfolders {\n 1 \"/c\" [$LINUX] // the library\n 2 { path /d }\n}",
          {"/c", "/d"}},
         {"escaped quote", R"("l" { "1" "/e \"f\"" })", {"/e \"f\""}},
+        {"byte-order mark", "\xEF\xBB\xBF\"libraryfolders\" { \"0\" { \"path\" \"/h\" } }", {"/h"}},
         {"cut short", R"("libraryfolders" { "0" { "path" "/g" } "1" { "path)", {"/g"}},
         {"not a block", R"("libraryfolders" "x")", {}},
     };

@@ -42,10 +42,10 @@ protected:
         EXPECT_EQ(outcome.status, 0) << outcome.err << outcome.out;
     }
     // reg add KEY /v NAME /d DATA, in the 64-bit view or the 32-bit one.
-    void Add(const std::string& key, const std::string& name, const fs::path& data,
+    void Add(const std::string& key, const std::string& name, const std::string& data,
              const std::string& view = "/reg:64")
     {
-        Reg({"add", key, "/v", name, "/d", Utf8(data), "/f", view});
+        Reg({"add", key, "/v", name, "/d", data, "/f", view});
         keys.emplace_back(key, view);
     }
     fs::path Game(const std::string& relative, bool ready = true)
@@ -65,11 +65,12 @@ TEST_F(FinderTest, FindsGameFoldersInstallersAndLaunchersRecorded)
 {
     const std::string uninstall = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
     Game("user/KRS");
-    Add("HKCU\\" + uninstall + tag, "InstallLocation", root / "user");
+    // In quotes, and with a backslash at its end, as many installers write it.
+    Add("HKCU\\" + uninstall + tag, "InstallLocation", "\"" + Utf8(root / "user") + "\\\"");
     Game("machine32/KRS", false);
-    Add("HKLM\\" + uninstall + tag, "InstallLocation", root / "machine32", "/reg:32");
+    Add("HKLM\\" + uninstall + tag, "InstallLocation", Utf8(root / "machine32"), "/reg:32");
     Game("gog/KRS");
-    Add("HKLM\\SOFTWARE\\WOW6432Node\\GOG.com\\Games\\" + tag, "path", root / "gog/KRS");
+    Add("HKLM\\SOFTWARE\\WOW6432Node\\GOG.com\\Games\\" + tag, "path", Utf8(root / "gog/KRS"));
     Game("steam/steamapps/common/KRS");
     Game("library/steamapps/common/KRS");
     std::string library = Utf8(root / "library"); // as Steam writes it: "C:\\Steam Library"
@@ -81,7 +82,7 @@ TEST_F(FinderTest, FindsGameFoldersInstallersAndLaunchersRecorded)
     fs::create_directories(root / "steam/userdata/1/config");
     std::ofstream(root / "steam/userdata/1/config/shortcuts.vdf", std::ios::binary)
         << Shortcuts(Utf8(Game("shortcut/KRS")));
-    Add("HKCU\\Software\\Valve\\Steam", "SteamPath", root / "steam");
+    Add("HKCU\\Software\\Valve\\Steam", "SteamPath", Utf8(root / "steam"));
     const fs::path driveFolder = driveFolders.emplace_back(fs::path("C:\\Games") / FromUtf8(tag));
     std::ofstream((fs::create_directories(driveFolder), driveFolder / "data.cdf")) << "x";
 

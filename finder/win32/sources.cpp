@@ -34,7 +34,8 @@ public:
         }
     }
 
-    // A text value, expanded when it holds %VARIABLES%.
+    // A text value, expanded when it holds %VARIABLES%; blanks and the quotes many installers
+    // write around a folder are left out ("C:\Games\KRS\").
     std::optional<fs::path> Text(const wchar_t* subKey, const wchar_t* name) const
     {
         DWORD bytes = 0;
@@ -50,10 +51,11 @@ public:
             return std::nullopt;
         }
         text.resize(wcsnlen(text.c_str(), text.size()));
-        if (text.empty()) {
+        const std::size_t first = text.find_first_not_of(L" \t\"");
+        if (first == std::wstring::npos) {
             return std::nullopt;
         }
-        return fs::path(text);
+        return fs::path(text.substr(first, text.find_last_not_of(L" \t\"") + 1 - first));
     }
 
     std::vector<std::wstring> SubKeys() const
@@ -78,7 +80,7 @@ private:
 class UninstallEntries final : public Source
 {
 public:
-    void AddPlaces(std::vector<Place>& places) const override
+    void AddPlaces(Gathering& gathering) const override
     {
         const wchar_t* path = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
         const std::array<std::pair<HKEY, REGSAM>, 3> roots{{{HKEY_LOCAL_MACHINE, KEY_WOW64_64KEY},
@@ -87,8 +89,11 @@ public:
         for (const auto& [root, view] : roots) {
             const Key entries(root, path, view);
             for (const std::wstring& entry : entries.SubKeys()) {
+                if (!gathering.Next()) {
+                    return;
+                }
                 if (auto folder = entries.Text(entry.c_str(), L"InstallLocation")) {
-                    places.push_back({*folder, 1, "installed programs"});
+                    gathering.Add({*folder, 1, "installed programs"});
                 }
             }
         }
@@ -98,11 +103,11 @@ public:
 class Steam final : public Source
 {
 public:
-    void AddPlaces(std::vector<Place>& places) const override
+    void AddPlaces(Gathering& gathering) const override
     {
         if (auto root =
                 Key(HKEY_CURRENT_USER, L"Software\\Valve\\Steam", 0).Text(nullptr, L"SteamPath")) {
-            AddSteam(places, *root);
+            AddSteam(gathering, *root);
         }
     }
 };
@@ -110,13 +115,16 @@ public:
 class Gog final : public Source
 {
 public:
-    void AddPlaces(std::vector<Place>& places) const override
+    void AddPlaces(Gathering& gathering) const override
     {
         const Key games(HKEY_LOCAL_MACHINE, L"SOFTWARE\\WOW6432Node\\GOG.com\\Games",
                         KEY_WOW64_64KEY);
         for (const std::wstring& game : games.SubKeys()) {
+            if (!gathering.Next()) {
+                return;
+            }
             if (auto folder = games.Text(game.c_str(), L"path")) {
-                places.push_back({*folder, 1, "GOG"});
+                gathering.Add({*folder, 1, "GOG"});
             }
         }
     }
@@ -127,7 +135,7 @@ public:
 class Drives final : public Source
 {
 public:
-    void AddPlaces(std::vector<Place>& places) const override
+    void AddPlaces(Gathering& gathering) const override
     {
         const DWORD drives = GetLogicalDrives();
         for (wchar_t letter = L'A'; letter <= L'Z'; ++letter) {
@@ -138,7 +146,7 @@ public:
             }
             const std::string source = "drive " + std::string(1, static_cast<char>(letter)) + ":";
             for (const wchar_t* folder : {L"Games", L"Program Files", L"Program Files (x86)"}) {
-                places.push_back({fs::path(root) / folder, 1, source});
+                gathering.Add({fs::path(root) / folder, 1, source});
             }
         }
     }

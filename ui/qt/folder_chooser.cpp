@@ -3,6 +3,7 @@
 #include "ui/qt/start_request.h"
 
 #include "finder/finder.h"
+#include "switcher/set_table.h"
 
 #include <QDialog>
 #include <QDialogButtonBox>
@@ -11,8 +12,12 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollBar>
+#include <QStyledItemDelegate>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <functional>
 #include <thread>
 
@@ -26,12 +31,54 @@ QString FromNative(const std::string& path)
     return QFile::decodeName(QByteArray::fromStdString(path));
 }
 
-// The folder RememberGameFolder kept, where it still is.
-QString LastUsed()
+// The folder RememberGameFolder kept, as the search finds it, where it still holds the game.
+std::optional<finder::Found> LastUsed()
 {
     const QFileInfo last(FromNative(RememberedGameFolder()));
-    return last.isDir() ? last.canonicalFilePath() : QString();
+    if (!last.isDir()) {
+        return std::nullopt;
+    }
+    const std::string folder = QFile::encodeName(last.canonicalFilePath()).toStdString();
+    finder::Search search = finder::Find({{finder::PathOf(folder), 0, "used last time"}});
+    if (search.folders.empty()) {
+        return std::nullopt;
+    }
+    return std::move(search.folders.front());
 }
+
+// What the folder holds, in the player's words.
+QString StateOf(const finder::Found& found)
+{
+    QString state = found.ready ? QStringLiteral("ready")
+                                : QStringLiteral("to prepare: copy the game's FLT.CDF and DATA.CDF "
+                                                 "into a new folder named krs in it");
+    if (found.installed) {
+        const switcher::SetRow* row = switcher::RowOfWord(*found.installed);
+        state += !row ? QStringLiteral(", jovo.ini names no set")
+                 : row->folder == switcher::SetFolder::Stock
+                     ? QStringLiteral(", stock flight models")
+                     : QStringLiteral(", %1 installed")
+                           .arg(QString::fromUtf8(row->name.data(), row->name.size()));
+    }
+    return state;
+}
+
+// Items no wider than the list, so that a long path is elided where the list sets it, not
+// scrolled.
+class FittingDelegate final : public QStyledItemDelegate
+{
+public:
+    explicit FittingDelegate(QListWidget* list) : QStyledItemDelegate(list), list_(list) {}
+
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    {
+        const QSize natural = QStyledItemDelegate::sizeHint(option, index);
+        return {std::min(natural.width(), list_->viewport()->width()), natural.height()};
+    }
+
+private:
+    QListWidget* list_;
+};
 
 class FolderChooser final : public QDialog
 {
@@ -40,15 +87,20 @@ public:
     {
         setWindowTitle(QString::fromUtf8(kFolderChooserTitle));
         auto* layout = new QVBoxLayout(this);
-        status_ = new QLabel(QStringLiteral("Searching Wine prefixes, Lutris, Bottles, "
-                                            "PlayOnLinux and Steam for KRS 1.2…"));
+        status_ = new QLabel;
         status_->setObjectName(QStringLiteral("searchStatus"));
         status_->setWordWrap(true);
         layout->addWidget(status_);
         list_ = new QListWidget;
         list_->setObjectName(QStringLiteral("foundFolders"));
         list_->setMinimumSize(560, 220);
-        layout->addWidget(list_);
+        // A long path keeps its beginning and the folder's own name; the tooltip has it whole.
+        list_->setTextElideMode(Qt::ElideMiddle);
+        list_->setWordWrap(false);
+        list_->setItemDelegate(new FittingDelegate(list_));
+        list_->setResizeMode(QListView::Adjust);
+        list_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        layout->addWidget(list_, 1);
         auto* buttons = new QDialogButtonBox;
         open_ = buttons->addButton(QStringLiteral("&Open"), QDialogButtonBox::AcceptRole);
         open_->setObjectName(QStringLiteral("openFolder"));
@@ -67,10 +119,11 @@ public:
 
         connect(list_, &QListWidget::currentRowChanged, this,
                 [this](int row) { open_->setEnabled(row >= 0); });
-        const QString last = LastUsed();
-        if (!last.isEmpty()) {
-            Add(last, QStringLiteral("used last time"));
+        if (std::optional<finder::Found> last = LastUsed()) {
+            last_ = last->folder;
+            found_.push_back(std::move(*last));
         }
+        Fill({});
         connect(list_, &QListWidget::itemActivated, this, &QDialog::accept);
         connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
         connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
@@ -78,6 +131,8 @@ public:
         connect(stop_, &QPushButton::clicked, this, [this] { search_.request_stop(); });
         connect(searchFolder, &QPushButton::clicked, this, &FolderChooser::SearchFolder);
 
+        SetStatus(QStringLiteral("Searching Wine prefixes, Lutris, Bottles, PlayOnLinux and "
+                                 "Steam for KRS 1.2…"));
         StartSearch([](std::stop_token stop) { return finder::FindGameFolders({}, stop); });
     }
 
@@ -93,18 +148,89 @@ public:
         return QFile::encodeName(item->data(Qt::UserRole).toString()).toStdString();
     }
 
-private:
-    void Add(const QString& folder, const QString& about)
+protected:
+    void showEvent(QShowEvent* event) override
     {
-        for (int row = 0; row < list_->count(); ++row) {
-            if (list_->item(row)->data(Qt::UserRole).toString() == folder) {
-                return; // the last used folder, found again
+        QDialog::showEvent(event);
+        FitList();
+    }
+
+    void resizeEvent(QResizeEvent* event) override
+    {
+        QDialog::resizeEvent(event);
+        FitStatus();
+    }
+
+private:
+    // Lists the folders found so far: ready ones first, otherwise in the order found, which the
+    // one used last leads. The current row is `preferred`'s, or else the first.
+    void Fill(const std::string& preferred)
+    {
+        std::vector<const finder::Found*> order;
+        for (const finder::Found& found : found_) {
+            order.push_back(&found);
+        }
+        std::stable_sort(order.begin(), order.end(),
+                         [](const auto* a, const auto* b) { return a->ready && !b->ready; });
+        list_->clear();
+        for (const finder::Found* found : order) {
+            const QString folder = FromNative(found->folder);
+            const QString about =
+                StateOf(*found) + QStringLiteral(" · ") +
+                (found->folder == last_
+                     ? QStringLiteral("used last time")
+                     : QStringLiteral("found in ") + QString::fromStdString(found->source));
+            auto* item = new QListWidgetItem(folder + QStringLiteral("\n    ") + about, list_);
+            item->setData(Qt::UserRole, folder);
+            item->setToolTip(folder);
+            if (found->folder == preferred || list_->currentRow() < 0) {
+                list_->setCurrentItem(item);
             }
         }
-        auto* item = new QListWidgetItem(folder + QStringLiteral("\n    ") + about, list_);
-        item->setData(Qt::UserRole, folder);
-        if (list_->currentRow() < 0) {
-            list_->setCurrentItem(item);
+        FitList();
+    }
+
+    // Grows the window with the list, up to three quarters of the screen, once it is laid out.
+    void FitList()
+    {
+        if (!isVisible()) {
+            return;
+        }
+        const QRect screen = this->screen()->availableGeometry();
+        int textWidth = 0;
+        for (int row = 0; row < list_->count(); ++row) {
+            for (const QString& line : list_->item(row)->text().split(QLatin1Char('\n'))) {
+                textWidth = std::max(textWidth, list_->fontMetrics().horizontalAdvance(line));
+            }
+        }
+        // The frame, the scroll bar, and room for the item's margins.
+        const int frame = 2 * list_->frameWidth();
+        const QSize rows(textWidth + frame + list_->verticalScrollBar()->sizeHint().width() +
+                             list_->fontMetrics().averageCharWidth() * 2,
+                         list_->count() * std::max(list_->sizeHintForRow(0), 0) + frame);
+        const QSize wanted =
+            (size() - list_->size() + rows).boundedTo(screen.size() * 3 / 4).expandedTo(size());
+        if (wanted != size()) {
+            resize(wanted);
+            if (!screen.contains(frameGeometry())) {
+                move(screen.center() - rect().center());
+            }
+        }
+    }
+
+    void SetStatus(const QString& text)
+    {
+        status_->setText(text);
+        FitStatus();
+    }
+
+    // A word-wrapped label takes the height its text needs at the window's width, so that the
+    // window grows with it instead of laying the list over the buttons.
+    void FitStatus()
+    {
+        const int height = status_->heightForWidth(status_->width());
+        if (height > 0 && height != status_->minimumHeight()) {
+            status_->setMinimumHeight(height);
         }
     }
 
@@ -131,7 +257,7 @@ private:
             return;
         }
         searched_ = FromNative(*folder);
-        status_->setText(QStringLiteral("Searching %1 for KRS 1.2…").arg(searched_));
+        SetStatus(QStringLiteral("Searching %1 for KRS 1.2…").arg(searched_));
         StartSearch([folder = *folder](std::stop_token stop) {
             return finder::Find({{finder::PathOf(folder), finder::kNamedFolderDepth, folder}}, {},
                                 stop);
@@ -141,38 +267,39 @@ private:
     void Show(const finder::Search& search, int generation)
     {
         for (const finder::Found& found : search.folders) {
-            QString about = found.ready ? QStringLiteral("ready")
-                                        : QStringLiteral("to prepare: make its KRS folder first "
-                                                         "(Help says how)");
-            if (found.installed) {
-                about += QStringLiteral(", \"%1\" installed").arg(FromNative(*found.installed));
+            if (std::none_of(found_.begin(), found_.end(),
+                             [&](const auto& at) { return at.folder == found.folder; })) {
+                found_.push_back(found);
             }
-            Add(FromNative(found.folder),
-                about + QStringLiteral(" · found in ") + QString::fromStdString(found.source));
         }
+        // What a search of the player's own finds is chosen: its first ready folder, if any.
+        const auto ready = std::find_if(search.folders.begin(), search.folders.end(),
+                                        [](const finder::Found& found) { return found.ready; });
+        Fill(searched_.isEmpty() || search.folders.empty() ? std::string()
+             : ready != search.folders.end()               ? ready->folder
+                                                           : search.folders.front().folder);
         if (generation != generation_) {
             return; // a later search runs
-        }
-        // What a search of the player's own finds comes first.
-        for (int row = 0; !searched_.isEmpty() && !search.folders.empty() && row < list_->count();
-             ++row) {
-            if (list_->item(row)->data(Qt::UserRole) == FromNative(search.folders[0].folder)) {
-                list_->setCurrentRow(row);
-            }
         }
         stop_->hide();
         const QString where = searched_.isEmpty() ? QStringLiteral("Wine prefixes, Lutris, "
                                                                    "Bottles, PlayOnLinux or Steam")
                                                   : searched_;
-        status_->setText((list_->count() == 0
-                              ? QStringLiteral("No KRS 1.2 game folder was found in %1. Choose it "
-                                               "with \"Other folder…\", or search a folder "
-                                               "or drive.")
-                                    .arg(where)
-                              : QStringLiteral("Choose the KRS 1.2 game folder:")) +
-                         (search.complete ? QString()
-                                          : QStringLiteral(" (The search stopped before it looked "
-                                                           "everywhere.)")));
+        const QString other =
+            QStringLiteral("Choose it with \"Other folder…\", or search a folder or drive.");
+        if (list_->count() > 0) {
+            SetStatus(search.complete ? QStringLiteral("Choose the KRS 1.2 game folder:")
+                                      : QStringLiteral("Choose the KRS 1.2 game folder. The search "
+                                                       "stopped early: if yours is not listed, "
+                                                       "search a folder or drive."));
+        } else {
+            SetStatus((search.complete
+                           ? QStringLiteral("No KRS 1.2 game folder was found in %1. ")
+                           : QStringLiteral("The search stopped early, and found no KRS "
+                                            "1.2 game folder in %1 so far. "))
+                          .arg(where) +
+                      other);
+        }
     }
 
     void ChooseOther()
@@ -189,6 +316,8 @@ private:
     QListWidget* list_ = nullptr;
     QPushButton* open_ = nullptr;
     QPushButton* stop_ = nullptr;
+    std::vector<finder::Found> found_; // every folder found, in the order found
+    std::string last_;                 // the folder used last time, when it still holds the game
     QString other_;
     QString searched_;   // the folder the player named for the last search; empty: known places
     int generation_ = 0; // of the search whose end the window shows

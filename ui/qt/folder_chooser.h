@@ -4,8 +4,9 @@
 #include <string>
 
 // The first thing a player started from the menu sees: the game folders the search found, the
-// one used last at the top, and "Other folder…" for the desktop's folder dialog. The search runs
-// beside the window, which shows that it is searching and offers to stop.
+// ready ones first with the one used last at their head, and "Other folder…" for the desktop's
+// folder dialog. The search runs beside the window, which shows that it is searching and offers
+// to stop.
 namespace ui::qt
 {
 

@@ -62,10 +62,11 @@ int main(int argc, char* argv[])
     if (!problem.empty()) {
         return ui::qt::RefuseCommandLine(problem);
     }
+    std::optional<std::string> chosen;
     if (request.choose && (!request.folder || !ui::qt::HoldsStockSet(files))) {
         // A folder that was given but holds no game is where the dialog starts.
-        const std::optional<std::string> chosen = ui::qt::ChooseFoundFolder(
-            request.folder ? std::optional(files.WorkingDir()) : std::nullopt);
+        chosen = ui::qt::ChooseFoundFolder(request.folder ? std::optional(files.WorkingDir())
+                                                          : std::nullopt);
         if (!chosen) {
             return 0;
         }
@@ -75,9 +76,16 @@ int main(int argc, char* argv[])
         if (!ui::RunGuarded([&] { files.SetWorkingDir(*chosen); }, showFailure)) {
             return ui::kFailureExitCode;
         }
-        ui::qt::RememberGameFolder(*chosen);
     }
 
     ui::qt::MainWindow window;
-    return window.Logic().Run();
+    if (!window.Logic().Form_Load()) {
+        return window.Logic().ExitCode();
+    }
+    // Offered first next time only once the window has started on it with the stock set in
+    // place, so without the message that it is missing.
+    if (chosen && ui::qt::HoldsStockSet(files)) {
+        ui::qt::RememberGameFolder(*chosen);
+    }
+    return window.ShowAndRun();
 }
