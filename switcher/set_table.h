@@ -79,6 +79,16 @@ inline constexpr std::array<SetRow, 4> kSets{{
      "TUK - install the TUK files here ", false, true, false},
 }};
 
+// RowOf finds a set's row by its SetFolder.
+static_assert([] {
+    for (std::size_t i = 0; i < kSets.size(); ++i) {
+        if (static_cast<std::size_t>(kSets[i].folder) != i) {
+            return false;
+        }
+    }
+    return true;
+}());
+
 // A set table: kSets, or a test's.
 using SetTable = std::span<const SetRow>;
 
