@@ -1,6 +1,7 @@
 #include "cli/console_view.h"
 #include "cli/failure_words.h"
 #include "cli/find.h"
+#include "cli/help.h"
 #include "cli/progress.h"
 #include "cli/report.h"
 #include "cli/wine_path.h"
@@ -28,121 +29,8 @@ namespace
 
 using switcher::SetFolder;
 
-constexpr const char* kManual = R"(COMMANDS
-  status [--json]   Shows the installed set, which buttons JOV_Enable would have on, which
-                    set folders are present and where the state file is. Changes nothing.
-                    With --json: one JSON object with the keys game_dir, state_file,
-                    installed (null when nothing is recorded), title, buttons, sets_present,
-                    backup_dir, kept_files (how many files the backup folder keeps) and
-                    virtual_store (see VIRTUALSTORE).
-  install SET       Copies every file of the set folder into the game folder and records
-                    the set: jov (JOV Panel), jovo (JOV Online) or tuk (TUK). Only from the
-                    stock state: restore first when another set is in.
-  restore           Restores the stock set: deletes *.flt *.dat *.str *.mpc *.cpt *.3dz,
-                    jovpanel.exe, flt.cdf and data.cdf from the game folder, copies every
-                    file of krs/ back and records "none". Only while a set is installed.
-  remove AIRFORCE   Deletes the flight models of raf, usaaf or luftwaffe from the game
-                    folder. Only while JOV Panel or JOV Online is installed.
-  verify [--json]   Compares the game folder with the installed set, file by file, and
-                    lists what is missing, differs or is extra. An air force whose flight
-                    models are all gone was removed, and is named, not counted. Changes
-                    nothing. With --json: one JSON object with the keys game_dir,
-                    installed (null when nothing is recorded), set (the set's name or
-                    null), matches (null when nothing could be compared: the reason goes
-                    to standard error), differences, a list of objects with kind
-                    (missing, differs or extra) and name, and removed_air_forces. Bytes
-                    that are no UTF-8 show as U+FFFD. Files the game reads from the
-                    VirtualStore are differences ("shadowed"), and in virtual_store.
-  find [--json]     Lists the KRS 1.2 game folders found in the usual places, one a line:
-                    the folder (control characters escaped as ls -b shows them), "ready"
-                    (it holds krs/) or "to prepare", the installed word or -, and where it
-                    was found, separated by tabs; a last line without a tab says when the
-                    search stopped early. With --json: one JSON object with the keys
-                    folders (objects with folder, source, ready and installed), complete
-                    (false when the search stopped at its bounds of 2 seconds and a number
-                    of folders) and skipped (launcher files that could not be read). -C auto
-                    takes the only ready folder a complete search finds, and refuses with
-                    the list when there are none or several, or the search stopped early.
-
-  install starts as JOV_Enable does: in a game folder without jovo.ini it first restores
-  the stock set and records "none". restore and remove are refused there before anything
-  changes, as a first start leaves the stock set.
-
-KEPT FILES
-  Nothing of the player's own is lost. A file that a command deletes or replaces, and that
-  is no copy of a file of krs/, jov/, jovo/ or tuk/ (same name, size and time), goes into
-  JOV_Enable-backup/ in the game folder, in a subfolder named by the time and the command
-  ("2026-12-07 10-15-03 install jov"), with a list JOV_Enable-kept.txt. A restore puts back
-  the game files an install replaced, unless the player changed them since or the restore
-  clears their type. To get a kept file back, copy it into the game folder. jov-switch says
-  after a command what it kept, and --dry-run lists it.
-
-GAME FOLDER
-  jovo.ini          the installed set, one line such as "jov"; shared with JOV_Enable
-  krs/              the original FLT.CDF and DATA.CDF (the stock set; needs a .cdf file)
-  jov/              the JOV Panel files (recognised by a .dat file)
-  jovo/             the JOV Online files (recognised by a .dat file)
-  tuk/              the TUK files (recognised by a .cdf file)
-  Folder and file names match in any letter case.
-
-  Under Wine, Proton or Lutris, -C also takes the game folder's Windows path, such as
-  'C:\Games\KRS' or c:/Games/KRS: the drive is looked up in the Wine prefix $WINEPREFIX
-  (~/.wine when it is not set) as Wine does, through its dosdevices/c: link, else in
-  drive_c. A prefix or drive that does not exist is a usage error. (Not on Windows, where
-  such a path is the folder itself.)
-
-  install, restore and remove wait (--wait, 10 seconds) while JOV_Enable or another
-  jov-switch works on the same game folder, and give up with status 5 when it does not
-  finish.
-
-VIRTUALSTORE
-  On Windows an old game under Program Files, run without administrator rights, has its
-  writes redirected into %LOCALAPPDATA%\VirtualStore\<its folder> and reads the files there
-  in place of the game folder's. For a game folder under Program Files, status and verify
-  name the files of the sets' types found there (--json: virtual_store, null elsewhere, else
-  an object with folder and shadowing, the files' names). Move them away or delete them:
-  jov-switch never touches them.
-
-PROGRESS
-  On a terminal, install, restore and remove show a line of progress on standard error once
-  they have worked for half a second (JOV_SWITCH_PROGRESS_DELAY seconds, where it is set):
-  the files done of all and the megabytes copied. It is cleared at the end.
-
-EXIT STATUS
-  0 done; 1 refused, or the set folder is missing; 2 usage error (an unknown command or
-  option, a game folder that cannot be used); 3 a file operation failed (what was done
-  before it stays done, the state file keeps its word); 4 verify found differences;
-  5 another program (JOV_Enable, or another jov-switch) kept the game folder busy.
-
-EXAMPLES
-  jov-switch -C ~/games/KRS install jov
-  jov-switch -C ~/games/KRS --dry-run restore
-  jov-switch -C ~/games/KRS verify --json
-  jov-switch -C 'C:\Games\KRS' install jovo)";
-
 constexpr const char* kCommands = "The commands are status, install, restore, remove, "
                                   "verify and find; see 'jov-switch --help'.\n";
-
-// jov-switch's words for the sets it installs and for the air forces.
-std::vector<std::string> SetWords()
-{
-    std::vector<std::string> words;
-    for (const switcher::SetRow& row : switcher::kSets) {
-        if (row.folder != SetFolder::Stock) {
-            words.emplace_back(row.word);
-        }
-    }
-    return words;
-}
-
-std::vector<std::string> AirForceWords()
-{
-    std::vector<std::string> words;
-    for (const switcher::AirForceRow& row : switcher::kAirForces) {
-        words.emplace_back(row.word);
-    }
-    return words;
-}
 
 const switcher::AirForceRow& AirForceOfWord(const std::string& word)
 {
@@ -237,14 +125,9 @@ Wanted WantedOf(const std::string& command, const Options& options)
                   "Restore the stock set first: jov-switch restore"};
     } else if (command == "remove") {
         const switcher::AirForceRow& airForce = AirForceOfWord(options.airForce);
-        std::string sets;
-        for (const switcher::SetRow& row : switcher::kSets) {
-            if (row.airForcesOn) {
-                sets += (sets.empty() ? "" : " or ") + std::string(row.name);
-            }
-        }
         wanted = {airForce.control, "remove the " + std::string(airForce.name) + " flight models",
-                  "Flight models can be removed only while " + sets + " is installed."};
+                  "Flight models can be removed only while " +
+                      cli::Listed(cli::SetsWithAirForces(), "or") + " is installed."};
     }
     return wanted;
 }
@@ -339,9 +222,7 @@ int Main(int argc, char** argv)
     // Output that nobody reads any more fails as a write, not as the end of the program.
     std::signal(SIGPIPE, SIG_IGN);
 #endif
-    CLI::App app{"Switches a KRS 1.2 game folder between its stock flight models and the JOV "
-                 "Panel, JOV Online and TUK sets, as JOV_Enable does, for scripts and launchers.",
-                 "jov-switch"};
+    CLI::App app{cli::Description(), "jov-switch"};
     Options options;
     app.add_option(
            "-C,--game-dir", options.gameDir,
@@ -361,18 +242,19 @@ int Main(int argc, char** argv)
     app.set_version_flag("--version", std::string("jov-switch ") + JOV_VERSION_TEXT);
     app.require_subcommand(1, 1);
     app.fallthrough();
-    app.footer(kManual);
+    app.footer(cli::Manual());
 
     app.add_subcommand("status", "Show the installed set; changes nothing");
-    app.add_subcommand("install", "Install a set: jov, jovo or tuk")
-        ->add_option("SET", options.set, "jov, jovo or tuk")
+    const std::string setWords = cli::Listed(cli::SetWords(), "or");
+    app.add_subcommand("install", "Install a set: " + setWords)
+        ->add_option("SET", options.set, setWords)
         ->required()
-        ->transform(CLI::IsMember(SetWords(), CLI::ignore_case));
+        ->transform(CLI::IsMember(cli::SetWords(), CLI::ignore_case));
     app.add_subcommand("restore", "Restore the stock set");
     app.add_subcommand("remove", "Delete one air force's flight models")
-        ->add_option("AIRFORCE", options.airForce, "raf, usaaf or luftwaffe")
+        ->add_option("AIRFORCE", options.airForce, cli::Listed(cli::AirForceWords(), "or"))
         ->required()
-        ->transform(CLI::IsMember(AirForceWords(), CLI::ignore_case));
+        ->transform(CLI::IsMember(cli::AirForceWords(), CLI::ignore_case));
     app.add_subcommand("verify", "Compare the game folder with the installed set");
     app.add_subcommand("find", "List the game folders found on this computer");
 

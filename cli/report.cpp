@@ -1,5 +1,6 @@
 #include "cli/report.h"
 
+#include "cli/help.h"
 #include "cli/virtual_store.h"
 
 #include <nlohmann/json.hpp>
@@ -19,16 +20,6 @@ std::string KeyOf(Control control)
 {
     const switcher::AirForceRow* airForce = switcher::AirForceOf(control);
     return airForce != nullptr ? std::string(airForce->name) : switcher::ControlName(control);
-}
-
-std::string CaptionOf(Control control)
-{
-    for (const auto& row : switcher::kSets) {
-        if (row.control == control) {
-            return std::string(row.caption);
-        }
-    }
-    return KeyOf(control);
 }
 
 // A set folder as status names it: "stock" for the stock set's, else the set's word.
@@ -84,11 +75,16 @@ std::string Printable(const std::string& word)
 
 std::string ErrorStateSentence(const switcher::Fields& fields)
 {
+    std::vector<std::string> words;
+    for (const switcher::SetRow& row : switcher::kSets) {
+        words.push_back('"' + std::string(row.word) + '"');
+    }
     return "jov-switch: the state file " + fields.StateFile + " holds \"" +
            Printable(fields.InstalledSet) +
-           "\", which names no set, so nothing can be installed, restored or removed. Write "
-           "\"none\", \"jov\", \"jovo\" or \"tuk\" into it (in double quotes) to say what the "
-           "game folder holds, or delete it: the next start then restores the stock set.";
+           "\", which names no set, so nothing can be installed, restored or removed. Write " +
+           Listed(words, "or") +
+           " into it (in double quotes) to say what the game folder holds, or delete it: the next "
+           "start then restores the stock set.";
 }
 
 namespace
@@ -100,8 +96,7 @@ struct StatusView
     switcher::Status status;
     switcher::ControlStates states;
     finder::VirtualStore store;
-    // The set folders as status lists them: the add-on sets in the table's order, then the stock
-    // set.
+    // The set folders as status lists them, in the order of the sets' buttons.
     std::vector<std::pair<std::string, bool>> present;
 };
 
@@ -112,14 +107,10 @@ StatusView ViewOf(switcher::Switcher& sw)
     view.states = switcher::StatesFor(view.status.recorded
                                           ? sw.State().InstalledSet
                                           : std::string(switcher::RowOf(SetFolder::Stock).word));
-    for (const bool stock : {false, true}) {
-        for (const switcher::SetRow& row : switcher::kSets) {
-            if ((row.folder == SetFolder::Stock) == stock) {
-                view.present.emplace_back(
-                    PresenceKey(row), view.status.present[static_cast<std::size_t>(row.folder)]);
-            }
-        }
-    }
+    switcher::InButtonOrder(switcher::kSets, [&view](const switcher::SetRow& row) {
+        view.present.emplace_back(PresenceKey(row),
+                                  view.status.present[static_cast<std::size_t>(row.folder)]);
+    });
     return view;
 }
 
@@ -149,7 +140,8 @@ void PrintStatusText(const StatusView& view, const switcher::Fields& fields, std
     std::vector<std::string> on;
     std::vector<std::string> off;
     for (const Control control : switcher::kControls) {
-        (switcher::IsEnabled(view.states, control) ? on : off).push_back(CaptionOf(control));
+        (switcher::IsEnabled(view.states, control) ? on : off)
+            .push_back(std::string(switcher::CaptionOf(control)));
     }
     std::vector<std::string> found;
     std::vector<std::string> missing;

@@ -10,50 +10,46 @@
 namespace switcher
 {
 
-const char* ControlName(Control control)
+std::string ControlName(Control control, SetTable sets)
 {
-    static constexpr std::array<const char*, kControlCount> kNames{
-        "Install",    "InstallOnline", "InstallTUK", "Remove",
-        "Country(0)", "Country(1)",    "Country(2)"};
-    return kNames.at(static_cast<std::size_t>(control));
+    const SetRow* set = SetOf(control, sets);
+    return set != nullptr ? std::string(set->controlName)
+                          : "Country(" + std::to_string(AirForceOf(control)->index) + ")";
 }
 
-const SetRow& RowOf(SetFolder folder)
+std::string_view CaptionOf(Control control, SetTable sets)
 {
-    return kSets[static_cast<std::size_t>(folder)];
+    const SetRow* set = SetOf(control, sets);
+    return set != nullptr ? set->caption : AirForceOf(control)->name;
 }
 
-const SetRow* RowOfWord(std::string_view installedSet)
+const SetRow& RowOf(SetFolder folder, SetTable sets)
 {
-    const auto* found = std::find_if(kSets.begin(), kSets.end(),
-                                     [&](const SetRow& row) { return row.word == installedSet; });
-    return found == kSets.end() ? nullptr : &*found;
+    return sets[static_cast<std::size_t>(folder)];
 }
 
-ControlStates StatesFor(std::string_view installedSet)
+const SetRow* RowOfWord(std::string_view installedSet, SetTable sets)
 {
-    const SetRow* row = RowOfWord(installedSet);
+    const auto found = std::ranges::find(sets, installedSet, &SetRow::word);
+    return found == sets.end() ? nullptr : &*found;
+}
+
+ControlStates StatesFor(std::string_view installedSet, SetTable sets)
+{
+    const SetRow* row = RowOfWord(installedSet, sets);
     if (row == nullptr) {
         return {kErrorTitle, false, false, false};
     }
     return {row->title, row->installsOn, row->removeOn, row->airForcesOn};
 }
 
-bool IsEnabled(const ControlStates& states, Control control)
+bool IsEnabled(const ControlStates& states, Control control, SetTable sets)
 {
-    switch (control) {
-    case Control::Install:
-    case Control::InstallOnline:
-    case Control::InstallTUK:
-        return states.install;
-    case Control::Remove:
-        return states.remove;
-    case Control::Country0:
-    case Control::Country1:
-    case Control::Country2:
+    const SetRow* set = SetOf(control, sets);
+    if (set == nullptr) {
         return states.countries;
     }
-    return false;
+    return set->folder == SetFolder::Stock ? states.remove : states.install;
 }
 
 const AirForceRow& AirForceOf(int index)
@@ -66,18 +62,14 @@ const AirForceRow& AirForceOf(int index)
 
 const AirForceRow* AirForceOf(Control control)
 {
-    const auto* found =
-        std::find_if(kAirForces.begin(), kAirForces.end(),
-                     [control](const AirForceRow& row) { return row.control == control; });
+    const auto found = std::ranges::find(kAirForces, control, &AirForceRow::control);
     return found == kAirForces.end() ? nullptr : &*found;
 }
 
-const SetRow* SetOf(Control control)
+const SetRow* SetOf(Control control, SetTable sets)
 {
-    const auto* found = std::find_if(kSets.begin(), kSets.end(), [control](const SetRow& row) {
-        return row.control == control;
-    });
-    return found == kSets.end() ? nullptr : &*found;
+    const auto found = std::ranges::find(sets, control, &SetRow::control);
+    return found == sets.end() ? nullptr : &*found;
 }
 
 bool Cleared(std::string_view name)
@@ -87,28 +79,23 @@ bool Cleared(std::string_view name)
     });
 }
 
-// Where each set folder's path is kept, by SetFolder.
-constexpr std::array<std::string Fields::*, kSets.size()> kSetDirs{
-    &Fields::StockDir, &Fields::JovDir, &Fields::JovoDir, &Fields::TukDir};
-
 const std::string& FolderOf(const Fields& fields, SetFolder folder)
 {
-    return fields.*kSetDirs[static_cast<std::size_t>(folder)];
+    return fields.*RowOf(folder).dir;
 }
 
 std::string& FolderOf(Fields& fields, SetFolder folder)
 {
-    return fields.*kSetDirs[static_cast<std::size_t>(folder)];
+    return fields.*RowOf(folder).dir;
 }
 
 // The names are appended as they stand, without looking at how the game folder's path ends.
-Fields FieldsFor(const std::string& gameDir)
+Fields FieldsFor(const std::string& gameDir, SetTable sets)
 {
     Fields fields;
     fields.GameDir = gameDir;
-    for (const SetFolder folder :
-         {SetFolder::Jov, SetFolder::Jovo, SetFolder::Tuk, SetFolder::Stock}) {
-        FolderOf(fields, folder) = platform::Under(gameDir, RowOf(folder).folderName);
+    for (const SetRow& row : sets) {
+        fields.*row.dir = platform::Under(gameDir, row.folderName);
     }
     fields.StateFile = platform::Under(gameDir, kStateFileName);
     return fields;

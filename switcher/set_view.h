@@ -1,13 +1,13 @@
 #pragma once
 
-#include <array>
 #include <string>
 
 namespace switcher
 {
 
-// The seven buttons the switcher switches on and off, by their names in the main window, in
-// the order UpdateControls sets them.
+// The buttons the switcher switches on and off: each set's (the installs, and Remove for the
+// stock set) and each air force's. Their names, captions and order come from the set and
+// air-force tables (set_table.h).
 enum class Control
 {
     Install,
@@ -18,15 +18,6 @@ enum class Control
     Country1,
     Country2
 };
-
-inline constexpr std::size_t kControlCount = 7;
-
-inline constexpr std::array<Control, kControlCount> kControls{
-    Control::Install,  Control::InstallOnline, Control::InstallTUK, Control::Remove,
-    Control::Country0, Control::Country1,      Control::Country2};
-
-// The control's name in the window: "Install", ..., "Country(0)".
-const char* ControlName(Control control);
 
 // Everything the switcher does to the main window goes through this interface, so the switcher
 // builds and runs without any windowing.

@@ -3,9 +3,11 @@
 #include "switcher/set_table.h"
 #include "switcher/set_view.h"
 
+#include <algorithm>
 #include <array>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // What the program's two windows look like, free of any toolkit: controls, captions, twip
 // rectangles, tab order, the menu, client sizes, the help text and the wording of the boxes.
@@ -32,11 +34,11 @@ struct TwipRect
     int height;
 };
 
+// A button's place; its name and caption come from the set and air-force tables (ButtonName,
+// switcher::CaptionOf).
 struct ButtonForm
 {
-    std::string_view name; // the control's name in the window: "Install", "Country0"
     switcher::Control control;
-    std::string_view caption;
     TwipRect rect;
     bool inFrame; // placed within Frame1, its rectangle counted from the frame's corner
 };
@@ -54,14 +56,12 @@ struct MainForm
     std::string_view title; // until start-up shows the installed set
     int clientWidth;        // twips, below the menu bar
     int clientHeight;
-    FrameForm frame;                   // second in the tab order; it takes no focus itself
-    std::array<ButtonForm, 7> buttons; // in tab order
+    FrameForm frame; // second in the tab order; it takes no focus itself
+    std::array<ButtonForm, switcher::kControlCount> buttons; // in tab order
     std::string_view menuName;
     std::string_view menuCaption; // "&" marks the access key
 };
 
-// The install and restore buttons take their captions from the set table (none, jov, jovo, tuk),
-// the air forces' buttons from the air-force table.
 inline constexpr MainForm kMainForm{
     "Main_Form1",
     switcher::kAppTitle,
@@ -69,45 +69,26 @@ inline constexpr MainForm kMainForm{
     3990,
     {"Frame1", "Remove Flight Models", {120, 240, 2415, 3375}},
     {{
-        {"Install",
-         switcher::Control::Install,
-         switcher::kSets[1].caption,
-         {2880, 360, 2415, 495},
-         false},
-        {"Remove",
-         switcher::Control::Remove,
-         switcher::kSets[0].caption,
-         {2880, 2760, 2415, 855},
-         false},
-        {"Country0",
-         switcher::Control::Country0,
-         switcher::kAirForces[0].name,
-         {360, 480, 1575, 615},
-         true},
-        {"Country1",
-         switcher::Control::Country1,
-         switcher::kAirForces[1].name,
-         {360, 1440, 1575, 615},
-         true},
-        {"Country2",
-         switcher::Control::Country2,
-         switcher::kAirForces[2].name,
-         {360, 2400, 1575, 615},
-         true},
-        {"InstallOnline",
-         switcher::Control::InstallOnline,
-         switcher::kSets[2].caption,
-         {2880, 1200, 2415, 495},
-         false},
-        {"InstallTUK",
-         switcher::Control::InstallTUK,
-         switcher::kSets[3].caption,
-         {2880, 1920, 2415, 495},
-         false},
+        {switcher::Control::Install, {2880, 360, 2415, 495}, false},
+        {switcher::Control::Remove, {2880, 2760, 2415, 855}, false},
+        {switcher::Control::Country0, {360, 480, 1575, 615}, true},
+        {switcher::Control::Country1, {360, 1440, 1575, 615}, true},
+        {switcher::Control::Country2, {360, 2400, 1575, 615}, true},
+        {switcher::Control::InstallOnline, {2880, 1200, 2415, 495}, false},
+        {switcher::Control::InstallTUK, {2880, 1920, 2415, 495}, false},
     }},
     "mnuHelp",
     "&Help",
 };
+
+// Every button of the tables has its place, once.
+static_assert(std::ranges::all_of(switcher::kControls, [](switcher::Control control) {
+    return std::ranges::count(kMainForm.buttons, control, &ButtonForm::control) == 1;
+}));
+
+// A button's name in the window: a set's as its row gives it ("InstallTUK"), an air force's
+// "Country0".
+std::string ButtonName(switcher::Control control, switcher::SetTable sets = switcher::kSets);
 
 struct HelpForm
 {
@@ -128,19 +109,17 @@ inline constexpr HelpForm kHelpForm{
     "Command1", "OK",     {1800, 2640, 1095, 375},
 };
 
-// The help window's ten lines; the empty ones stand between paragraphs.
-inline constexpr std::array<std::string_view, 10> kHelpLines{
+// The help window's lines: these, each set's line in the order of the sets' buttons, then
+// kHelpEnd. The empty ones stand between paragraphs.
+inline constexpr std::array<std::string_view, 4> kHelpStart{
     "KRS Flight Model Switcher V2.0",
     "",
     "Install into a clean KRS v1.2 folder.",
     "Inside the KRS  folder create the following folders:",
-    "JOV - install the JOV Panel files here ",
-    "JOVO - install the JOV Online files here ",
-    "TUK - install the TUK files here ",
-    "KRS - copy the original KRS FLT.CDF and DATA.CDF files into this folder.",
-    "",
-    "By the JOV Enable-Disable team.",
 };
+inline constexpr std::array<std::string_view, 2> kHelpEnd{"", "By the JOV Enable-Disable team."};
+
+std::vector<std::string_view> HelpLines(switcher::SetTable sets = switcher::kSets);
 
 // The help label's caption: the lines joined by single carriage returns.
 std::string HelpText();

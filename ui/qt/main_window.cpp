@@ -122,9 +122,9 @@ MainWindow::MainWindow(platform::FileSystem* files) : form_(*this, files)
     FitTitle(*Frame1);
     QPushButton* previous = nullptr;
     for (const forms::ButtonForm& spec : form.buttons) {
-        auto* button =
-            new QPushButton(QString::fromUtf8(spec.caption), spec.inFrame ? Frame1 : client);
-        button->setObjectName(QString::fromUtf8(spec.name));
+        auto* button = new QPushButton(QString::fromUtf8(switcher::CaptionOf(spec.control)),
+                                       spec.inFrame ? Frame1 : client);
+        button->setObjectName(QString::fromStdString(forms::ButtonName(spec.control)));
         button->setGeometry(Pixels(spec.rect));
         button->setAutoDefault(false);
         button->setDefault(false);

@@ -99,8 +99,8 @@ MainWindow::MainWindow(int showCommand, platform::FileSystem* files)
     for (std::size_t i = 0; i < form.buttons.size(); ++i) {
         const forms::ButtonForm& button = form.buttons[i];
         buttons_[static_cast<std::size_t>(button.control)] =
-            MakeControl(hwnd_, L"BUTTON", button.caption, WS_TABSTOP | BS_PUSHBUTTON,
-                        kFirstButtonId + static_cast<int>(i));
+            MakeControl(hwnd_, L"BUTTON", switcher::CaptionOf(button.control),
+                        WS_TABSTOP | BS_PUSHBUTTON, kFirstButtonId + static_cast<int>(i));
     }
     SetWindowPos(Frame1, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 
