@@ -146,14 +146,19 @@ TEST_F(FinderTest, FindsGameFoldersWhereLaunchersKeepThem)
         }
     }
 
-    // A search blocked on a FIFO is let go by a writer once the limit is over, and fails.
-    auto pending = std::async(std::launch::async, [] { return finder::FindGameFolders(); });
-    while (pending.wait_for(std::chrono::seconds(30)) != std::future_status::ready) {
-        ADD_FAILURE() << "the search waits on a FIFO";
+    // A bound of its own that a search of these few folders never reaches. While the search
+    // runs, a writer polls each FIFO: it opens one only once a reader has, which lets the reader
+    // go.
+    auto pending = std::async(std::launch::async,
+                              [] { return finder::FindGameFolders({std::chrono::hours(1)}); });
+    bool opened = false;
+    while (pending.wait_for(std::chrono::milliseconds(1)) != std::future_status::ready) {
         for (const std::string& fifo : fifos) {
-            close(open((home / fifo).c_str(), O_WRONLY | O_NONBLOCK));
+            const int writer = open((home / fifo).c_str(), O_WRONLY | O_NONBLOCK);
+            opened = opened || (writer >= 0 && close(writer) == 0);
         }
     }
+    EXPECT_FALSE(opened) << "the search opened a FIFO";
     const finder::Search search = pending.get();
     EXPECT_TRUE(search.complete);
     EXPECT_EQ(search.skipped, skipped);
@@ -198,10 +203,10 @@ TEST_F(FinderTest, StopsAtItsBounds)
         std::stop_token stop;
         std::size_t found;
     } rows[] = {
-        {"no bound reached", {}, {}, 51},
-        {"entry cap", {std::chrono::seconds(2), 60}, {}, 4},
+        {"no bound reached", {std::chrono::hours(1)}, {}, 51},
+        {"entry cap", {std::chrono::hours(1), 60}, {}, 4},
         {"time", {std::chrono::milliseconds(-1), 400000}, {}, 0},
-        {"stop", {}, stopped.get_token(), 0},
+        {"stop", {std::chrono::hours(1)}, stopped.get_token(), 0},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
