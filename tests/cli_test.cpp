@@ -160,11 +160,7 @@ TEST_F(CliTest, CommandsInTurn)
         if (const auto at = says.find("<row>"); at != std::string::npos) {
             says.replace(at, 5, Utf8(game.parent_path()));
         }
-        std::string line = step.before;
-        for (const std::string& arg : step.args) {
-            line += " " + arg;
-        }
-        SCOPED_TRACE(line + ": " + outcome.err);
+        SCOPED_TRACE("row " + std::to_string(row) + ": " + outcome.err);
         EXPECT_EQ(outcome.status, step.status);
         EXPECT_NE((outcome.out + outcome.err).find(says), std::string::npos);
         EXPECT_EQ(Read("jovo.ini"), step.recorded.empty() ? "" : "\"" + step.recorded + "\"\r\n");

@@ -159,121 +159,82 @@ TEST_F(FaultTest, AFailedCopyLeavesNoGameNameChangedAndTheStateKept)
 }
 #endif
 
-// What stands at the state file's or the backup's name, and links out of the game folder: a
+// What stands at the state file's or the backup's name, or links out of the game folder: a
 // refusal before the first change or the error state, and nothing written outside.
 TEST_F(FaultTest, StateFileAbuseGivesAMessageOrTheErrorStateAndNoWriteOutside)
 {
     const std::string jov = "\"jov\"\r\n";
     const std::string junk("\0\x01\"\xff\x80", 5);
+    const std::string keep = "Could not keep files in \"JOV_Enable-backup\"";
     const struct
     {
         const char* name;
-        std::function<void()> make; // besides the sets and the player's hurr.flt
+        std::string state;  // jovo.ini's bytes; "!" before them: read-only; "/": a folder
+        const char* stands; // at JOV_Enable-backup: "file", "link" to a folder; "links" out
         Names command;
         int status;
-        const char* says;
-        Contents after; // the game folder's files
+        std::string says;
     } rows[] = {
-        {"a read-only state file",
-         [&] { WriteReadOnly("jovo.ini", jov); },
-         {"restore"},
-         3,
-         "Could not replace \"jovo.ini\"",
-         {{"hurr.flt", "mine"}, {"jovo.ini", jov}}},
-        {"a folder at the state file's name",
-         [&] { fs::create_directory(game / "jovo.ini"); },
-         {"install", "jov"},
-         3,
-         "Could not write \"jovo.ini\"",
-         {{"hurr.flt", "mine"}}},
-        {"a file at the backup's name",
-         [&] {
-             Record("jov");
-             Write("JOV_Enable-backup", "a file");
-         },
-         {"restore"},
-         3,
-         "Could not keep files in \"JOV_Enable-backup\"",
-         {{"JOV_Enable-backup", "a file"}, {"hurr.flt", "mine"}, {"jovo.ini", jov}}},
+        {"a read-only state file", "!" + jov, "", {"restore"}, 3, "Could not replace \"jovo.ini\""},
+        {"a folder named jovo.ini", "/", "", {"install", "jov"}, 3, "Could not write \"jovo.ini\""},
+        {"a file at the backup's name", jov, "file", {"restore"}, 3, keep},
 #ifndef _WIN32
-        {"a link to a folder at the backup's name",
-         [&] {
-             Record("jov");
-             fs::create_directory_symlink(game / "../outside", game / "JOV_Enable-backup");
-         },
-         {"restore"},
-         3,
-         "Could not keep files in \"JOV_Enable-backup\"",
-         {{"hurr.flt", "mine"}, {"jovo.ini", jov}}},
+        {"a link to a folder at the backup's name", jov, "link", {"restore"}, 3, keep},
 #endif
         // A state file that names no set shows the error state, in which nothing is allowed.
-        {"an empty state file",
-         [&] { Write("jovo.ini", ""); },
-         {"status", "--json"},
-         0,
-         "(Error)",
-         {{"hurr.flt", "mine"}, {"jovo.ini", ""}}},
-        {"an install over an empty state file",
-         [&] { Write("jovo.ini", ""); },
-         {"install", "jov"},
-         1,
-         "",
-         {{"hurr.flt", "mine"}, {"jovo.ini", ""}}},
-        {"a binary state file",
-         [&] { Write("jovo.ini", junk); },
-         {"status", "--json"},
-         0,
-         "(Error)",
-         {{"hurr.flt", "mine"}, {"jovo.ini", junk}}},
-        {"an install over a binary state file",
-         [&] { Write("jovo.ini", junk); },
-         {"install", "jov"},
-         1,
-         "",
-         {{"hurr.flt", "mine"}, {"jovo.ini", junk}}},
+        {"an empty state file", "", "", {"status", "--json"}, 0, "(Error)"},
+        {"an empty state file", "", "", {"install", "jov"}, 1, ""},
+        {"a binary state file", junk, "", {"status", "--json"}, 0, "(Error)"},
+        {"a binary state file", junk, "", {"install", "jov"}, 1, ""},
 #ifndef _WIN32
-        // Links out of the game folder are replaced, never written through; a set folder may be
-        // one.
-        {"links out of the game folder",
-         [&] {
-             Write("../outside/jovset/HURR.FLT", "jov hurr");
-             Write("../outside/jovset/panel.dat", "jov panel");
-             Write("../outside/elsewhere.ini", "\"none\"\r\n");
-             fs::remove_all(game / "jov");
-             fs::create_directory_symlink(game / "../outside/jovset", game / "JOV");
-             fs::create_symlink(game / "../outside/elsewhere.ini", game / "jovo.ini");
-             fs::rename(game / "hurr.flt", game / "../outside/precious.flt");
-             fs::create_symlink(game / "../outside/precious.flt", game / "hurr.flt");
-         },
-         {"install", "jov"},
-         0,
-         "",
-         {{"hurr.flt", "jov hurr"}, {"jovo.ini", jov}, {"panel.dat", "jov panel"}}},
+        // Replaced, never written through; a set folder may be a link.
+        {"links out of the game folder", "", "links", {"install", "jov"}, 0, ""},
 #endif
     };
-    // Every name below the folder outside the game folder, with each file's content.
+    // Every name in the folder beside the game folder, with each file's content.
     const auto outside = [this] {
         Contents tree;
-        for (const auto& entry : fs::recursive_directory_iterator(game / "../outside")) {
+        for (const auto& entry : fs::recursive_directory_iterator(Under("../outside"))) {
             tree[Utf8(entry.path())] = entry.is_regular_file() ? Slurp(entry.path()) : "folder";
         }
         return tree;
     };
     for (std::size_t at = 0; at < std::size(rows); ++at) {
-        SCOPED_TRACE(rows[at].name);
+        const auto& row = rows[at];
+        SCOPED_TRACE(row.name);
         NewGame("row " + std::to_string(at));
         Write("krs/flt.cdf", "stock");
         Write("jov/x.dat", "jov");
         Write("hurr.flt", "mine");
-        fs::create_directory(game / "../outside");
-        rows[at].make();
+        fs::create_directory(Under("../outside"));
+        row.state == "/"             ? (void)fs::create_directory(Under("jovo.ini"))
+        : row.state.starts_with('!') ? WriteReadOnly("jovo.ini", row.state.substr(1))
+                                     : Write("jovo.ini", row.state);
+        if (row.stands == std::string("file")) {
+            Write("JOV_Enable-backup", "a file");
+        } else if (row.stands == std::string("link")) {
+            fs::create_directory_symlink("../outside", Under("JOV_Enable-backup"));
+        } else if (row.stands == std::string("links")) {
+            Write("../outside/jovset/HURR.FLT", "jov hurr");
+            Write("../outside/jovset/panel.dat", "jov panel");
+            Write("../outside/elsewhere.ini", "\"none\"\r\n");
+            fs::remove_all(Under("jov"));
+            fs::create_directory_symlink("../outside/jovset", Under("JOV"));
+            fs::remove(Under("jovo.ini"));
+            fs::create_symlink("../outside/elsewhere.ini", Under("jovo.ini"));
+            fs::rename(Under("hurr.flt"), Under("../outside/precious.flt"));
+            fs::create_symlink("../outside/precious.flt", Under("hurr.flt"));
+        }
         const Contents before = outside();
-        const Outcome outcome = Run(rows[at].command);
-        EXPECT_EQ(outcome.status, rows[at].status) << outcome.err;
-        EXPECT_NE((outcome.out + outcome.err).find(rows[at].says), std::string::npos)
-            << outcome.out << outcome.err;
-        EXPECT_EQ(Files(), rows[at].after);
+        const Contents files = Files();
+        const Outcome outcome = Run(row.command);
+        EXPECT_EQ(outcome.status, row.status) << outcome.err;
+        EXPECT_NE((outcome.out + outcome.err).find(row.says), std::string::npos) << outcome.err;
         EXPECT_EQ(outside(), before);
+        // Only the install through the links changes the game folder.
+        const Contents installed{
+            {"hurr.flt", "jov hurr"}, {"jovo.ini", jov}, {"panel.dat", "jov panel"}};
+        EXPECT_EQ(Files(), row.stands == std::string("links") ? installed : files);
     }
 }
 

@@ -19,7 +19,6 @@
 #include <optional>
 #include <set>
 #include <sstream>
-#include <tuple>
 
 namespace fs = std::filesystem;
 using switcher::Control;
@@ -102,8 +101,8 @@ public:
     Calls calls;
     std::uintmax_t free = std::numeric_limits<std::uintmax_t>::max();
     int operations = 0;
-    int allowed = -1;  // file operations until the power is cut; -1: never
-    std::string cutAt; // or the power is cut at the first operation of this kind
+    int allowed = -1;     // file operations until the power is cut; -1: never
+    std::string cutAfter; // or the power is cut just after the first operation of this kind
     std::set<std::string> unflushed;
     // Runs once on the game folder's file of this name, before the first operation that moves
     // or removes a file of that name.
@@ -112,9 +111,10 @@ public:
 private:
     void Log(const std::string& call, const std::string& path, const std::string& other = {})
     {
-        if (allowed-- == 0 || call == cutAt) {
+        if (allowed-- == 0) {
             throw PowerCut{};
         }
+        allowed = call == cutAfter ? 0 : allowed;
         ++operations;
         for (const std::string& touched : {path, other}) {
             const auto hook = meddle.find(Utf8(FromUtf8(touched).filename()));
@@ -177,13 +177,15 @@ Calls Expand(const std::string& steps)
 struct CommandRow
 {
     const char* name;
-    // Files under the game folder: "x" holds its own path, "x=y" is a copy of the file y made
-    // before it, "x~y" the same with y's time, "!x" is read-only.
+    // Files under the game folder: "x" holds its own path, "!x" too, read-only; "x=y" is a copy
+    // of the file y made before it, "x~y" the same with y's time, "x^y" has y's size and time
+    // but y's bytes in capitals; "x@y" is a symbolic link to y, "x#y" a hard link to y.
     const char* before;
     const char* installed; // the state file's word before (null: no state file)
     // By blanks, after start-up (not with "script:"): "remove", a set's or air force's word,
     // "script:x" (install x as jov-switch does, its first start first), "edit:x" (the player
-    // changes x), "lockbackup", "lowercase", "closebackup" (what a tool does to the backup); and
+    // changes x), "lockbackup", "lowercase", "closebackup" (what a tool does to the backup),
+    // "cut:x" (the power is cut just after the next command's first operation x); and
     // what another program does during the next command, just before its first operation on x:
     // "tune:x" (saves x anew), "poke:x" (writes into x), "new:x" (makes x), "gone:x" (deletes x).
     const char* command;
@@ -293,29 +295,35 @@ TEST_P(SwitcherTest, CommandDoesItsStepsInOrder)
 {
     const CommandRow& row = GetParam();
     for (const std::string& entry : Split(row.before)) {
-        const auto cut = entry.find_first_of("=~");
+        const auto cut = entry.find_first_of("=~^@#");
+        const fs::path file = Under(entry.substr(0, cut)), of = Under(entry.substr(cut + 1));
         if (entry.starts_with('!')) {
             WriteReadOnly(entry.substr(1), entry.substr(1));
-        } else if (cut != std::string::npos) {
-            const fs::path copy = Under(entry.substr(0, cut)), of = Under(entry.substr(cut + 1));
-            fs::copy_file(of, copy);
-            if (entry[cut] == '~') {
-                fs::last_write_time(copy, fs::last_write_time(of));
-            }
-        } else {
+        } else if (cut == std::string::npos) {
             Write(entry, entry);
+        } else if (entry[cut] == '@') {
+            fs::create_symlink(entry.substr(cut + 1), file);
+        } else if (entry[cut] == '#') {
+            fs::create_hard_link(of, file);
+        } else {
+            std::string bytes = Slurp(of);
+            std::transform(bytes.begin(), bytes.end(), bytes.begin(), ::toupper);
+            entry[cut] == '^' ? Write(entry.substr(0, cut), bytes) : (void)fs::copy_file(of, file);
+            if (entry[cut] != '=') {
+                fs::last_write_time(file, fs::last_write_time(of));
+            }
         }
     }
     if (row.installed != nullptr) {
         Record(row.installed);
     }
     Recorder recorder;
-    switcher::Switcher sw(recorder, recorder);
+    std::optional<switcher::Switcher> sw(std::in_place, recorder, recorder);
     std::optional<platform::FsError> failure;
     bool closed = false;
     try {
         if (!std::string(row.command).starts_with("script:")) {
-            sw.Start();
+            sw->Start();
         }
         recorder.free = row.free;
         for (const std::string& command : Split(row.command)) {
@@ -325,6 +333,8 @@ TEST_P(SwitcherTest, CommandDoesItsStepsInOrder)
                 Write(file, "edited");
             } else if (verb == "tune" || verb == "poke" || verb == "new" || verb == "gone") {
                 recorder.meddle[file] = Meddling(verb);
+            } else if (verb == "cut") {
+                recorder.cutAfter = file;
             } else if (command == "lockbackup") {
                 for (const auto& kept :
                      fs::recursive_directory_iterator(Under("JOV_Enable-backup"))) {
@@ -348,12 +358,18 @@ TEST_P(SwitcherTest, CommandDoesItsStepsInOrder)
                 }
             } else {
                 recorder.calls.clear();
-                RunCommand(sw, command);
+                try {
+                    RunCommand(*sw, command);
+                } catch (const PowerCut&) { // the program starts again
+                    recorder.cutAfter.clear();
+                    sw.emplace(recorder, recorder).Start();
+                }
             }
         }
     } catch (const platform::FsError& error) {
         failure = error;
     }
+    EXPECT_TRUE(recorder.cutAfter.empty()) << "the power was never cut";
     if (closed) {
         EXPECT_EQ(std::system(("chattr -i \"" + Path("JOV_Enable-backup") + "\"").c_str()), 0);
     }
@@ -390,8 +406,6 @@ INSTANTIATE_TEST_SUITE_P(
                    "off|mkdir|copies|flush|write none|none|on", "FLT.CDF=krs/FLT.CDF jovo.ini",
                    "none", ""},
         // Start-up with a state file shows its word, compared exactly, and touches nothing.
-        CommandRow{"start with none", "a.dat krs/F.CDF", "none", "", "none", "a.dat jovo.ini",
-                   "none", ""},
         CommandRow{"start with JOV", "a.dat", "JOV", "", "error", "a.dat jovo.ini", "JOV", ""},
         // A stock folder without a .cdf file does not count.
         CommandRow{"first start without stock set", "a.dat krs/FLT.TXT", nullptr, "",
@@ -413,18 +427,23 @@ INSTANTIATE_TEST_SUITE_P(
                    "HURR.flt=jov/hurr.FLT Panel.DAT=jov/Panel.DAT jovpanel.exe=jov/jovpanel.exe "
                    "jovo.ini readme.txt",
                    "jov", "HURR.flt"},
-        CommandRow{"restore after an install over a game file",
-                   "README.TXT jov/ReadMe.txt jov/a.dat krs/flt.cdf", "none", "jov remove", nullptr,
-                   "README.TXT flt.cdf=krs/flt.cdf jovo.ini", "none", ""},
-        CommandRow{"restore after the player changed a replaced file",
-                   "README.TXT jov/ReadMe.txt jov/a.dat krs/flt.cdf", "none",
-                   "jov edit:README.TXT remove", nullptr,
-                   "README.TXT=edited flt.cdf=krs/flt.cdf jovo.ini", "none", "README.TXT"},
-        // Within one second, runs are put back in the order they ran.
+        // The player's edit of a replaced file stays, and its original stays kept. Within one
+        // second, runs are put back in the order they ran.
         CommandRow{"install jovo, restore after an edit, install jov, restore",
                    "README.TXT jovo/ReadMe.txt jovo/a.dat jov/ReadMe.txt jov/a.dat krs/flt.cdf",
                    "none", "jovo edit:README.TXT remove jov remove", nullptr,
                    "README.TXT=edited flt.cdf=krs/flt.cdf jovo.ini", "none", "README.TXT"},
+        // The record is on disk before the first change: after an install cut off just after its
+        // first replace, the restore puts the game's file back.
+        CommandRow{"restore after an install cut off at its first replace",
+                   "README.TXT jov/ReadMe.txt jov/a.dat krs/flt.cdf", "none",
+                   "cut:place jov jov remove", nullptr, "README.TXT flt.cdf=krs/flt.cdf jovo.ini",
+                   "none", ""},
+        // A look-alike with a set file's name, size and time is kept; a copy made by hand goes.
+        CommandRow{
+            "restore beside a look-alike and a copy by hand",
+            "jov/hurr.flt jov/sp09.flt HURR.FLT^jov/hurr.flt SP09.FLT~jov/sp09.flt krs/f.cdf",
+            "jov", "remove", nullptr, "f.cdf=krs/f.cdf jovo.ini", "none", "HURR.FLT=JOV/HURR.FLT"},
         CommandRow{"five cycles keep no more than the first",
                    "README.TXT own.flt jov/ReadMe.txt jov/a.dat krs/flt.cdf", nullptr,
                    "jov remove jov remove jov remove jov remove jov remove", nullptr,
@@ -522,10 +541,28 @@ INSTANTIATE_TEST_SUITE_P(
     RowName);
 
 #ifndef _WIN32
-// A file and a folder whose names differ only in case: POSIX file systems only.
+// Links, and a file and a folder whose names differ only in case: POSIX file systems only.
 INSTANTIATE_TEST_SUITE_P(
-    CaseVariants, SwitcherTest,
+    Posix, SwitcherTest,
     ::testing::Values(
+        // A set's folder or file that reaches the game's own through a symbolic link refuses
+        // the restore: removing the game's name would leave the link pointing at nothing. A hard
+        // link is two names of one file, and the set folder keeps it.
+        CommandRow{"a stock folder that is the game folder",
+                   "FLT.CDF a.dat mine.flt jov/b.dat ../up.cdf krs@.", "jov", "remove", "off",
+                   "FLT.CDF a.dat jovo.ini mine.flt", "jov", "", 0, SameFile},
+        CommandRow{"a stock folder above the game folder",
+                   "FLT.CDF a.dat mine.flt jov/b.dat ../up.cdf krs@..", "jov", "remove", "off",
+                   "FLT.CDF a.dat jovo.ini mine.flt", "jov", "", 0, SameFile},
+        CommandRow{"a set folder that is the game folder",
+                   "FLT.CDF a.dat mine.flt krs/c.cdf ../up.cdf jov@.", "jov", "remove", "off",
+                   "FLT.CDF a.dat jovo.ini mine.flt", "jov", "", 0, SameFile},
+        CommandRow{"a set file that links to a game file",
+                   "FLT.CDF a.dat mine.flt jov/b.dat krs/c.cdf jov/MINE.FLT@../mine.flt", "jov",
+                   "remove", "off", "FLT.CDF a.dat jovo.ini mine.flt", "jov", "", 0, SameFile},
+        CommandRow{"a set file that is a hard link to a game file",
+                   "FLT.CDF a.dat mine.flt jov/b.dat krs/c.cdf jov/MINE.FLT#mine.flt", "jov",
+                   "remove", nullptr, "c.cdf=krs/c.cdf jovo.ini", "none", "FLT.CDF a.dat"},
         CommandRow{"restore into a state file in capitals beside a folder jovo.ini",
                    "JOVO.INI jovo.ini/x krs/flt.cdf", nullptr, "remove", nullptr,
                    "JOVO.INI flt.cdf=krs/flt.cdf", "none", ""},
@@ -547,94 +584,7 @@ INSTANTIATE_TEST_SUITE_P(
     RowName);
 #endif
 
-// The record is on disk before the first change: after an install killed at its first replace,
-// the restore puts the game's file back.
-TEST_F(SwitcherTest, RestoreAfterAnInstallKilledAtItsFirstReplacePutsTheFileBack)
-{
-    Write("README.TXT", "the game's notes");
-    Write("jov/ReadMe.txt", "the set's notes, which the install copies first");
-    Write("jov/a.dat");
-    Write("krs/flt.cdf");
-    Record("none");
-    {
-        // Killed right after the first copy takes its name: two folders made, the record written
-        // and flushed, two copies written aside and flushed, one named.
-        Recorder killed;
-        switcher::Switcher sw(killed, killed);
-        sw.Start();
-        killed.allowed = 8;
-        EXPECT_THROW(sw.Install_Click(), PowerCut);
-    }
-    ASSERT_EQ(Read("README.TXT"), "the set's notes, which the install copies first");
-    Recorder recorder;
-    switcher::Switcher sw(recorder, recorder);
-    sw.Start();
-    sw.Install_Click();
-    sw.Remove_Click();
-    EXPECT_EQ(Read("README.TXT"), "the game's notes");
-}
-
-// A look-alike with a set file's name, size and time is kept; a copy made by hand goes.
-TEST_F(SwitcherTest, LookAlikesAreKeptAndCopiesByHandGo)
-{
-    Write("jov/HURR.FLT", "the set's model");
-    Write("jov/SP09.FLT", "the set's Spitfire");
-    Write("HURR.FLT", "my very own one");
-    fs::copy_file(Under("jov/SP09.FLT"), Under("SP09.FLT"));
-    for (const char* name : {"HURR.FLT", "SP09.FLT"}) {
-        fs::last_write_time(Under(name), fs::last_write_time(Under(std::string("jov/") + name)));
-    }
-    Write("krs/flt.cdf");
-    Record("jov");
-    Recorder recorder;
-    switcher::Switcher sw(recorder, recorder);
-    sw.Start();
-    sw.Remove_Click();
-    EXPECT_EQ(Kept(), (Contents{{"HURR.FLT", "my very own one"}}));
-}
-
 #ifndef _WIN32
-// A set's folder or file that reaches the game's own through a symbolic link refuses the restore:
-// removing the game's name would leave the link pointing at nothing. A hard link is two names of
-// one file, and the set folder keeps it.
-TEST_F(SwitcherTest, SymbolicLinksBackIntoTheGameFolderAreRefusedHardLinksAreNot)
-{
-    const std::tuple<const char*, const char*, bool> links[] = {
-        {"krs", ".", false},
-        {"krs", "..", false},
-        {"jov", ".", false},
-        {"jov/MINE.FLT", "../mine.flt", false},
-        {"jov/MINE.FLT", "mine.flt", true}};
-    for (const auto& [link, target, hard] : links) {
-        SCOPED_TRACE(link + std::string(" -> ") + target);
-        Clear();
-        for (const std::string name :
-             {"FLT.CDF", "a.dat", "mine.flt", "jov/b.dat", "krs/c.cdf", "../up.cdf"}) {
-            if (!name.starts_with(link + std::string("/"))) {
-                Write(name);
-            }
-        }
-        hard ? fs::create_hard_link(Under(target), Under(link))
-             : fs::create_symlink(target, Under(link));
-        Record("jov");
-        const Contents before = Files();
-        Recorder recorder;
-        switcher::Switcher sw(recorder, recorder);
-        sw.Start();
-        try {
-            sw.Remove_Click();
-            EXPECT_TRUE(hard) << "the restore went ahead";
-            EXPECT_FALSE(Exists("mine.flt"));
-            EXPECT_EQ(Read("jov/MINE.FLT"), "x");
-        } catch (const platform::FsError& error) {
-            EXPECT_FALSE(hard) << error.what();
-            EXPECT_EQ(error.Cause(), platform::FailureCause::SameFile);
-            EXPECT_EQ(Files(), before);
-            EXPECT_FALSE(Exists("JOV_Enable-backup"));
-        }
-    }
-}
-
 // A kept name at the length limit that needs " (2)" shortens its stem.
 TEST_F(SwitcherTest, KeptNamesAtTheLengthLimitShortenTheirStem)
 {

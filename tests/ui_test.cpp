@@ -63,97 +63,73 @@ protected:
         timer->start(5);
     }
 
-    // What the player reads at `where`, in a fresh window: the main window's title before
-    // start-up ("title") or once start-up has read a word from the state file ("title none"), the
-    // help window's ("title frmHelp"), the box a button's click shows where its set's folder is
-    // missing ("box Install"), a line of the help text ("Label1 1"), or the caption of a control
-    // of either window by its name ("Frame1").
-    QString Shown(const std::string& where)
-    {
-        const std::string kind = where.substr(0, where.find(' '));
-        const std::string word = where.substr(std::min(where.size(), kind.size() + 1));
-        ui::qt::frmHelp help;
-        window = std::make_unique<ui::qt::MainWindow>();
-        if (kind == "title" && word == "frmHelp") {
-            return help.windowTitle();
-        }
-        if (kind == "Label1") {
-            const QStringList lines =
-                help.findChild<QLabel*>("Label1")->text().split(QChar::LineSeparator);
-            EXPECT_EQ(lines.size(), 10);
-            return lines.value(std::stoi(word) - 1);
-        }
-        if (kind == "title" || kind == "box") {
-            if (word.empty()) {
-                return window->windowTitle();
-            }
-            Record(kind == "title" ? word : word == "Remove" ? "jov" : "none");
-            EXPECT_TRUE(window->Logic().Form_Load());
-            QString text = window->windowTitle();
-            if (kind == "box") {
-                WhenModal([&text](QWidget* modal) {
-                    auto* box = qobject_cast<QMessageBox*>(modal);
-                    EXPECT_EQ(box->windowTitle(), "JOV Enable-Disable");
-                    text = box->text();
-                    box->button(QMessageBox::Ok)->click();
-                });
-                Find(word.c_str())->click();
-            }
-            return text;
-        }
-        QObject* control = window->findChild<QObject*>(QString::fromStdString(where));
-        control = control != nullptr ? control : help.findChild<QObject*>(where.c_str());
-        return control == nullptr
-                   ? "no control"
-                   : control->property(control->inherits("QGroupBox") ? "title" : "text")
-                         .toString();
-    }
-
     std::unique_ptr<ui::qt::MainWindow> window;
 };
 
 } // namespace
 
-// Every fixed text where the player reads it. The list is the texts themselves, never the
-// program's constants: a changed letter anywhere fails its row.
+// Every fixed text where the player reads it, read in the rows' order. The list is the texts
+// themselves, never the program's constants: a changed letter anywhere fails its row.
 TEST_F(UiTest, EveryFixedTextReadsAsWritten)
 {
-    const std::pair<const char*, const char*> rows[] = {
-        {"title", "JOV Enable-Disable"},
-        {"title none", "JOV Enable/Disable (KRS Flight Models)"},
-        {"title jov", "JOV Enable/Disable (JOV Panel)"},
-        {"title jovo", "JOV Enable/Disable (JOV Online)"},
-        {"title tuk", "JOV Enable/Disable (TUK)"},
-        {"title Tuk", "JOV Enable/Disable (Error)"},
-        {"title frmHelp", "Help"},
-        {"box Install", "Cannot find JOV directory."},
-        {"box InstallOnline", "Cannot find JOVO directory."},
-        {"box InstallTUK", "Cannot find TUK directory."},
-        {"box Remove", "KRS folder does not exist!"},
-        {"Install", "Install JOV Panel"},
-        {"InstallOnline", "Install JOV Online"},
-        {"InstallTUK", "Install TUK"},
-        {"Remove", "KRS  Flight Models"},
-        {"Frame1", "Remove Flight Models"},
-        {"Country0", "RAF"},
-        {"Country1", "USAAF"},
-        {"Country2", "Luftwaffe"},
-        {"mnuHelp", "&Help"},
-        {"Command1", "OK"},
-        {"Label1 1", "KRS Flight Model Switcher V2.0"},
-        {"Label1 2", ""},
-        {"Label1 3", "Install into a clean KRS v1.2 folder."},
-        {"Label1 4", "Inside the KRS  folder create the following folders:"},
-        {"Label1 5", "JOV - install the JOV Panel files here "},
-        {"Label1 6", "JOVO - install the JOV Online files here "},
-        {"Label1 7", "TUK - install the TUK files here "},
-        {"Label1 8", "KRS - copy the original KRS FLT.CDF and DATA.CDF files into this folder."},
-        {"Label1 9", ""},
-        {"Label1 10", "By the JOV Enable-Disable team."},
+    ui::qt::frmHelp help;
+    window = std::make_unique<ui::qt::MainWindow>();
+    // The main window's title once start-up has read `word` from the state file.
+    const auto title = [&](const std::string& word) {
+        Record(word);
+        window = std::make_unique<ui::qt::MainWindow>();
+        EXPECT_TRUE(window->Logic().Form_Load());
+        return window->windowTitle();
     };
-    for (const auto& [where, text] : rows) {
-        SCOPED_TRACE(where);
-        EXPECT_EQ(Shown(where).toStdString(), text);
+    // The box a click on `button` shows where its set's folder is missing: title, then text.
+    const auto box = [&](const char* button) {
+        QString shown = title(std::string(button) == "Remove" ? "jov" : "none");
+        WhenModal([&shown](QWidget* modal) {
+            auto* box = qobject_cast<QMessageBox*>(modal);
+            shown = box->windowTitle() + ": " + box->text();
+            box->button(QMessageBox::Ok)->click();
+        });
+        Find(button)->click();
+        return shown;
+    };
+    const QStringList lines = help.findChild<QLabel*>("Label1")->text().split(QChar::LineSeparator);
+    const std::pair<QString, const char*> rows[] = {
+        {window->windowTitle(), "JOV Enable-Disable"}, // before start-up
+        {help.windowTitle(), "Help"},
+        {Find("Install")->text(), "Install JOV Panel"},
+        {Find("InstallOnline")->text(), "Install JOV Online"},
+        {Find("InstallTUK")->text(), "Install TUK"},
+        {Find("Remove")->text(), "KRS  Flight Models"},
+        {Find<QGroupBox>("Frame1")->title(), "Remove Flight Models"},
+        {Find("Country0")->text(), "RAF"},
+        {Find("Country1")->text(), "USAAF"},
+        {Find("Country2")->text(), "Luftwaffe"},
+        {Find<QAction>("mnuHelp")->text(), "&Help"},
+        {help.findChild<QPushButton*>("Command1")->text(), "OK"},
+        {title("none"), "JOV Enable/Disable (KRS Flight Models)"},
+        {title("jov"), "JOV Enable/Disable (JOV Panel)"},
+        {title("jovo"), "JOV Enable/Disable (JOV Online)"},
+        {title("tuk"), "JOV Enable/Disable (TUK)"},
+        {title("Tuk"), "JOV Enable/Disable (Error)"},
+        {box("Install"), "JOV Enable-Disable: Cannot find JOV directory."},
+        {box("InstallOnline"), "JOV Enable-Disable: Cannot find JOVO directory."},
+        {box("InstallTUK"), "JOV Enable-Disable: Cannot find TUK directory."},
+        {box("Remove"), "JOV Enable-Disable: KRS folder does not exist!"},
+        {QString::number(lines.size()), "10"}, // help lines
+        {lines.value(0), "KRS Flight Model Switcher V2.0"},
+        {lines.value(1), ""},
+        {lines.value(2), "Install into a clean KRS v1.2 folder."},
+        {lines.value(3), "Inside the KRS  folder create the following folders:"},
+        {lines.value(4), "JOV - install the JOV Panel files here "},
+        {lines.value(5), "JOVO - install the JOV Online files here "},
+        {lines.value(6), "TUK - install the TUK files here "},
+        {lines.value(7),
+         "KRS - copy the original KRS FLT.CDF and DATA.CDF files into this folder."},
+        {lines.value(8), ""},
+        {lines.value(9), "By the JOV Enable-Disable team."},
+    };
+    for (const auto& [shown, text] : rows) {
+        EXPECT_EQ(shown.toStdString(), text);
     }
 }
 
