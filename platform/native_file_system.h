@@ -2,6 +2,7 @@
 
 #include "platform/file_system.h"
 
+#include <map>
 
 namespace platform
 {
@@ -42,6 +43,10 @@ private:
     // far as this object has found out (exFAT, FAT and some shares have neither).
     bool renameFlags_ = true;
     bool exchange_ = true;
+#ifdef _WIN32
+    // Volumes, by serial number, and whether their file IDs stay with a file that moves.
+    std::map<std::uint64_t, bool> stableIds_;
+#endif
 };
 
 // This process's id, and whether another one still runs: a temporary whose maker has ended is

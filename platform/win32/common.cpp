@@ -18,9 +18,10 @@ namespace platform
 
 SystemError FromErrno(int number)
 {
+    // The few C library numbers that still reach here, as Windows words them; the switcher's own
+    // refusals carry a cause and no number.
     switch (number) {
     case EACCES:
-    case EISDIR: // what Windows answers when a file operation meets a folder
         return win32::SystemErrorOf(ERROR_ACCESS_DENIED);
     case ENOSPC:
         return win32::SystemErrorOf(ERROR_DISK_FULL);
@@ -150,28 +151,77 @@ std::string HolderOf(const std::string& path)
 // or it can, and is still refused, as the program file of a running program is.
 bool HeldElsewhere(const std::string& path)
 {
-    const HANDLE file = ::CreateFileW(Wide(path).c_str(), DELETE, 0, nullptr, OPEN_EXISTING,
-                                      FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-    if (file != INVALID_HANDLE_VALUE) {
-        ::CloseHandle(file);
+    const Handle file(::CreateFileW(LongPath(path).c_str(), DELETE, 0, nullptr, OPEN_EXISTING,
+                                    FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    if (file.Valid()) {
         return true;
     }
     const DWORD code = ::GetLastError();
     if (code != ERROR_ACCESS_DENIED) {
         return code == ERROR_SHARING_VIOLATION || code == ERROR_LOCK_VIOLATION;
     }
-    const HANDLE folder =
-        ::CreateFileW(Wide(FolderOrHere(SplitPath(path).folder)).c_str(), FILE_ADD_FILE,
-                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                      OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (folder == INVALID_HANDLE_VALUE) {
-        return false;
-    }
-    ::CloseHandle(folder);
-    return true;
+    return Open(SplitPath(path).folder, FILE_ADD_FILE, true).Valid();
 }
 
 } // namespace
+
+std::wstring LongPath(const std::string& path)
+{
+    const std::wstring full = FullPath(FolderOrHere(path));
+    // Already long, or a device ("\\.\NUL"): as it is.
+    if (full.starts_with(LR"(\\?\)") || full.starts_with(LR"(\\.\)")) {
+        return full;
+    }
+    return full.starts_with(LR"(\\)") ? LR"(\\?\UNC\)" + full.substr(2) : LR"(\\?\)" + full;
+}
+
+Handle Open(const std::string& path, DWORD access, bool followLink)
+{
+    return Handle(::CreateFileW(
+        LongPath(path).c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+        nullptr, OPEN_EXISTING,
+        FILE_FLAG_BACKUP_SEMANTICS | (followLink ? 0 : FILE_FLAG_OPEN_REPARSE_POINT), nullptr));
+}
+
+Handle OpenToRead(const std::string& path)
+{
+    const std::wstring wide = LongPath(path);
+    HANDLE handle = INVALID_HANDLE_VALUE;
+    RetryWhileHeld([&] {
+        handle = ::CreateFileW(wide.c_str(), GENERIC_READ,
+                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                               OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+        return handle != INVALID_HANDLE_VALUE;
+    });
+    return Handle(handle);
+}
+
+bool FindName(const std::string& path, WIN32_FIND_DATAW& data)
+{
+    const std::string leaf = SplitPath(path).leaf;
+    if (leaf.empty() || leaf == "." || leaf == ".." || leaf.find_first_of("*?") != leaf.npos) {
+        return false;
+    }
+    const HANDLE find = ::FindFirstFileExW(LongPath(path).c_str(), FindExInfoBasic, &data,
+                                           FindExSearchNameMatch, nullptr, 0);
+    if (find == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    ::FindClose(find);
+    return true;
+}
+
+bool IsLink(DWORD attributes, DWORD tag)
+{
+    return (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 &&
+           (tag == 0 || IsReparseTagNameSurrogate(tag));
+}
+
+bool IsMissing(DWORD code)
+{
+    return code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND ||
+           code == ERROR_INVALID_NAME || code == ERROR_DIRECTORY;
+}
 
 std::string CurrentFolder()
 {
@@ -197,12 +247,6 @@ std::string Absolute(const std::string& path)
     } catch (const FsError&) {
         return path;
     }
-}
-
-bool IsPlain(DWORD attributes)
-{
-    return (attributes &
-            (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) == 0;
 }
 
 SystemError SystemErrorOf(DWORD code)
@@ -259,16 +303,18 @@ bool RetryWhileHeld(const std::function<bool()>& attempt)
 void ThrowChangeFailure(DWORD code, const std::string& operation, const std::string& path,
                         bool folderWritten, bool nothingChanged)
 {
+    // Windows could not rename the file it was to replace: held, as access denied is.
+    const bool denied = code == ERROR_ACCESS_DENIED || code == ERROR_UNABLE_TO_REMOVE_REPLACED;
     const bool inUse = code == ERROR_SHARING_VIOLATION || code == ERROR_LOCK_VIOLATION ||
-                       (code == ERROR_ACCESS_DENIED && (folderWritten || HeldElsewhere(path)));
+                       (denied && (folderWritten || HeldElsewhere(path)));
     if (!inUse) {
         ::SetLastError(code);
         ThrowLastError(operation, path, Intent::Change);
     }
     FailureFigures figures{.holder = HolderOf(path), .nothingChanged = nothingChanged};
     // Controlled folder access refuses as a holder does, but names no program.
-    figures.alsoControlled = code == ERROR_ACCESS_DENIED && !folderWritten &&
-                             figures.holder.empty() && InUserFolder(path) != false;
+    figures.alsoControlled =
+        denied && !folderWritten && figures.holder.empty() && InUserFolder(path) != false;
     throw FsError(SystemErrorOf(code), operation, path, FailureCause::InUse, std::move(figures));
 }
 

@@ -7,8 +7,10 @@
 
 #include <functional>
 #include <string>
+#include <utility>
 
-// What the Windows operations share: plain files, and failures as Windows reports them.
+// What the Windows operations share: paths in the form every call takes, handles, and failures
+// as Windows reports them.
 namespace platform::win32
 {
 
@@ -27,20 +29,70 @@ template <typename Function> Function SystemFunction(const wchar_t* library, con
     return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(::GetProcAddress(module, name)));
 }
 
+// A handle that closes itself.
+class Handle final
+{
+public:
+    explicit Handle(HANDLE handle = INVALID_HANDLE_VALUE) : handle_(handle) {}
+    ~Handle()
+    {
+        if (Valid()) {
+            ::CloseHandle(handle_);
+        }
+    }
+    Handle(Handle&& other) noexcept : handle_(other.Release()) {}
+    Handle& operator=(Handle&& other) noexcept
+    {
+        std::swap(handle_, other.handle_);
+        return *this;
+    }
+    Handle(const Handle&) = delete;
+    Handle& operator=(const Handle&) = delete;
+    bool Valid() const { return handle_ != INVALID_HANDLE_VALUE && handle_ != nullptr; }
+    HANDLE Get() const { return handle_; }
+    HANDLE Release() { return std::exchange(handle_, INVALID_HANDLE_VALUE); }
+
+private:
+    HANDLE handle_;
+};
+
+// `path` as every call here hands it to Windows: absolute, in the long form ("\\?\C:\...",
+// "\\?\UNC\server\share\...") that takes 32,767 characters whatever LongPathsEnabled says, so a
+// kept file deep under a game folder in Documents passes 260 characters freely. Messages show
+// paths as the player knows them (Absolute), never in this form.
+std::wstring LongPath(const std::string& path);
+
+// Opens what stands at `path` for `access`, sharing everything, a folder too: as it is when
+// `followLink` is false, else what a link leads to.
+Handle Open(const std::string& path, DWORD access, bool followLink);
+
+// Opens a file to read its bytes, sharing everything, after a scanner has let go of it.
+Handle OpenToRead(const std::string& path);
+
+// Whether an error says that nothing stands at a path.
+bool IsMissing(DWORD code);
+
+// The directory entry of the name `path` ends in, a link not followed: its stored long name,
+// also where `path` gives its 8.3 short name. False for a root, "." and "..", and where nothing
+// stands.
+bool FindName(const std::string& path, WIN32_FIND_DATAW& data);
+
+// A reparse point is a link unless its tag says the file keeps its data in place (a cloud
+// file's placeholder, a deduplicated file): symbolic links and junctions are name surrogates.
+// Wine gives a link to a folder no tag.
+bool IsLink(DWORD attributes, DWORD tag);
+
 // The working folder's absolute path, and `path` with it in front where it is relative, as
 // messages show paths.
 std::string CurrentFolder();
 std::string Absolute(const std::string& path);
-
-// Plain files are no folders, no hidden and no system files; read-only and archived files are.
-bool IsPlain(DWORD attributes);
 
 SystemError SystemErrorOf(DWORD code);
 
 enum class Intent
 {
     Read,
-    Change, // deleting, writing or replacing a file
+    Change, // deleting, moving or replacing a file
     Create, // creating a new file in a folder: the first write there
 };
 
@@ -60,12 +112,12 @@ FsError Refusal(DWORD code, Intent intent, const std::string& operation, const s
 // GetLastError() then gives the last failure.
 bool RetryWhileHeld(const std::function<bool()>& attempt);
 
-// Raises FsError for deleting or replacing the plain, writable file `path` that failed, after
-// its retries, with `code`: as in use when another program holds it, with the holder
-// where Windows can name it (access denied in Documents or on the Desktop from no named holder
-// may be Controlled folder access, too), else as ThrowLastError does. `folderWritten`: a file
-// was just created beside it, so access denied cannot be the folder's protection.
-// `nothingChanged`: the command found it before its first change.
+// Raises FsError for deleting, moving or replacing the file `path` that failed, after its
+// retries, with `code`: as in use when another program holds it, with the holder where Windows
+// can name it (access denied in Documents or on the Desktop from no named holder may be
+// Controlled folder access, too), else as ThrowLastError does. `folderWritten`: a file was just
+// created beside it, so access denied cannot be the folder's protection. `nothingChanged`: the
+// command found it before its first change.
 [[noreturn]] void ThrowChangeFailure(DWORD code, const std::string& operation,
                                      const std::string& path, bool folderWritten,
                                      bool nothingChanged = false);
@@ -73,9 +125,13 @@ bool RetryWhileHeld(const std::function<bool()>& attempt);
 // Whether this program runs under Wine, whose ntdll says its version.
 bool UnderWine();
 
-// Under Wine, a Unix symbolic link shows as a plain file, and deleting or moving it deletes or
-// moves the file it points to: raises FsError for `operation` on a `path` that Wine reaches
-// through such a link in its last component. Elsewhere, and for anything else, does nothing.
-void RefuseWineLink(const char* operation, const std::string& path, bool nothingChanged);
+// Wine's Unix name for a Windows path; empty elsewhere.
+std::string UnixName(const std::wstring& path);
+
+// Under Wine a Unix symbolic link shows as a plain file, and deleting or moving it deletes or
+// moves the file it points to: whether `file`, opened from `path` (its stored long name), was
+// reached through such a link in its last component. Its target's path, as Linux names it, goes
+// to `target`. False elsewhere, and for a hard link, which is a name of the file itself.
+bool ThroughWineLink(HANDLE file, const std::string& path, std::string* target = nullptr);
 
 } // namespace platform::win32

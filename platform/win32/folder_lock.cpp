@@ -2,7 +2,6 @@
 
 #include "platform/fs_error.h"
 #include "platform/win32/common.h"
-#include "platform/win32/unicode.h"
 
 #include <cstdio>
 #include <utility>
@@ -16,18 +15,12 @@ namespace platform
 std::optional<FolderLock> FolderLock::Acquire(const std::string& folder,
                                               std::chrono::milliseconds patience)
 {
-    const HANDLE handle = ::CreateFileW(
-        win32::Wide(folder).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-        nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) {
+    const win32::Handle handle = win32::Open(folder, 0, true);
+    if (!handle.Valid()) {
         win32::ThrowLastError("open the folder", win32::Absolute(folder));
     }
     BY_HANDLE_FILE_INFORMATION info;
-    const bool known = ::GetFileInformationByHandle(handle, &info) != 0;
-    const DWORD error = ::GetLastError();
-    ::CloseHandle(handle);
-    if (!known) {
-        ::SetLastError(error);
+    if (!::GetFileInformationByHandle(handle.Get(), &info)) {
         win32::ThrowLastError("lock the folder", win32::Absolute(folder));
     }
     wchar_t name[64];

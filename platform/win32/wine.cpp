@@ -11,16 +11,9 @@ namespace platform::win32
 namespace
 {
 
-// The path Wine ends at when it opens `path`, links followed; nothing where it cannot say.
-std::optional<std::wstring> FinalPath(const std::string& path)
+// The path of what `handle` has open, as Wine names it: where its links led.
+std::optional<std::wstring> FinalPath(HANDLE handle)
 {
-    const HANDLE handle =
-        ::CreateFileW(Wide(path).c_str(), FILE_READ_ATTRIBUTES,
-                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                      OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) {
-        return std::nullopt;
-    }
     std::wstring name(MAX_PATH, L'\0');
     DWORD length =
         ::GetFinalPathNameByHandleW(handle, name.data(), static_cast<DWORD>(name.size()), 0);
@@ -29,7 +22,6 @@ std::optional<std::wstring> FinalPath(const std::string& path)
         length =
             ::GetFinalPathNameByHandleW(handle, name.data(), static_cast<DWORD>(name.size()), 0);
     }
-    ::CloseHandle(handle);
     if (length == 0 || length >= name.size()) {
         return std::nullopt;
     }
@@ -37,7 +29,15 @@ std::optional<std::wstring> FinalPath(const std::string& path)
     return name;
 }
 
-// Wine's Unix name for a Windows path (kernel32 exports it from Wine 1.0 to 8 and later).
+bool SamePath(const std::wstring& a, const std::wstring& b)
+{
+    return ::CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(),
+                                  static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
+}
+
+} // namespace
+
+// kernel32 exports it from Wine 1.0 to 8 and later.
 std::string UnixName(const std::wstring& path)
 {
     using GetUnixName = char*(CDECL*)(const WCHAR*);
@@ -52,8 +52,6 @@ std::string UnixName(const std::wstring& path)
     return text;
 }
 
-} // namespace
-
 bool UnderWine()
 {
     using Version = const char*(CDECL*)();
@@ -63,27 +61,31 @@ bool UnderWine()
 
 // Wine opens a link's target and names the handle by the target's path, so a file reached
 // through a link in its last component ends elsewhere than its folder's own final path with its
-// name added. Letter case aside: Wine names a file by the first spelling that matches.
-void RefuseWineLink(const char* operation, const std::string& path, bool nothingChanged)
+// name added. Most paths end where they say, which one comparison shows; the folder is opened
+// only where a link in a folder above, or a short name, makes the two differ. Letter case aside:
+// Wine names a file by the first spelling that matches.
+bool ThroughWineLink(HANDLE file, const std::string& path, std::string* target)
 {
     if (!UnderWine()) {
-        return;
+        return false;
+    }
+    const std::optional<std::wstring> final = FinalPath(file);
+    if (!final || SamePath(*final, LongPath(path))) {
+        return false;
     }
     const Split split = SplitPath(path);
-    const std::optional<std::wstring> file = FinalPath(path);
-    const std::optional<std::wstring> folder = FinalPath(FolderOrHere(split.folder));
-    if (!file || !folder) {
-        return;
+    const Handle folder = Open(split.folder, FILE_READ_ATTRIBUTES, true);
+    const std::optional<std::wstring> folderPath =
+        folder.Valid() ? FinalPath(folder.Get()) : std::nullopt;
+    if (!folderPath ||
+        SamePath(*final, Wide(Join(Utf8(*folderPath), split.leaf, PathStyle::Windows)))) {
+        return false;
     }
-    const std::wstring expected = *folder + L"\\" + Wide(split.leaf);
-    if (::CompareStringOrdinal(file->c_str(), static_cast<int>(file->size()), expected.c_str(),
-                               static_cast<int>(expected.size()), TRUE) == CSTR_EQUAL) {
-        return;
+    if (target != nullptr) {
+        *target = UnixName(*final);
+        *target = target->empty() ? Utf8(*final) : *target;
     }
-    std::string target = UnixName(*file);
-    throw FsError(
-        SystemErrorOf(ERROR_NOT_SUPPORTED), operation, Absolute(path), FailureCause::WineLink,
-        {.nothingChanged = nothingChanged, .other = target.empty() ? Utf8(*file) : target});
+    return true;
 }
 
 } // namespace platform::win32
