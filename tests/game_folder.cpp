@@ -2,7 +2,6 @@
 
 #include "host.h"
 
-#include <algorithm>
 #include <fstream>
 #include <iterator>
 #include <random>
