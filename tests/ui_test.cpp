@@ -197,33 +197,12 @@ TEST_F(UiTest, TextsFitTheirControlsInDesktopFonts)
 }
 
 // A failure, as the player meets it in Qt, shows its box and then ends the event loop.
-TEST_F(UiTest, InputQueuedDuringACommandIsDroppedAndAFailureEndsTheEventLoop)
+TEST_F(UiTest, AFailureShowsItsBoxAndEndsTheEventLoop)
 {
-    Record("none");
+    Record("jov");
     Write("krs/flt.cdf");
-    Write("jov/panel.dat");
-    auto& form = Shown();
-
-    // A click, a key press and a close request wait in the queue as while a large set is copied.
-    auto* remove = Find("Remove");
-    const QPoint at = remove->rect().center();
-    for (const auto type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
-        QCoreApplication::postEvent(remove, new QMouseEvent(type, at, remove->mapToGlobal(at),
-                                                            Qt::LeftButton, Qt::LeftButton,
-                                                            Qt::NoModifier));
-    }
-    for (const auto type : {QEvent::KeyPress, QEvent::KeyRelease}) {
-        QCoreApplication::postEvent(remove,
-                                    new QKeyEvent(type, Qt::Key_Space, Qt::NoModifier, " "));
-    }
-    QCoreApplication::postEvent(form.windowHandle(), new QCloseEvent);
-    QTest::mouseClick(Find("Install"), Qt::LeftButton);
-    QApplication::processEvents();
-    EXPECT_TRUE(form.isVisible() && form.isEnabled());
-    EXPECT_EQ(Read("jovo.ini"), "\"jov\"\r\n");
-
-    // Once the window is enabled again, the same button works, and meets a read-only file.
     WriteReadOnly("HURR.FLT");
+    auto& form = Shown();
     int boxes = 0;
     WhenModal([&](QWidget* modal) {
         auto* box = qobject_cast<QMessageBox*>(modal);
@@ -235,7 +214,7 @@ TEST_F(UiTest, InputQueuedDuringACommandIsDroppedAndAFailureEndsTheEventLoop)
         ++boxes;
         box->button(QMessageBox::Ok)->click();
     });
-    QTimer::singleShot(0, [&] { QTest::mouseClick(remove, Qt::LeftButton); });
+    QTimer::singleShot(0, [&] { QTest::mouseClick(Find("Remove"), Qt::LeftButton); });
     QTimer::singleShot(10000, [] { QApplication::exit(-1); }); // no box: the test fails, not hangs
     EXPECT_EQ(QApplication::exec(), ui::kFailureExitCode);
     EXPECT_EQ(boxes, 1);
@@ -289,7 +268,6 @@ TEST_F(UiTest, HelpWindowHidesOnOkAndUnloadsOnClose)
     const auto showing = [&](bool close) {
         WhenModal([&, close](QWidget* help) {
             auto* label = help->findChild<QLabel*>(kLabel1.name);
-            EXPECT_EQ(help->windowTitle(), "Help");
             EXPECT_EQ(help->size(), QSize(Pixels(kHelpClientWidth), Pixels(kHelpClientHeight)));
             EXPECT_EQ(label->geometry(), PixelsOf(kLabel1));
             EXPECT_EQ(help->findChild<QPushButton*>(kCommand1.name)->geometry(),
