@@ -1,10 +1,8 @@
 #include "game_folder.h"
 #include "host.h"
 
-#include "platform/fs_error.h"
 #include "platform/path_text.h"
 
-#include <cerrno>
 #include <chrono>
 #include <random>
 #include <set>
@@ -37,35 +35,29 @@ protected:
     }
 };
 
-// A large set, so that a command can be killed in the middle of it.
-class KilledTest : public FaultTest
+} // namespace
+
+// A large set, so that an install can be killed in the middle of it: killed once it has printed
+// a step drawn at random (it prints each step as it is done), the rounds spread over the install
+// whatever the machine's speed.
+TEST_F(FaultTest, InstallKilledAnywhereLeavesWholeFilesAndCompletesNextTime)
 {
-protected:
-    void SetUp() override
-    {
-        FaultTest::SetUp();
-        std::mt19937 random(20261206);
-        Contents jov;
-        for (int i = 0; i < 400; ++i) {
-            jov["M" + std::to_string(1000 + i) + (i % 2 ? ".FLT" : ".DAT")] =
-                Blob(random, 24 * 1024 + random() % 4096);
-        }
-        jov["BIG.3DZ"] = Blob(random, 8 << 20);
-        jov["README.TXT"] = "the set's notes";
-        stock = {{"FLT.CDF", Blob(random, 3 << 20)}, {"DATA.CDF", Blob(random, 5 << 20)}};
-        // The player's own: a game file the install replaces, a model the restore clears.
-        own = {{"README.TXT", "the game's own notes"}, {"OWN.FLT", Blob(random, 4096)}};
-        for (const auto& [folder, files] :
-             {std::pair{"JOV/", jov}, {"KRS/", stock}, {"OWN/", own}}) {
-            for (const auto& [name, data] : files) {
-                Write(folder + name, data);
-                versions[name].insert(data);
-            }
+    const std::string mine = "the game's own notes"; // the install replaces it
+    std::mt19937 random(20261206);
+    Contents jov{{"BIG.3DZ", Blob(random, 8 << 20)}, {"README.TXT", "the set's notes"}};
+    for (int i = 0; i < 400; ++i) {
+        jov["M" + std::to_string(1000 + i) + (i % 2 ? ".FLT" : ".DAT")] =
+            Blob(random, 24 * 1024 + random() % 4096);
+    }
+    const Contents stock{{"FLT.CDF", Blob(random, 3 << 20)}, {"DATA.CDF", Blob(random, 5 << 20)}};
+    std::map<std::string, std::set<std::string>> versions{{"README.TXT", {mine}}};
+    for (const auto& [folder, files] : {std::pair{"JOV/", jov}, {"KRS/", stock}}) {
+        for (const auto& [name, data] : files) {
+            Write(folder + name, data);
+            versions[name].insert(data);
         }
     }
-
-    void Reset(const std::string& word)
-    {
+    const auto reset = [&] { // the stock set and the player's README.TXT, nothing kept
         for (const auto& [name, content] : Files()) {
             fs::remove(game / name);
         }
@@ -73,79 +65,53 @@ protected:
         for (const auto& [name, data] : stock) {
             Write(name, data);
         }
-        Write("README.TXT", own.at("README.TXT"));
+        Write("README.TXT", mine);
         Record("none");
-        if (word == "jov") {
+    };
+    const auto mineKept = [&] { // in the game folder or kept, never neither
+        std::error_code none;
+        bool held = Read("README.TXT") == mine;
+        for (const auto& run : fs::directory_iterator(Under("JOV_Enable-backup"), none)) {
+            held = held || Slurp(run.path() / "README.TXT") == mine;
+        }
+        return held;
+    };
+    const Names argv{JOV_SWITCH_PATH, "-C", Utf8(game), "--verbose", "install", "jov"};
+    const auto printed = [this] {
+        const std::string out = Slurp(root / "stdout");
+        return std::count(out.begin(), out.end(), '\n');
+    };
+    reset();
+    ASSERT_EQ(RunChild(argv, {root}).status, 0);
+    const auto steps = printed();
+    for (int round = 0; round < (kPosix ? 20 : 10); ++round) { // a round under Wine takes seconds
+        const auto step = static_cast<long>(random() % steps);
+        SCOPED_TRACE("round " + std::to_string(round) + ", after step " + std::to_string(step));
+        reset();
+        fs::remove(root / "stdout");
+        fs::remove(root / "stderr");
+        const Child child = StartChild(argv, {root});
+        while (printed() < step && Slurp(root / "stderr").empty()) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1)); // polls the output
+        }
+        KillChild(child);
+        for (const auto& [name, content] : Files()) {
+            if (name == "jovo.ini") {
+                EXPECT_TRUE(content == "\"none\"\r\n" || content == "\"jov\"\r\n") << content;
+            } else if (!name.starts_with(platform::kTemporaryPrefix)) {
+                EXPECT_TRUE(versions[name].contains(content)) << name << " is cut or mixed";
+            }
+        }
+        EXPECT_TRUE(mineKept()) << "the player's README.TXT is lost";
+        if (Read("jovo.ini") == "\"none\"\r\n") {
             ASSERT_EQ(Run({"install", "jov"}).status, 0);
-            Write("OWN.FLT", own.at("OWN.FLT"));
         }
-        placedOwnModel = word == "jov";
-    }
-
-    // Each of the player's own files is in the game folder or kept, never neither.
-    void ExpectOwnFilesKept()
-    {
-        const Contents inGame = Files();
-        std::set<std::pair<std::string, std::string>> held(inGame.begin(), inGame.end());
-        for (const auto& run : fs::directory_iterator(Under("JOV_Enable-backup"), ignored)) {
-            const Contents kept = run.is_directory() ? Files(run.path()) : Contents{};
-            held.insert(kept.begin(), kept.end());
-        }
-        for (const auto& file : own) {
-            EXPECT_TRUE(held.contains(file) || (file.first == "OWN.FLT" && !placedOwnModel))
-                << file.first << " is lost";
+        EXPECT_TRUE(mineKept()) << "the player's README.TXT is lost";
+        EXPECT_EQ(Run({"verify"}).status, 0);
+        for (const auto& [name, content] : Files()) {
+            EXPECT_FALSE(name.starts_with(platform::kTemporaryPrefix)) << name;
         }
     }
-
-    // Times `command` from the state `from`, then kills it kRounds times at a random moment.
-    void KillRounds(const std::vector<std::string>& command, const std::string& from, unsigned seed)
-    {
-        Reset(from);
-        const auto start = std::chrono::steady_clock::now();
-        ASSERT_EQ(Run(command).status, 0);
-        const auto window = std::chrono::duration_cast<std::chrono::microseconds>(
-            std::chrono::steady_clock::now() - start);
-        std::mt19937 random(seed);
-        Names argv{JOV_SWITCH_PATH, "-C", Utf8(game)};
-        argv.insert(argv.end(), command.begin(), command.end());
-        for (int round = 0; round < kRounds; ++round) {
-            SCOPED_TRACE("round " + std::to_string(round));
-            Reset(from);
-            const Child child = StartChild(argv, {root});
-            std::this_thread::sleep_for(std::chrono::microseconds(random() % window.count()));
-            KillChild(child);
-            for (const auto& [name, content] : Files()) {
-                if (name == "jovo.ini") {
-                    EXPECT_TRUE(content == "\"none\"\r\n" || content == "\"jov\"\r\n") << content;
-                } else if (!name.starts_with(platform::kTemporaryPrefix)) {
-                    EXPECT_TRUE(versions[name].contains(content)) << name << " is cut or mixed";
-                }
-            }
-            ExpectOwnFilesKept();
-            if (Read("jovo.ini") == "\"" + from + "\"\r\n") {
-                ASSERT_EQ(Run(command).status, 0);
-            }
-            ExpectOwnFilesKept();
-            EXPECT_EQ(Run({"verify"}).status, 0);
-            for (const auto& [name, content] : Files()) {
-                EXPECT_FALSE(name.starts_with(platform::kTemporaryPrefix)) << name;
-            }
-        }
-    }
-
-    static constexpr int kRounds = kPosix ? 20 : 10; // a round under Wine takes seconds
-    Contents stock;
-    Contents own;
-    bool placedOwnModel = false;
-    std::error_code ignored; // no backup folder: nothing kept
-    std::map<std::string, std::set<std::string>> versions;
-};
-
-} // namespace
-
-TEST_F(KilledTest, InstallKilledAnywhereLeavesWholeFilesAndCompletesNextTime)
-{
-    KillRounds({"install", "jov"}, "none", 1);
 }
 
 #ifndef _WIN32
@@ -167,73 +133,88 @@ TEST_F(FaultTest, AFailedCopyLeavesNoGameNameChangedAndTheStateKept)
 }
 #endif
 
+// What stands at the state file's or the backup's name, or links out of the game folder: a
+// refusal before the first change or the error state, and nothing written outside.
 TEST_F(FaultTest, StateFileAbuseGivesAMessageOrTheErrorStateAndNoWriteOutside)
 {
-    Write("krs/flt.cdf", "stock");
-    Write("jov/x.dat", "jov");
-    Write("hurr.flt", "mine");
-
-    // Refused before the first change: a state file that cannot be replaced.
-    WriteReadOnly("jovo.ini", "\"jov\"\r\n");
-    auto outcome = Run({"restore"});
-    EXPECT_EQ(outcome.status, 3);
-    EXPECT_NE(outcome.err.find("Could not replace \"jovo.ini\""), std::string::npos);
-    fs::permissions(game / "jovo.ini", fs::perms::owner_write, fs::perm_options::add);
-    fs::remove(game / "jovo.ini");
-    fs::create_directory(game / "jovo.ini");
-    outcome = Run({"install", "jov"});
-    EXPECT_EQ(outcome.status, 3);
-    EXPECT_NE(outcome.err.find("Could not write \"jovo.ini\""), std::string::npos) << outcome.err;
-    EXPECT_EQ(Read("hurr.flt"), "mine");
-    fs::remove(game / "jovo.ini");
-
-    // Refused too: anything but a folder at the backup folder's name, a link to one included.
-    Record("jov");
-    fs::create_directory(root / "away");
-    for (const bool link : {false, kPosix}) {
-        link ? fs::create_directory_symlink(root / "away", game / "JOV_Enable-backup")
-             : Write("JOV_Enable-backup", "a file");
-        outcome = Run({"restore"});
-        EXPECT_EQ(outcome.status, 3);
-        EXPECT_NE(outcome.err.find("Could not keep files in \"JOV_Enable-backup\""),
-                  std::string::npos)
-            << outcome.err;
-        EXPECT_EQ(Read("hurr.flt"), "mine");
-        fs::remove(game / "JOV_Enable-backup");
-    }
-    EXPECT_TRUE(fs::is_empty(root / "away"));
-    fs::remove(game / "jovo.ini");
-
-    for (const std::string& junk : {std::string(), std::string("\0\x01\"\xff\x80", 5)}) {
-        Write("jovo.ini", junk);
-        EXPECT_NE(Run({"status", "--json"}).out.find("(Error)"), std::string::npos);
-        EXPECT_EQ(Run({"install", "jov"}).status, 1);
-        EXPECT_EQ(Read("hurr.flt"), "mine");
-    }
-
+    const std::string jov = "\"jov\"\r\n";
+    const std::string junk("\0\x01\"\xff\x80", 5);
+    const std::string keep = "Could not keep files in \"JOV_Enable-backup\"";
+    const struct
+    {
+        const char* name;
+        std::string state;  // jovo.ini's bytes; "!" before them: read-only; "/": a folder
+        const char* stands; // at JOV_Enable-backup: "file", "link" to a folder; "links" out
+        const char* command;
+        int status;
+        std::string says;
+    } rows[] = {
+        {"a read-only state file", "!" + jov, "", "restore", 3, "Could not replace \"jovo.ini\""},
+        {"a folder named jovo.ini", "/", "", "install jov", 3, "Could not write \"jovo.ini\""},
+        {"a file at the backup's name", jov, "file", "restore", 3, keep},
 #ifndef _WIN32
-    // Links out of the game folder are replaced, never written through; a set folder may be one.
-    Write("../outside/jovset/HURR.FLT", "jov hurr");
-    Write("../outside/jovset/panel.dat", "jov panel");
-    Write("../elsewhere.ini", "\"none\"\r\n");
-    fs::remove(game / "jovo.ini");
-    fs::remove_all(game / "jov");
-    fs::create_directory_symlink(root / "outside" / "jovset", game / "JOV");
-    fs::create_symlink(root / "elsewhere.ini", game / "jovo.ini");
-    fs::rename(game / "hurr.flt", root / "precious.flt");
-    fs::create_symlink(root / "precious.flt", game / "hurr.flt");
-    EXPECT_EQ(Run({"install", "jov"}).status, 0);
-    EXPECT_EQ(Files(), (Contents{{"hurr.flt", "jov hurr"},
-                                 {"jovo.ini", "\"jov\"\r\n"},
-                                 {"panel.dat", "jov panel"}}));
-    EXPECT_FALSE(fs::is_symlink(game / "hurr.flt"));
-    EXPECT_FALSE(fs::is_symlink(game / "jovo.ini"));
-    EXPECT_EQ(Slurp(root / "elsewhere.ini"), "\"none\"\r\n");
-    EXPECT_EQ(Slurp(root / "precious.flt"), "mine");
+        {"a link to a folder at the backup's name", jov, "link", "restore", 3, keep},
 #endif
+        // A state file that names no set shows the error state, in which nothing is allowed.
+        {"an empty state file", "", "", "status --json", 0, "(Error)"},
+        {"an empty state file", "", "", "install jov", 1, ""},
+        {"a binary state file", junk, "", "status --json", 0, "(Error)"},
+        {"a binary state file", junk, "", "install jov", 1, ""},
+#ifndef _WIN32
+        // Replaced, never written through; a set folder may be a link.
+        {"links out of the game folder", "", "links", "install jov", 0, ""},
+#endif
+    };
+    // Every name in the folder beside the game folder, with each file's content.
+    const auto outside = [this] {
+        Contents tree;
+        for (const auto& entry : fs::recursive_directory_iterator(Under("../outside"))) {
+            tree[Utf8(entry.path())] = entry.is_regular_file() ? Slurp(entry.path()) : "folder";
+        }
+        return tree;
+    };
+    for (std::size_t at = 0; at < std::size(rows); ++at) {
+        const auto& row = rows[at];
+        SCOPED_TRACE(row.name);
+        NewGame("row " + std::to_string(at));
+        Write("krs/flt.cdf", "stock");
+        Write("jov/x.dat", "jov");
+        Write("hurr.flt", "mine");
+        fs::create_directory(Under("../outside"));
+        row.state == "/"             ? (void)fs::create_directory(Under("jovo.ini"))
+        : row.state.starts_with('!') ? WriteReadOnly("jovo.ini", row.state.substr(1))
+                                     : Write("jovo.ini", row.state);
+        if (row.stands == std::string("file")) {
+            Write("JOV_Enable-backup", "a file");
+        } else if (row.stands == std::string("link")) {
+            fs::create_directory_symlink("../outside", Under("JOV_Enable-backup"));
+        } else if (row.stands == std::string("links")) {
+            Write("../outside/jovset/HURR.FLT", "jov hurr");
+            Write("../outside/jovset/panel.dat", "jov panel");
+            Write("../outside/elsewhere.ini", "\"none\"\r\n");
+            fs::remove_all(Under("jov"));
+            fs::create_directory_symlink("../outside/jovset", Under("JOV"));
+            fs::remove(Under("jovo.ini"));
+            fs::create_symlink("../outside/elsewhere.ini", Under("jovo.ini"));
+            fs::rename(Under("hurr.flt"), Under("../outside/precious.flt"));
+            fs::create_symlink("../outside/precious.flt", Under("hurr.flt"));
+        }
+        const Contents before = outside();
+        const Contents files = Files();
+        const Outcome outcome = Run(Split(row.command));
+        EXPECT_EQ(outcome.status, row.status) << outcome.err;
+        EXPECT_NE((outcome.out + outcome.err).find(row.says), std::string::npos) << outcome.err;
+        EXPECT_EQ(outside(), before);
+        // Only the install through the links changes the game folder.
+        const Contents installed{
+            {"hurr.flt", "jov hurr"}, {"jovo.ini", jov}, {"panel.dat", "jov panel"}};
+        EXPECT_EQ(Files(), row.stands == std::string("links") ? installed : files);
+    }
 }
 
 #ifdef JOV_ENABLE_PATH
+#include <sys/wait.h>
+
 TEST_F(FaultTest, WindowKeepsJovSwitchOut)
 {
     // Started as a player would, in a folder without a state file.
@@ -242,8 +223,10 @@ TEST_F(FaultTest, WindowKeepsJovSwitchOut)
     fs::create_directories(root / "window");
     const Child window =
         StartChild({JOV_ENABLE_PATH}, {root / "window", -1, {"QT_QPA_PLATFORM=offscreen"}});
-    for (int i = 0; i < 1500 && Read("jovo.ini").empty(); ++i) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    // Polls until it has recorded the stock set, or has ended.
+    while (Read("jovo.ini").empty() &&
+           ::waitpid(static_cast<pid_t>(window), nullptr, WNOHANG) == 0) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     ASSERT_EQ(Read("jovo.ini"), "\"none\"\r\n") << Slurp(root / "window" / "stderr");
     const auto refused = Run({"--wait", "0.3", "install", "jov"});

@@ -5,7 +5,6 @@
 #include "switcher/state_file.h"
 
 #include <cerrno>
-#include <functional>
 
 #ifndef _WIN32
 #include <sys/stat.h>

@@ -2,9 +2,6 @@
 
 #include "host.h"
 
-#include "platform/fs_error.h"
-
-#include <algorithm>
 #include <fstream>
 #include <iterator>
 #include <random>
@@ -19,7 +16,12 @@ void GameFolderTest::SetUp()
     do {
         root = fs::temp_directory_path() / ("jov-test-" + std::to_string(random()));
     } while (!fs::create_directory(root));
-    game = root / "KRS Game";
+    NewGame("");
+}
+
+void GameFolderTest::NewGame(const std::string& name)
+{
+    game = root / FromUtf8(name) / "KRS Game";
     fs::create_directories(game);
     fs::current_path(game);
 }
@@ -77,12 +79,6 @@ std::string Utf8(const fs::path& path)
 fs::path FromUtf8(const std::string& text)
 {
     return fs::path(std::u8string(text.begin(), text.end()));
-}
-
-std::string ErrorLine(int number)
-{
-    const platform::SystemError error = platform::FromErrno(number);
-    return "Error " + std::to_string(error.number) + ": " + error.explanation;
 }
 
 bool GameFolderTest::Exists(const std::string& relative) const

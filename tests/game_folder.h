@@ -19,9 +19,6 @@ std::filesystem::path FromUtf8(const std::string& text);
 
 Names Split(const std::string& words);
 
-// The first line of a failure report: "Error 13: Permission denied" as the host words it.
-std::string ErrorLine(int number);
-
 // A fresh game folder under a temporary directory for each test; the test runs with it as the
 // working folder, as the program does. The folder name holds a blank on purpose.
 class GameFolderTest : public ::testing::Test
@@ -29,6 +26,10 @@ class GameFolderTest : public ::testing::Test
 protected:
     void SetUp() override;
     void TearDown() override;
+
+    // Moves the test to a fresh game folder "KRS Game" in the folder `name` below `root`, which
+    // becomes the working folder: a row of a table gets a folder of its own.
+    void NewGame(const std::string& name);
 
     // Creates folders on the way; a name beginning with a dot is hidden on every platform.
     void Write(const std::string& relative, const std::string& content = "x");
