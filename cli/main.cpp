@@ -216,14 +216,9 @@ int UsageError(CLI::App& app, const CLI::ParseError& error)
     return cli::kUsage;
 }
 
-int Main(int argc, char** argv)
+// The options and commands jov-switch takes; what the player gives lands in options.
+void DescribeCommandLine(CLI::App& app, Options& options)
 {
-#ifndef _WIN32
-    // Output that nobody reads any more fails as a write, not as the end of the program.
-    std::signal(SIGPIPE, SIG_IGN);
-#endif
-    CLI::App app{cli::Description(), "jov-switch"};
-    Options options;
     app.add_option(
            "-C,--game-dir", options.gameDir,
            "The game folder to work on (default: the current folder; auto: the only one found)")
@@ -257,6 +252,17 @@ int Main(int argc, char** argv)
         ->transform(CLI::IsMember(cli::AirForceWords(), CLI::ignore_case));
     app.add_subcommand("verify", "Compare the game folder with the installed set");
     app.add_subcommand("find", "List the game folders found on this computer");
+}
+
+int Main(int argc, char** argv)
+{
+#ifndef _WIN32
+    // Output that nobody reads any more fails as a write, not as the end of the program.
+    std::signal(SIGPIPE, SIG_IGN);
+#endif
+    CLI::App app{cli::Description(), "jov-switch"};
+    Options options;
+    DescribeCommandLine(app, options);
 
     try {
         app.parse(argc, argv);
