@@ -59,8 +59,8 @@ struct FileBytes
         Unreadable, // not a regular file, or opening or reading it failed
         Read,
     } outcome = Outcome::Missing;
-    std::string bytes; // the first `limit` bytes
-    bool whole = true; // false when the file holds more than `limit` bytes
+    std::string bytes = {}; // the first `limit` bytes
+    bool whole = true;      // false when the file holds more than `limit` bytes
 };
 
 // Reads a regular file's first bytes; special files (FIFOs, devices, sockets) are not opened.

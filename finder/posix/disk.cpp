@@ -117,28 +117,24 @@ bool IsSystemFolder(const std::filesystem::path& real)
 FileBytes ReadRegularFile(const std::filesystem::path& file, std::size_t limit)
 {
     using Outcome = FileBytes::Outcome;
-    const auto only = [](Outcome outcome) {
-        FileBytes read;
-        read.outcome = outcome;
-        return read;
-    };
     struct stat status
     {};
     if (::stat(file.c_str(), &status) != 0) {
-        return only(errno == ENOENT || errno == ENOTDIR ? Outcome::Missing : Outcome::Unreadable);
+        return FileBytes{errno == ENOENT || errno == ENOTDIR ? Outcome::Missing
+                                                             : Outcome::Unreadable};
     }
     if (!S_ISREG(status.st_mode)) {
-        return only(Outcome::Unreadable);
+        return FileBytes{Outcome::Unreadable};
     }
     // Without blocking, and checked once open: a FIFO may have taken the file's place meanwhile.
     const int fd = ::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) {
-        return only(Outcome::Unreadable);
+        return FileBytes{Outcome::Unreadable};
     }
-    FileBytes read = only(Outcome::Read);
+    FileBytes read{Outcome::Read};
     if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
         ::close(fd);
-        return only(Outcome::Unreadable);
+        return FileBytes{Outcome::Unreadable};
     }
     // As large as the file says it is, and one byte more to see whether it grew past the limit.
     read.bytes.resize(std::min(static_cast<std::size_t>(status.st_size), limit) + 1);

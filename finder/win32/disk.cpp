@@ -146,20 +146,15 @@ bool IsSystemFolder(const std::filesystem::path& real)
 FileBytes ReadRegularFile(const std::filesystem::path& file, std::size_t limit)
 {
     using Outcome = FileBytes::Outcome;
-    const auto only = [](Outcome outcome) {
-        FileBytes read;
-        read.outcome = outcome;
-        return read;
-    };
     const DWORD attributes = GetFileAttributesW(file.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) {
         const DWORD error = GetLastError();
-        return only(error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND
-                        ? Outcome::Missing
-                        : Outcome::Unreadable);
+        return FileBytes{error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND
+                             ? Outcome::Missing
+                             : Outcome::Unreadable};
     }
     if ((attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) != 0) {
-        return only(Outcome::Unreadable);
+        return FileBytes{Outcome::Unreadable};
     }
     const HANDLE opened = CreateFileW(file.c_str(), GENERIC_READ,
                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
@@ -169,9 +164,9 @@ FileBytes ReadRegularFile(const std::filesystem::path& file, std::size_t limit)
     // A disk file only: not a pipe, a console or a device behind the name.
     if (!handle || GetFileType(handle.get()) != FILE_TYPE_DISK ||
         !GetFileSizeEx(handle.get(), &size)) {
-        return only(Outcome::Unreadable);
+        return FileBytes{Outcome::Unreadable};
     }
-    FileBytes read = only(Outcome::Read);
+    FileBytes read{Outcome::Read};
     read.bytes.resize(std::min(static_cast<std::size_t>(size.QuadPart), limit) + 1);
     std::size_t got = 0;
     while (got < read.bytes.size()) {
