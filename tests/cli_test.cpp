@@ -90,6 +90,9 @@ TEST_F(CliTest, CommandsInTurn)
         {"", "restore", 1, "KRS Flight Models (the stock set) is installed", ""},
         {"", "remove raf", 1, "Flight models can be removed only while JOV", ""},
         {"", "install JOVO", 1, "Cannot find JOVO directory.", "none"},
+        // A dry run refuses as the command would, before the first start's changes too.
+        {"+JOV_Enable-backup/JOV_Enable-copies.txt/x", "-n install jov", 3,
+         "A folder stands at that name", ""},
         {"", "install Jov", 0, "", "jov", dead},
         {"jov", "verify", 0, "The game folder matches the JOV Panel set.", "jov"},
 #ifndef _WIN32
