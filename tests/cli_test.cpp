@@ -119,7 +119,7 @@ TEST_F(CliTest, CommandsInTurn)
         {"tuk", "status --json", 0, "\"RAF\": false", "tuk"},
         {"tuk -KRS", "restore", 1, "KRS folder does not exist!\n", "none"},
         // A state file that names no set allows nothing.
-        {"=JOV", "install jov", 1, "/KRS Game/jovo.ini holds \"JOV\", which names no set", "JOV"},
+        {"=JOV", "install jov", 1, "jovo.ini holds \"JOV\", which names no set", "JOV"},
         {"=JOV", "restore", 1, "holds \"JOV\", which names no set", "JOV"},
         {"=JOV", "remove raf", 1, "holds \"JOV\", which names no set", "JOV"},
     };
