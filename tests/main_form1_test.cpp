@@ -101,9 +101,9 @@ TEST_F(MainForm1Test, HandlersKeepTheWindowsRules)
 
     Write("krs/flt.cdf");
     WriteReadOnly("HURR.FLT");
-    EXPECT_EQ(step([&] { form.Remove_Click(); }),
-              (Calls{"busy", "off", "idle", "failure Refused: The file is read-only.", "off",
-                     "end 3"}));
+    EXPECT_EQ(
+        step([&] { form.Remove_Click(); }),
+        (Calls{"busy", "off", "idle", "failure Refused: The file is read-only.", "off", "end 3"}));
     EXPECT_TRUE(form.Failed() && form.Busy());
     EXPECT_EQ(step([&] { form.Remove_Click(); }), Calls{});
     EXPECT_EQ(step([&] { form.mnuHelp_Click(); }), Calls{});

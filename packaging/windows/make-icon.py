@@ -23,8 +23,8 @@ def read_xpm(path):
     width, height, colours, per_pixel = (int(v) for v in strings[0].split()[:4])
     palette = {}
     for line in strings[1 : 1 + colours]:
-        key, spec = line[:per_pixel], line[per_pixel:].split()
-        value = spec[spec.index("c") + 1]
+        key, colour = line[:per_pixel], line[per_pixel:].split()
+        value = colour[colour.index("c") + 1]
         if value.lower() == "none":
             palette[key] = (0, 0, 0, 0)
         else:

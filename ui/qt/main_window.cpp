@@ -121,15 +121,15 @@ MainWindow::MainWindow(platform::FileSystem* files) : form_(*this, files)
     Frame1->setGeometry(Pixels(form.frame.rect));
     FitTitle(*Frame1);
     QPushButton* previous = nullptr;
-    for (const forms::ButtonForm& spec : form.buttons) {
-        auto* button = new QPushButton(QString::fromUtf8(switcher::CaptionOf(spec.control)),
-                                       spec.inFrame ? Frame1 : client);
-        button->setObjectName(QString::fromStdString(forms::ButtonName(spec.control)));
-        button->setGeometry(Pixels(spec.rect));
+    for (const forms::ButtonForm& buttonForm : form.buttons) {
+        auto* button = new QPushButton(QString::fromUtf8(switcher::CaptionOf(buttonForm.control)),
+                                       buttonForm.inFrame ? Frame1 : client);
+        button->setObjectName(QString::fromStdString(forms::ButtonName(buttonForm.control)));
+        button->setGeometry(Pixels(buttonForm.rect));
         button->setAutoDefault(false);
         button->setDefault(false);
         FitCaption(*button);
-        const switcher::Control control = spec.control;
+        const switcher::Control control = buttonForm.control;
         connect(button, &QPushButton::clicked, this, [this, control] { form_.Click(control); });
         buttons_[static_cast<std::size_t>(control)] = button;
         if (previous != nullptr) {
