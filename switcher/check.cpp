@@ -52,9 +52,9 @@ void RefuseLongPaths(const Plan& plan)
     }
 }
 
-// What the steps themselves would refuse: files read-only or held by another program, a backup
-// folder on another drive or closed to new files.
-void RefuseSteps(platform::FileSystem& files, const Fields& fields, const Plan& plan)
+// What the steps themselves would refuse: files read-only or held by another program. Says
+// whether the plan writes into the backup folder.
+bool RefuseSteps(platform::FileSystem& files, const Plan& plan)
 {
     bool writesBackup = false;
     for (const Step& step : plan.steps) {
@@ -86,10 +86,13 @@ void RefuseSteps(platform::FileSystem& files, const Fields& fields, const Plan& 
             files.Probe(step.path, platform::Access::Change);
         }
     }
-    if (!writesBackup) {
-        return;
-    }
-    const std::string backupDir = platform::Under(fields.GameDir, kBackupFolderName);
+    return writesBackup;
+}
+
+// A backup folder on another drive than the game, or closed to new files.
+void RefuseBackupFolder(platform::FileSystem& files, const Fields& fields)
+{
+    const std::string backupDir = BackupDirOf(fields.GameDir);
     const platform::FileStamp backup = files.Status(backupDir);
     if (backup.kind == platform::EntryKind::Folder &&
         backup.device != files.Status(fields.GameDir).device) {
@@ -146,13 +149,17 @@ std::uintmax_t PeakNeed(const std::vector<const Plan*>& plans, std::uintmax_t bl
 void Check(platform::FileSystem& files, const Fields& fields, const std::vector<const Plan*>& plans)
 {
     const Plan* copying = nullptr;
+    bool writesBackup = false;
     for (const Plan* plan : plans) {
         if (plan->refusal) {
             throw *plan->refusal;
         }
         RefuseLongPaths(*plan);
-        RefuseSteps(files, fields, *plan);
+        writesBackup = RefuseSteps(files, *plan) || writesBackup;
         copying = plan->setDir.empty() ? copying : plan;
+    }
+    if (writesBackup) {
+        RefuseBackupFolder(files, fields);
     }
     const platform::Volume volume = files.VolumeOf(fields.GameDir);
     const std::uintmax_t needed = PeakNeed(plans, volume.blockSize);

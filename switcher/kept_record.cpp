@@ -1,5 +1,6 @@
 #include "switcher/kept_record.h"
 
+#include "platform/path_text.h"
 #include "switcher/set_table.h"
 
 #include <algorithm>
@@ -9,6 +10,11 @@
 
 namespace switcher
 {
+
+std::string BackupDirOf(const std::string& gameDir)
+{
+    return platform::Under(gameDir, kBackupFolderName);
+}
 namespace
 {
 

@@ -22,6 +22,9 @@ inline constexpr std::string_view kRecordName = "JOV_Enable-kept.txt";
 // The list of the copies the program placed in the game folder, in the backup folder.
 inline constexpr std::string_view kCopiesName = "JOV_Enable-copies.txt";
 
+// The backup folder of the game folder `gameDir`.
+std::string BackupDirOf(const std::string& gameDir);
+
 struct KeptEntry
 {
     enum class What

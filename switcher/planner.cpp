@@ -19,6 +19,12 @@ using platform::Under;
 
 struct Planner::Run
 {
+    explicit Run(std::string command)
+    {
+        record.command = std::move(command);
+        used.insert(FoldCase(kRecordName));
+    }
+
     KeptRecord record;
     std::string dir;            // the run's subfolder, empty while it needs none
     std::set<std::string> used; // folded names in the subfolder, the record's among them
@@ -74,12 +80,7 @@ Planner::Planner(platform::FileSystem& files, const Fields& fields)
     for (const SetRow& row : kSets) {
         SetFolderOf(row.folder).dir = FolderOf(fields, row.folder);
     }
-    backup_.dir = BackupDir();
-}
-
-std::string Planner::BackupDir() const
-{
-    return Under(fields_.GameDir, kBackupFolderName);
+    backup_.dir = BackupDirOf(fields.GameDir);
 }
 
 Planner::Folder& Planner::Listed(Folder& folder)
@@ -281,18 +282,17 @@ bool Planner::IsPlayers(const std::string& name, const platform::FileStamp& stam
 bool Planner::InPlace(SetFolder folder, const std::string& name, const platform::FileStamp& target,
                       const platform::FileStamp& source)
 {
-    if (!target.IsFile() || target.hidden || target.link) {
+    if (!target.IsFile() || target.hidden || target.link || target.size != source.size ||
+        target.modified != source.modified) {
         return false;
     }
     ReadCopies();
     const auto placed = copies_.find(FoldCase(name));
     if (placed != copies_.end() && placed->second.set == RowOf(folder).word &&
-        placed->second.Matches(target) && target.size == source.size &&
-        target.modified == source.modified) {
+        placed->second.Matches(target)) {
         return true;
     }
-    return target.size == source.size && target.modified == source.modified &&
-           !target.SameIdentity(source) && files_.SameContent(source.path, target.path);
+    return !target.SameIdentity(source) && files_.SameContent(source.path, target.path);
 }
 
 void Planner::ReadRuns()
@@ -578,23 +578,38 @@ void Planner::Refuse(platform::FsError refusal)
 
 bool Planner::RefuseLinkedSetFolder(SetFolder folder)
 {
+    auto& known = linkedSetFolders_[static_cast<std::size_t>(folder)];
+    if (!known) {
+        known = LinkedSetFolder(folder);
+    }
+    if (*known) {
+        Refuse(**known);
+    }
+    return known->has_value();
+}
+
+// Asked once for each set folder: the refusal it earns, if any.
+std::optional<platform::FsError> Planner::LinkedSetFolder(SetFolder folder)
+{
     const std::string& setDir = FolderOf(fields_, folder);
     const platform::FileStamp set = files_.Status(setDir);
+    if (set.inode == 0) {
+        return std::nullopt; // no identity to compare
+    }
     // The game folder, the folders above it, and the backup folder.
-    std::vector<std::string> taken{BackupDir()};
-    for (std::string at = fields_.GameDir; !at.empty() && set.inode != 0;) {
+    std::vector<std::string> taken{BackupDirOf(fields_.GameDir)};
+    for (std::string at = fields_.GameDir; !at.empty();) {
         taken.push_back(at);
         const std::string up = platform::SplitPath(at).folder;
         at = up == at ? std::string() : up;
     }
-    for (const std::string& folder : taken) {
-        if (set.inode != 0 && files_.Status(folder).SameIdentity(set)) {
-            Refuse(platform::Refused(platform::FailureCause::SameFile, "use the set folder", setDir,
-                                     {.nothingChanged = true, .other = folder}));
-            return true;
+    for (const std::string& other : taken) {
+        if (files_.Status(other).SameIdentity(set)) {
+            return platform::Refused(platform::FailureCause::SameFile, "use the set folder", setDir,
+                                     {.nothingChanged = true, .other = other});
         }
     }
-    return false;
+    return std::nullopt;
 }
 
 // Whatever stands where the command writes is known now, before its first change.
@@ -720,9 +735,7 @@ Plan Planner::Restoring(Plan::Kind kind, const std::string& command)
     Plan plan{kind, stock.control};
     plan.word = stock.word;
     plan.setDir = fields_.StockDir;
-    Run run;
-    run.record.command = command;
-    run.used.insert(FoldCase(kRecordName));
+    Run run(command);
     if (!SetPresent(SetFolder::Stock)) {
         plan.message = stock.missing;
         plan.setMissing = true;
@@ -776,9 +789,7 @@ Plan Planner::Install(SetFolder folder)
     plan.word = row.word;
     plan.setDir = FolderOf(fields_, folder);
     RefuseLinkedSetFolder(folder);
-    Run run;
-    run.record.command = "install " + std::string(row.word);
-    run.used.insert(FoldCase(kRecordName));
+    Run run("install " + std::string(row.word));
     for (const std::string& name : Names(SetFolderOf(folder))) {
         CopyIn(run, folder, name, plan.word);
     }
@@ -789,9 +800,7 @@ Plan Planner::Install(SetFolder folder)
 Plan Planner::Remove(const AirForceRow& airForce)
 {
     Plan plan{Plan::Kind::Remove, airForce.control};
-    Run run;
-    run.record.command = "remove " + std::string(airForce.word);
-    run.used.insert(FoldCase(kRecordName));
+    Run run("remove " + std::string(airForce.word));
     for (const std::string_view model : airForce.models) {
         if (const std::string* stored = Find(game_, std::string(model))) {
             const std::string name = *stored;

@@ -94,7 +94,6 @@ private:
                  const platform::FileStamp& source);
 
     Plan Restoring(Plan::Kind kind, const std::string& command);
-    std::string BackupDir() const;
     // Lists the backup folder, its runs and their records, once.
     void ReadRuns();
     // Reads the list of the copies placed so far, once.
@@ -116,6 +115,7 @@ private:
     // Refuses a set folder that is the game folder, a folder above it or the backup folder, and
     // says whether it did.
     bool RefuseLinkedSetFolder(SetFolder folder);
+    std::optional<platform::FsError> LinkedSetFolder(SetFolder folder);
     void Refuse(platform::FsError refusal);
     void RefuseOccupied(const Plan& plan, bool writesBackup);
     void OpenRun(Run& run, Plan& plan, bool writesBackup);
@@ -138,6 +138,8 @@ private:
     std::vector<KeptRun> runs_;                // in the order they ran
     std::set<std::string> runNames_;           // folded, with those of the runs planned since
     unsigned long lastSequence_ = 0;
+    // Each set folder's refusal as a linked folder, once asked: none, or the refusal.
+    std::array<std::optional<std::optional<platform::FsError>>, kSets.size()> linkedSetFolders_;
 };
 
 } // namespace switcher

@@ -219,7 +219,7 @@ Status Switcher::Inspect()
     for (const SetRow& row : kSets) {
         status.present[static_cast<std::size_t>(row.folder)] = planner.SetPresent(row.folder);
     }
-    status.backupDir = Under(fields_.GameDir, kBackupFolderName);
+    status.backupDir = BackupDirOf(fields_.GameDir);
     for (const std::string& run : platform::ListFolders(files_, status.backupDir)) {
         for (const std::string& name :
              platform::ListPlainFiles(files_, Under(Under(status.backupDir, run), "*.*"))) {
